@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building and testing pl2html needs, from Debian's packages.
+# Usage: scripts/install-deps.sh [build|test]   (default: build)
+set -euo pipefail
+what=${1:-build}
+
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libgtk-3-dev)
+if [ "$what" = test ]; then
+  packages+=()
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

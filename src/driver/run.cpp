@@ -1,0 +1,136 @@
+#include "driver/run.hpp"
+
+#include <string_view>
+
+#include "driver/convert.hpp"
+
+#ifndef PL2HTML_VERSION
+#define PL2HTML_VERSION "0"
+#endif
+
+namespace pl2html {
+
+namespace {
+
+// The dialog's texts are Windows-1252 bytes: 0xE0 is "à".
+constexpr char kDialogTitle[] = "Fichier Prolog \xE0 ouvrir";
+constexpr char kDialogPattern[] = "Fichiers Prolog (*.pl)|*.pl";
+constexpr char kErrorTitle[] = "Erreur";
+constexpr char kErrorText[] = "An error as occured";
+constexpr int kPlainMessage = 0;  // one OK button, no icon
+
+// The title of a page made from standard input.
+constexpr std::string_view kStandardInputTitle = "stdin";
+
+constexpr std::string_view kUsage =
+    "usage: pl2html                  choose a Prolog file, convert it and show its page\n"
+    "       pl2html [--open] FILE... convert each FILE into FILE.html\n"
+    "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
+    "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
+    "  --open     show each page with the desktop's program for HTML files\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n";
+
+void Print(FileSystem& fs, FileHandle stream, std::string_view text) {
+  fs.Write(stream, text.data(), text.size());
+}
+
+struct Options {
+  bool open = false;
+  bool haveOutput = false;
+  std::string output;
+  std::vector<std::string> files;
+};
+
+// Parses `args`; returns an empty text on success, else what is wrong.
+std::string Parse(const std::vector<std::string>& args, Options& options) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.files.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--open") {
+      options.open = true;
+    } else if (arg == "-o") {
+      if (options.haveOutput) return "-o given twice";
+      if (i + 1 == args.size()) return "-o needs a file name";
+      options.haveOutput = true;
+      options.output = args[++i];
+    } else {
+      return "unknown option " + arg;
+    }
+  }
+  if (options.files.empty()) return "no input file";
+  if (options.haveOutput && options.files.size() != 1) return "-o takes exactly one input file";
+  return {};
+}
+
+PageTarget TargetFor(const Options& options, const std::string& file) {
+  if (options.haveOutput) return {options.output, options.output == "-"};
+  if (file == "-") return {{}, true};
+  return {file + ".html", false};
+}
+
+int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider& desktop) {
+  int status = kSuccess;
+  for (const std::string& file : options.files) {
+    PageTarget target = TargetFor(options, file);
+    Outcome outcome =
+        file == "-" ? ConvertStandardInput(fs, target, kStandardInputTitle)
+                    : ConvertSource(fs, file, target,
+                                    FilePartOf(file, fs.PathSeparator()));
+    if (!outcome.Ok()) {
+      Print(fs, fs.StandardError(), "pl2html: " + file + ": " + Describe(outcome) + "\n");
+      status = kFailure;
+      continue;
+    }
+    if (options.open && !target.toStandardOutput && desktop().OpenWithShell(target.path) == 0) {
+      Print(fs, fs.StandardError(), "pl2html: " + target.path + ": cannot be shown\n");
+      status = kFailure;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int RunDesktopFlow(FileSystem& fs, Desktop& desktop) {
+  std::string inputPath = desktop.ChooseFileToOpen(kDialogTitle, "", kDialogPattern, 0);
+  // A cancelled dialog leaves the path empty, and the size test then fails.
+  PageTarget target{inputPath + ".html", false};
+  Outcome outcome = ConvertSource(fs, inputPath, target, FilePartOf(inputPath, fs.PathSeparator()));
+  if (!outcome.Ok()) {
+    desktop.ShowMessage(kErrorTitle, kErrorText, kPlainMessage);
+    return kFailure;
+  }
+  // A page that cannot be shown is not reported: it is written all the same.
+  desktop.OpenWithShell(target.path);
+  return kSuccess;
+}
+
+int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProvider& desktop) {
+  if (args.empty()) return RunDesktopFlow(fs, desktop());
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") {
+      Print(fs, fs.StandardOutput(), kUsage);
+      return kSuccess;
+    }
+    if (arg == "--version") {
+      Print(fs, fs.StandardOutput(), "pl2html " PL2HTML_VERSION "\n");
+      return kSuccess;
+    }
+  }
+  Options options;
+  std::string problem = Parse(args, options);
+  if (!problem.empty()) {
+    Print(fs, fs.StandardError(), "pl2html: " + problem + "\n");
+    Print(fs, fs.StandardError(), kUsage);
+    return kUsageError;
+  }
+  return RunCommandLine(options, fs, desktop);
+}
+
+}  // namespace pl2html

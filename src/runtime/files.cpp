@@ -1,0 +1,153 @@
+#include "runtime/files.hpp"
+
+namespace pl2html {
+
+namespace {
+constexpr std::size_t kWriteBuffer = 1 << 16;
+constexpr std::int32_t kInitialNumbers = 10;
+}  // namespace
+
+struct FileTable::OpenFile {
+  FileHandle handle = 0;
+  bool forWriting = false;
+  bool failed = false;
+  std::unique_ptr<LineReader> reader;
+  std::string pending;  // bytes written but not yet handed to the platform
+};
+
+FileTable::FileTable(FileSystem& fs) : fs_(fs), table_(kInitialNumbers) {}
+
+FileTable::~FileTable() { CloseAllFiles(); }
+
+FileTable::OpenFile* FileTable::Entry(std::int32_t number) const {
+  if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
+  return table_[static_cast<std::size_t>(number)].get();
+}
+
+FileHandle FileTable::Install(std::int32_t number, FileHandle handle, bool forWriting) {
+  if (handle == 0 || number < 0) {
+    if (handle != 0) fs_.Close(handle);
+    current_ = nullptr;
+    return 0;
+  }
+  if (static_cast<std::size_t>(number) >= table_.size()) {
+    table_.resize(static_cast<std::size_t>(number) + 1);
+  }
+  // The new file is open before the old one under this number is closed.
+  CloseNumbered(number);
+  auto file = std::make_unique<OpenFile>();
+  file->handle = handle;
+  file->forWriting = forWriting;
+  if (!forWriting) {
+    OpenFile* raw = file.get();
+    file->reader = std::make_unique<LineReader>([this, raw](char* buffer, std::size_t size) {
+      return fs_.Read(raw->handle, buffer, size);
+    });
+  }
+  current_ = file.get();
+  table_[static_cast<std::size_t>(number)] = std::move(file);
+  return handle;
+}
+
+FileHandle FileTable::OpenNumbered(std::int32_t number, const std::string& path) {
+  return Install(number, fs_.OpenForReading(path), false);
+}
+
+FileHandle FileTable::CreateNumbered(std::int32_t number, const std::string& path) {
+  return Install(number, fs_.CreateExclusive(path), true);
+}
+
+FileHandle FileTable::AttachNumbered(std::int32_t number, FileHandle handle, bool forWriting) {
+  return Install(number, handle, forWriting);
+}
+
+void FileTable::SelectFile(std::int32_t number) {
+  if (OpenFile* file = Entry(number)) current_ = file;
+}
+
+std::string_view FileTable::ReadLine() {
+  if (current_ == nullptr || !current_->reader) return {};
+  std::string_view line = current_->reader->ReadLine();
+  if (current_->reader->Failed()) current_->failed = true;
+  return line;
+}
+
+std::int32_t FileTable::AtEnd(std::int32_t number) {
+  OpenFile* file = Entry(number);
+  if (file == nullptr || !file->reader) return kTrue;
+  bool atEnd = file->reader->AtEnd();
+  if (file->reader->Failed()) file->failed = true;
+  return atEnd ? kTrue : 0;
+}
+
+bool FileTable::Flush(OpenFile& file) {
+  if (!file.pending.empty()) {
+    if (!file.failed && !fs_.Write(file.handle, file.pending.data(), file.pending.size())) {
+      file.failed = true;
+    }
+    file.pending.clear();
+  }
+  return !file.failed;
+}
+
+std::int64_t FileTable::WriteText(std::string_view s) {
+  if (current_ == nullptr || !current_->forWriting) return 0;
+  current_->pending.append(s);
+  current_->pending.append("\r\n");
+  if (current_->pending.size() >= kWriteBuffer) Flush(*current_);
+  return static_cast<std::int64_t>(s.size()) + 2;
+}
+
+bool FileTable::CloseNumbered(std::int32_t number) {
+  OpenFile* file = Entry(number);
+  if (file == nullptr) return true;
+  bool ok = file->forWriting ? Flush(*file) : !file->failed;
+  if (!fs_.Close(file->handle)) ok = false;
+  if (current_ == file) current_ = nullptr;
+  table_[static_cast<std::size_t>(number)].reset();
+  return ok;
+}
+
+void FileTable::CloseAllFiles() {
+  for (std::size_t number = 0; number < table_.size(); ++number) {
+    CloseNumbered(static_cast<std::int32_t>(number));
+  }
+}
+
+bool FileTable::Failed(std::int32_t number) const {
+  OpenFile* file = Entry(number);
+  return file != nullptr && file->failed;
+}
+
+FileHandle FileTable::HandleOf(std::int32_t number) const {
+  OpenFile* file = Entry(number);
+  return file == nullptr ? 0 : file->handle;
+}
+
+std::int64_t FileSizeOf(FileSystem& fs, const std::string& path) {
+  if (path.empty()) return kNoSuchPath;
+  std::string looked = path;
+  // "dir/" and "dir" name the same folder; a lone separator is the root.
+  if (looked.size() > 1 && looked.back() == fs.PathSeparator()) looked.pop_back();
+  PathStatus status = fs.Stat(looked);
+  switch (status.kind) {
+    case PathKind::Missing:
+      return kNoSuchPath;
+    case PathKind::Directory:
+      return kDirectoryPath;
+    case PathKind::File:
+      break;
+  }
+  return status.size;
+}
+
+bool DeletePath(FileSystem& fs, const std::string& path) { return fs.Delete(path); }
+
+std::string_view FilePartOf(std::string_view path, char separator) {
+  if (!path.empty() && path.front() == '"') path.remove_prefix(1);
+  std::size_t cut = path.rfind(separator);
+  if (cut != std::string_view::npos) path.remove_prefix(cut + 1);
+  return path.substr(0, path.find('"'));
+}
+
+}  // namespace pl2html

@@ -1,0 +1,93 @@
+// Numbered files: the source is read line by line as file 1 and the page is
+// written line by line as file 2. ReadLine and WriteText work on the current
+// file, which opening a file or SelectFile sets. Reads and writes go through
+// buffers; a read or write error is remembered per file (Failed) so that the
+// caller can refuse to present a truncated page.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/lines.hpp"
+#include "runtime/platform.hpp"
+
+namespace pl2html {
+
+// AtEnd's "true": all bits set, so that callers can negate it bitwise.
+inline constexpr std::int32_t kTrue = -1;
+
+// FileSizeOf's answers for paths that are not files.
+inline constexpr std::int64_t kNoSuchPath = -1;
+inline constexpr std::int64_t kDirectoryPath = -2;
+
+class FileTable {
+ public:
+  explicit FileTable(FileSystem& fs);
+  ~FileTable();
+  FileTable(const FileTable&) = delete;
+  FileTable& operator=(const FileTable&) = delete;
+
+  // Opens `path` for reading under `number`. On success any file already
+  // under that number is closed, the new one becomes current and the
+  // platform handle is returned; on failure 0 and no file is current.
+  FileHandle OpenNumbered(std::int32_t number, const std::string& path);
+
+  // Creates a new file for writing under `number`, same rules; fails when
+  // the path exists already.
+  FileHandle CreateNumbered(std::int32_t number, const std::string& path);
+
+  // Puts an already open handle (a standard stream) under `number`.
+  FileHandle AttachNumbered(std::int32_t number, FileHandle handle, bool forWriting);
+
+  void SelectFile(std::int32_t number);
+
+  // The next line of the current file; the view lasts until that file is
+  // read again.
+  std::string_view ReadLine();
+
+  // kTrue when the file under `number` has no byte left, else 0. The
+  // current file does not change.
+  std::int32_t AtEnd(std::int32_t number);
+
+  // Writes `s` and CR LF to the current file; the number of bytes taken.
+  std::int64_t WriteText(std::string_view s);
+
+  // Closes the file under `number`; false when a write, a flush or the close
+  // itself failed.
+  bool CloseNumbered(std::int32_t number);
+  void CloseAllFiles();
+
+  // A read or write on the file under `number` has failed.
+  bool Failed(std::int32_t number) const;
+
+  // The platform handle under `number`, 0 when closed.
+  FileHandle HandleOf(std::int32_t number) const;
+
+  FileSystem& System() const { return fs_; }
+
+ private:
+  struct OpenFile;
+  OpenFile* Entry(std::int32_t number) const;
+  FileHandle Install(std::int32_t number, FileHandle handle, bool forWriting);
+  bool Flush(OpenFile& file);
+
+  FileSystem& fs_;
+  std::vector<std::unique_ptr<OpenFile>> table_;
+  OpenFile* current_ = nullptr;
+};
+
+// Size of the file `path` names; kNoSuchPath for an empty or missing path,
+// kDirectoryPath for a folder or a drive root. One trailing separator is
+// ignored.
+std::int64_t FileSizeOf(FileSystem& fs, const std::string& path);
+
+bool DeletePath(FileSystem& fs, const std::string& path);
+
+// The last component of `path`: after its last separator, without a leading
+// double quote and ending before the next double quote.
+std::string_view FilePartOf(std::string_view path, char separator);
+
+}  // namespace pl2html

@@ -1,0 +1,71 @@
+#include "runtime/lines.hpp"
+
+namespace pl2html {
+
+LineReader::LineReader(Fill fill, std::size_t bufferSize)
+    : fill_(std::move(fill)), buffer_(bufferSize) {
+  data_ = buffer_.data();
+}
+
+LineReader::LineReader(std::string_view bytes)
+    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {}
+
+bool LineReader::HaveByte() {
+  if (pos_ < end_) return true;
+  if (exhausted_) return false;
+  std::int64_t got = fill_(buffer_.data(), buffer_.size());
+  if (got <= 0) {
+    exhausted_ = true;
+    failed_ = got < 0;
+    return false;
+  }
+  pos_ = 0;
+  end_ = static_cast<std::size_t>(got);
+  return true;
+}
+
+// A CR line end is resolved lazily, when the next byte is needed anyway: this
+// keeps the previous line's view valid, since peeking might refill the buffer.
+void LineReader::SkipLineFeedAfterReturn() {
+  if (!afterReturn_) return;
+  afterReturn_ = false;
+  if (HaveByte() && data_[pos_] == '\n') ++pos_;
+}
+
+bool LineReader::AtEnd() {
+  SkipLineFeedAfterReturn();
+  return !HaveByte();
+}
+
+namespace {
+bool EndsLine(char c) {
+  return static_cast<unsigned char>(c) <= 13 && (c == '\n' || c == '\r' || c == '\0');
+}
+}  // namespace
+
+std::string_view LineReader::ReadLine() {
+  SkipLineFeedAfterReturn();
+  spill_.clear();
+  bool spilled = false;
+  while (HaveByte()) {
+    std::size_t start = pos_;
+    std::size_t at = start;
+    while (at < end_ && !EndsLine(data_[at])) ++at;
+    if (at == end_) {
+      // The line goes on past this buffer: keep what we have and refill.
+      spill_.append(data_ + start, at - start);
+      spilled = true;
+      pos_ = at;
+      continue;
+    }
+    pos_ = at + 1;
+    afterReturn_ = data_[at] == '\r';
+    std::string_view piece(data_ + start, at - start);
+    if (!spilled) return piece;
+    spill_.append(piece);
+    return spill_;
+  }
+  return spill_;
+}
+
+}  // namespace pl2html

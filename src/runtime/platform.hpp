@@ -1,0 +1,105 @@
+// Everything pl2html asks of the operating system goes through this header.
+// The build picks one file-system backend (files_posix.cpp or files_win32.cpp)
+// and one desktop backend (desktop_gtk.cpp, desktop_win32.cpp, or none, in
+// which case the terminal desktop serves). The scanner, the page writer and the
+// driver see only these interfaces, so tests can hand them a fake platform
+// (MemoryFileSystem, a scripted Desktop) that fails on demand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace pl2html {
+
+// An open platform file. 0 means "no file", as on Windows where a valid
+// handle is never 0.
+using FileHandle = std::intptr_t;
+
+enum class PathKind { Missing, Directory, File };
+
+struct PathStatus {
+  PathKind kind = PathKind::Missing;
+  std::int64_t size = 0;  // bytes, only meaningful for a file
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // '/' on POSIX, '\\' on Windows: where path names are cut.
+  virtual char PathSeparator() const = 0;
+
+  // What a path names; a drive root such as "C:" counts as a directory.
+  virtual PathStatus Stat(const std::string& path) = 0;
+
+  // Opens an existing file for reading only; 0 on failure.
+  virtual FileHandle OpenForReading(const std::string& path) = 0;
+
+  // Creates a new file for writing; fails (0) when the path already exists,
+  // so a temporary name never clobbers anything.
+  virtual FileHandle CreateExclusive(const std::string& path) = 0;
+
+  // Reads up to `size` bytes: the count read, 0 at the end, -1 on an error.
+  virtual std::int64_t Read(FileHandle file, char* buffer, std::size_t size) = 0;
+
+  // Writes every byte or reports false.
+  virtual bool Write(FileHandle file, const char* data, std::size_t size) = 0;
+
+  // Releases the file; false when the platform reports a failure (a late
+  // write error surfaces here on some file systems). Closing a standard
+  // stream handle only flushes it.
+  virtual bool Close(FileHandle file) = 0;
+
+  virtual bool Delete(const std::string& path) = 0;
+
+  // Moves `from` to `to`, replacing whatever file `to` names.
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
+
+  virtual FileHandle StandardInput() = 0;
+  virtual FileHandle StandardOutput() = 0;
+  virtual FileHandle StandardError() = 0;
+
+  // The platform's words for the last failure, for error messages.
+  virtual std::string LastError() = 0;
+
+  // A folder for scratch files, ending without a separator.
+  virtual std::string TemporaryFolder() = 0;
+
+  virtual std::uint32_t ProcessId() = 0;
+};
+
+// The three contacts with a user of the desktop program.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  // A modal open-file dialog. `pattern` alternates descriptions and patterns
+  // separated by "|"; `patternIndex` (0-based) is preselected. Returns the
+  // chosen path as raw bytes, or the empty text when the user cancels.
+  virtual std::string ChooseFileToOpen(const std::string& title, const std::string& defaultName,
+                                       const std::string& pattern, int patternIndex) = 0;
+
+  // A modal message box; returns the id of the button that closed it.
+  // Texts are Windows-1252 bytes.
+  virtual int ShowMessage(const std::string& title, const std::string& text, int flags) = 0;
+
+  // Opens a document with the program the desktop associates with it and
+  // returns at once: nonzero on success, 0 on failure.
+  virtual std::intptr_t OpenWithShell(const std::string& path) = 0;
+};
+
+// The real file system of the machine.
+FileSystem& SystemFileSystem();
+
+// The desktop backend chosen by the build. When it cannot reach a display it
+// hands over to the terminal desktop.
+Desktop& SystemDesktop(FileSystem& files);
+
+// A desktop in a terminal, over the standard streams of `files`: the dialog
+// prompts on standard error and reads a path from standard input, the message
+// box is a line on standard error, the launch prints the page's path.
+std::unique_ptr<Desktop> MakeTerminalDesktop(FileSystem& files);
+
+}  // namespace pl2html

@@ -1,0 +1,33 @@
+// Learns type words from lines shaped like a C declaration,
+// `Type Name(Type1 a, Type2 *b, ...)`: the result type and the first word of
+// each parameter become type words. The scan is fed one line at a time, so it
+// needs no file; a parameter list may run over several lines, which are then
+// joined and not examined on their own.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "scan/conversion.hpp"
+
+namespace pl2html {
+
+class DeclarationScan {
+ public:
+  explicit DeclarationScan(Conversion& conversion) : conversion_(conversion) {}
+
+  void ScanLine(std::string_view line);
+  // The input ended; a parameter list still open offers the empty word.
+  void EndScan();
+
+ private:
+  void ExamineLine(std::string_view line);
+  void JoinLine(std::string_view line);
+  void OfferParameters(std::string_view parameters);
+
+  Conversion& conversion_;
+  bool joining_ = false;
+  std::string rest_;  // parameter text joined so far, no ")" in it yet
+};
+
+}  // namespace pl2html
