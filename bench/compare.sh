@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# Times pl2html against other syntax highlighters on the same inputs and
+# prints Markdown tables: MB/s of source, peak memory, and how many times
+# faster pl2html is.
+#
+# 1. A realistic input of about 20 MB: the SWI-Prolog library (*.pl under
+#    /usr/lib/swi-prolog), concatenated. pl2html, highlight, source-highlight,
+#    pygmentize and cat (the floor: copying the bytes) take turns, round after
+#    round, so that a slow moment of the machine hurts them all alike; each
+#    one's best round counts.
+# 2. The hostile inputs, each at two sizes: time per MB that stays the same
+#    at both sizes shows that time grows linearly with the input. The other
+#    highlighters run once on these, under a time limit.
+#
+# Usage: bench/compare.sh [--big]
+#   --big     also converts a 1 GB file, to show that memory stays flat
+# Environment: ROUNDS (default 5), PEER_TIMEOUT in seconds (default 30),
+#   PEERS=0 to time pl2html and cat only, BUILD (default build-bench).
+# Needs: swi-prolog-nox, highlight, source-highlight, python3-pygments, time,
+#   libbenchmark-dev (for the input generator's build).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build-bench}
+rounds=${ROUNDS:-5}
+peer_timeout=${PEER_TIMEOUT:-30}
+peers=${PEERS:-1}
+big=0
+for arg in "$@"; do
+  case $arg in
+    --big) big=1 ;;
+    *) echo "usage: bench/compare.sh [--big]" >&2; exit 2 ;;
+  esac
+done
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPL2HTML_BENCH=ON \
+  -DPL2HTML_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target pl2html pl2html_input >/dev/null
+pl2html=$build/pl2html
+make_input=$build/bench/pl2html_input
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pl2html-compare.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# One core for everybody: pl2html runs on one thread, and so must the others.
+pin=()
+command -v taskset >/dev/null && pin=(taskset -c 0)
+
+# command_for TOOL INPUT PAGE: sets cmd to the command that turns INPUT into
+# an HTML page, written to PAGE or to standard output.
+command_for() {
+  case $1 in
+    pl2html) cmd=("$pl2html" -o "$3" "$2") ;;
+    highlight) cmd=(highlight --syntax=pro -i "$2" -o "$3") ;;  # "pro" is its Prolog
+    source-highlight) cmd=(source-highlight -s prolog -f html -i "$2" -o "$3") ;;
+    pygmentize) cmd=(pygmentize -l prolog -f html -o "$3" "$2") ;;
+    cat) cmd=(cat "$2") ;;
+  esac
+}
+
+tools=(pl2html)
+if [ "$peers" = 1 ]; then
+  for t in highlight source-highlight pygmentize; do
+    command -v "$t" >/dev/null && tools+=("$t") || echo "note: $t is missing, skipped" >&2
+  done
+fi
+tools+=(cat)
+
+# time_one TOOL INPUT LIMIT: prints "nanoseconds peak-KiB", or "timeout" or
+# "failed".
+time_one() {
+  local tool=$1 input=$2 limit=$3 page=$work/page.html stats=$work/stats
+  local cmd start end status=0
+  command_for "$tool" "$input" "$page"
+  rm -f "$page"
+  start=$(date +%s%N)
+  /usr/bin/time -f %M -o "$stats" timeout "$limit" "${pin[@]}" "${cmd[@]}" \
+    >"$work/stdout" 2>/dev/null || status=$?
+  end=$(date +%s%N)
+  rm -f "$page" "$work/stdout"
+  if [ "$status" = 124 ]; then echo timeout; return; fi
+  if [ "$status" != 0 ]; then echo failed; return; fi
+  echo "$((end - start)) $(tail -n 1 "$stats")"
+}
+
+declare -A best peak
+# measure INPUT ROUNDS TOOL...: fills best[TOOL] (ns, or a word) and peak[TOOL].
+measure() {
+  local input=$1 count=$2
+  shift 2
+  local tool result ns kb round
+  for tool in "$@"; do best[$tool]=; peak[$tool]=0; done
+  for ((round = 1; round <= count; round++)); do
+    for tool in "$@"; do
+      case ${best[$tool]} in timeout | failed) continue ;; esac
+      local limit=$peer_timeout
+      [ "$tool" = pl2html ] || [ "$tool" = cat ] && limit=600
+      result=$(time_one "$tool" "$input" "$limit")
+      case $result in
+        timeout | failed) best[$tool]=$result; continue ;;
+      esac
+      read -r ns kb <<<"$result"
+      if [ -z "${best[$tool]}" ] || [ "$ns" -lt "${best[$tool]}" ]; then best[$tool]=$ns; fi
+      if [ "$kb" -gt "${peak[$tool]}" ]; then peak[$tool]=$kb; fi
+    done
+  done
+}
+
+# Formatting: MB are 10^6 bytes.
+mbps() { awk -v b="$1" -v ns="$2" 'BEGIN { printf "%.1f", b / 1e6 / (ns / 1e9) }'; }
+ms_per_mb() { awk -v b="$1" -v ns="$2" 'BEGIN { printf "%.2f", (ns / 1e6) / (b / 1e6) }'; }
+mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f×", b / a }'; }
+size_of() { stat -c %s "$1"; }
+speed_cell() {  # speed_cell TOOL BYTES
+  case ${best[$1]} in
+    timeout) echo "over ${peer_timeout} s" ;;
+    failed) echo "failed" ;;
+    *) echo "$(mbps "$2" "${best[$1]}") MB/s" ;;
+  esac
+}
+
+# --- The realistic input -------------------------------------------------
+library=/usr/lib/swi-prolog
+if [ ! -d "$library" ]; then
+  echo "$library is missing: apt-get install swi-prolog-nox" >&2
+  exit 1
+fi
+mapfile -t sources < <(find "$library" -name '*.pl' -type f | LC_ALL=C sort)
+realistic=$work/library.pl
+: >"$realistic"
+# The library is about 9 MB; take it again from the start until 20 MB.
+while [ "$(size_of "$realistic")" -lt 20000000 ]; do
+  for f in "${sources[@]}"; do
+    cat "$f" >>"$realistic"
+    [ "$(size_of "$realistic")" -ge 20000000 ] && break
+  done
+done
+bytes=$(size_of "$realistic")
+
+echo "## pl2html and its peers"
+echo
+echo "$(uname -m), $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); one core each; best of $rounds rounds."
+echo "Input: the SWI-Prolog library (${#sources[@]} files) concatenated, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB."
+echo
+measure "$realistic" "$rounds" "${tools[@]}"
+ours=${best[pl2html]}
+echo "| Program | Speed | Peak memory | pl2html is faster by |"
+echo "|---|---:|---:|---:|"
+fastest_peer=
+for tool in "${tools[@]}"; do
+  case ${best[$tool]} in
+    timeout | failed) echo "| $tool | $(speed_cell "$tool" "$bytes") | | |"; continue ;;
+  esac
+  echo "| $tool | $(speed_cell "$tool" "$bytes") | $(mib "${peak[$tool]}") | $(ratio "$ours" "${best[$tool]}") |"
+  if [ "$tool" != pl2html ] && [ "$tool" != cat ]; then
+    if [ -z "$fastest_peer" ] || [ "${best[$tool]}" -lt "${best[$fastest_peer]}" ]; then
+      fastest_peer=$tool
+    fi
+  fi
+done
+realistic_ms_per_mb=$(ms_per_mb "$bytes" "$ours")
+echo
+echo "pl2html: $(mbps "$bytes" "$ours") MB/s, $realistic_ms_per_mb ms per MB."
+if [ -n "$fastest_peer" ]; then
+  echo "Fastest peer: $fastest_peer; pl2html is $(ratio "$ours" "${best[$fastest_peer]}") faster."
+fi
+echo
+
+# --- Hostile inputs ------------------------------------------------------
+echo "## Hostile inputs"
+echo
+echo "Each at two sizes; \"× usual\" compares the time per MB with the realistic input's."
+echo
+header="| Input | Size | pl2html | ms per MB | × usual | Peak memory |"
+rule="|---|---:|---:|---:|---:|---:|"
+hostile_peers=()
+for tool in "${tools[@]}"; do
+  case $tool in pl2html | cat) ;; *) hostile_peers+=("$tool"); header+=" $tool |"; rule+="---:|" ;; esac
+done
+echo "$header"
+echo "$rule"
+# kind, unit, two sizes, what it is
+cases=(
+  "long-line|bytes|2500000 5000000|one line of Prolog code"
+  "declarations|declarations|100000 200000|distinct \`tN fN(uN a, vN b)\`"
+  "unclosed|bytes|5000000 10000000|\`void g(int a\` never closed, lines of commas"
+  "diese-slash|pairs|500000 1000000|one line of \`#/\`"
+  "quotes|bytes|5000000 10000000|quoted text never closed"
+  "random|bytes|5000000 10000000|random bytes"
+)
+for entry in "${cases[@]}"; do
+  IFS='|' read -r kind unit sizes what <<<"$entry"
+  for size in $sizes; do
+    input=$work/$kind-$size.pl
+    "$make_input" "$kind" "$size" >"$input"
+    bytes=$(size_of "$input")
+    measure "$input" "$rounds" pl2html
+    ours=${best[pl2html]}
+    line="| $kind: $what | $(awk -v b="$bytes" 'BEGIN { printf "%.1f MB", b / 1e6 }') | $(speed_cell pl2html "$bytes") | $(ms_per_mb "$bytes" "$ours") | $(awk -v a="$(ms_per_mb "$bytes" "$ours")" -v b="$realistic_ms_per_mb" 'BEGIN { printf "%.1f", a / b }') | $(mib "${peak[pl2html]}") |"
+    if [ ${#hostile_peers[@]} -gt 0 ]; then
+      measure "$input" 1 "${hostile_peers[@]}"
+      for tool in "${hostile_peers[@]}"; do line+=" $(speed_cell "$tool" "$bytes") |"; done
+    fi
+    echo "$line"
+    rm -f "$input"
+  done
+done
+echo
+
+# --- Memory on a very large file -----------------------------------------
+if [ "$big" = 1 ]; then
+  huge=$work/huge.pl
+  : >"$huge"
+  while [ "$(size_of "$huge")" -lt 1000000000 ]; do cat "$realistic" >>"$huge"; done
+  bytes=$(size_of "$huge")
+  rm -f "$realistic"
+  measure "$huge" 1 pl2html
+  echo "## A 1 GB file"
+  echo
+  echo "$(awk -v b="$bytes" 'BEGIN { printf "%.0f", b / 1e6 }') MB: $(speed_cell pl2html "$bytes"), peak memory $(mib "${peak[pl2html]}")."
+  echo
+fi

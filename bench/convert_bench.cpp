@@ -1,0 +1,62 @@
+// Whole conversions, both passes, through the in-memory file system: the
+// Prolog text and every hostile shape, each at two sizes. The bytes per
+// second of the two sizes should match: time grows linearly with the input.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "driver/convert.hpp"
+#include "inputs.hpp"
+#include "runtime/memory_files.hpp"
+
+namespace pl2html::bench {
+namespace {
+
+void Convert(benchmark::State& state, const std::string& input) {
+  MemoryFileSystem fs;
+  fs.files["in.pl"] = input;
+  for (auto _ : state) {
+    Outcome outcome = ConvertSource(fs, "in.pl", PageTarget{"in.pl.html"}, "in.pl");
+    if (!outcome.Ok()) state.SkipWithError("conversion failed");
+    state.PauseTiming();
+    fs.files.erase("in.pl.html");
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+struct Registration {
+  Registration() {
+    // Sizes in each kind's own unit: about 4 and 8 MiB of text, 100,000 and
+    // 200,000 declarations, half a million and a million "#/".
+    struct Sizes {
+      std::string_view kind;
+      std::size_t small;
+    };
+    constexpr std::size_t kMiB = 1 << 20;
+    const Sizes sizes[] = {{"prolog", 4 * kMiB},     {"long-line", 2 * kMiB + kMiB / 2},
+                           {"declarations", 100000}, {"unclosed", 4 * kMiB},
+                           {"diese-slash", 500000},  {"quotes", 4 * kMiB},
+                           {"random", 4 * kMiB}};
+    for (const Sizes& entry : sizes) {
+      for (const InputKind& kind : InputKinds()) {
+        if (kind.name != entry.kind) continue;
+        for (std::size_t size : {entry.small, entry.small * 2}) {
+          std::string name = "BM_Convert/" + std::string(kind.name) + "/" + std::to_string(size);
+          // Made on first use, so that listing or filtering costs nothing.
+          auto input = std::make_shared<std::string>();
+          auto make = kind.make;
+          auto run = [input, make, size](benchmark::State& state) {
+            if (input->empty()) *input = make(size);
+            Convert(state, *input);
+          };
+          benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMillisecond);
+        }
+      }
+    }
+  }
+};
+const Registration registration;
+
+}  // namespace
+}  // namespace pl2html::bench

@@ -1,0 +1,116 @@
+// The scanner alone, on lines already in memory: ColourLine, FlushCode and
+// the declaration scan.
+#include <benchmark/benchmark.h>
+
+#include "bench_util.hpp"
+#include "inputs.hpp"
+#include "scan/colour.hpp"
+#include "scan/declarations.hpp"
+
+namespace pl2html::bench {
+namespace {
+
+std::size_t TotalBytes(const std::vector<std::string>& lines) {
+  std::size_t total = 0;
+  for (const std::string& line : lines)
+    total += line.size();
+  return total;
+}
+
+void ColourLines(benchmark::State& state, const std::vector<std::string>& lines) {
+  for (auto _ : state) {
+    Conversion conversion;
+    for (const std::string& line : lines) {
+      benchmark::DoNotOptimize(ColourLine(conversion, line).data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(lines)));
+}
+
+void BM_ColourLine_Prolog(benchmark::State& state) {
+  static const auto lines = SplitLines(PrologText(4 * kMiB));
+  ColourLines(state, lines);
+}
+BENCHMARK(BM_ColourLine_Prolog)->Unit(benchmark::kMillisecond);
+
+void BM_ColourLine_LongLine(benchmark::State& state) {
+  static const std::vector<std::string> lines = {LongLine(4 * kMiB)};
+  ColourLines(state, lines);
+}
+BENCHMARK(BM_ColourLine_LongLine)->Unit(benchmark::kMillisecond);
+
+void BM_ColourLine_DieseSlashes(benchmark::State& state) {
+  static const std::vector<std::string> lines = {DieseSlashes(kMiB)};
+  ColourLines(state, lines);
+}
+BENCHMARK(BM_ColourLine_DieseSlashes)->Unit(benchmark::kMillisecond);
+
+void BM_ColourLine_Quotes(benchmark::State& state) {
+  static const auto lines = SplitLines(UnterminatedQuotes(4 * kMiB));
+  ColourLines(state, lines);
+}
+BENCHMARK(BM_ColourLine_Quotes)->Unit(benchmark::kMillisecond);
+
+// The stretches of code between quotes, comments and directives of the
+// Prolog text: what ColourLine hands to FlushCode.
+std::vector<std::string> CodeRuns() {
+  std::vector<std::string> runs;
+  for (const std::string& line : SplitLines(PrologText(4 * kMiB))) {
+    std::size_t from = 0;
+    for (;;) {
+      std::size_t special = line.find_first_of("#\"'%", from);
+      runs.push_back(line.substr(from, special - from));
+      if (special == std::string::npos) break;
+      from = special + 1;
+    }
+  }
+  return runs;
+}
+
+void BM_FlushCode(benchmark::State& state) {
+  static const auto runs = CodeRuns();
+  for (auto _ : state) {
+    Conversion conversion;
+    for (const std::string& run : runs) {
+      conversion.lineOut.clear();
+      conversion.pendingCode = run;
+      FlushCode(conversion);
+      benchmark::DoNotOptimize(conversion.lineOut.data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(runs)));
+}
+BENCHMARK(BM_FlushCode)->Unit(benchmark::kMillisecond);
+
+void ScanLines(benchmark::State& state, const std::vector<std::string>& lines) {
+  for (auto _ : state) {
+    Conversion conversion;
+    DeclarationScan scan(conversion);
+    for (const std::string& line : lines)
+      scan.ScanLine(line);
+    scan.EndScan();
+    benchmark::DoNotOptimize(conversion.typeWords.Words().items.size());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(lines)));
+}
+
+void BM_DeclarationScan_Prolog(benchmark::State& state) {
+  static const auto lines = SplitLines(PrologText(4 * kMiB));
+  ScanLines(state, lines);
+}
+BENCHMARK(BM_DeclarationScan_Prolog)->Unit(benchmark::kMillisecond);
+
+void BM_DeclarationScan_ManyDeclarations(benchmark::State& state) {
+  static const auto lines = SplitLines(ManyDeclarations(100000));
+  ScanLines(state, lines);
+}
+BENCHMARK(BM_DeclarationScan_ManyDeclarations)->Unit(benchmark::kMillisecond);
+
+void BM_DeclarationScan_Unclosed(benchmark::State& state) {
+  static const auto lines = SplitLines(UnclosedParameters(4 * kMiB));
+  ScanLines(state, lines);
+}
+BENCHMARK(BM_DeclarationScan_Unclosed)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace pl2html::bench
