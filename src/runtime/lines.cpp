@@ -41,7 +41,6 @@ bool LineReader::AtEnd() {
 }
 
 namespace {
-
 bool EndsLine(char c) {
   return static_cast<unsigned char>(c) <= 13 && (c == '\n' || c == '\r' || c == '\0');
 }

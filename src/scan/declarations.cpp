@@ -15,17 +15,23 @@ void DeclarationScan::ScanLine(std::string_view line) {
 // A declaration: a word, a space, a word, and "(" either inside the second
 // space-separated field or starting the third. Fields are cut at every single
 // space, so "a  b" has an empty second field, and an empty text is a word.
+// The three tests have no effects, so the fields are cut one at a time and
+// the line is left as soon as one test fails: most lines fail on the first.
 void DeclarationScan::ExamineLine(std::string_view line) {
-  if (line.find(' ') == std::string_view::npos) return;
-  Text w1 = FieldOf(line, 1, " ");
-  Text w2 = FieldOf(line, 2, " ");
-  Text w3 = LeftOf(FieldOf(line, 3, " "), 1);
-  std::int32_t paren = FindText(w2, "(", 1);
-  if (paren != 0) {
-    w2 = LeftOf(w2, paren - 1);
-    w3 = "(";
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t space1 = line.find(' ');
+  if (space1 == kNone) return;
+  std::string_view w1 = line.substr(0, space1);
+  if (!IsWord(w1)) return;
+  std::size_t space2 = line.find(' ', space1 + 1);
+  std::string_view w2 = line.substr(space1 + 1, space2 == kNone ? kNone : space2 - space1 - 1);
+  std::size_t paren = w2.find('(');
+  if (paren != kNone) {
+    w2 = w2.substr(0, paren);
+  } else if (space2 == kNone || space2 + 1 == line.size() || line[space2 + 1] != '(') {
+    return;  // the third field does not start with "("
   }
-  if (!IsWord(w1) || !IsWord(w2) || w3 != "(") return;
+  if (!IsWord(w2)) return;
   AddTypeWord(conversion_, w1);
   std::string_view afterParen = line.substr(line.find('(') + 1);
   std::size_t close = afterParen.find(')');

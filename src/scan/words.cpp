@@ -67,10 +67,18 @@ struct KindTable {
 };
 constexpr KindTable kKinds;
 
-constexpr bool IsWordByte(unsigned char ch) {
+constexpr bool MakeWordByte(unsigned char ch) {
   return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || ch == '_' ||
          (ch >= 'a' && ch <= 'z') || ch >= 192;
 }
+
+struct WordByteTable {
+  bool word[256];
+  constexpr WordByteTable() : word() {
+    for (int ch = 0; ch < 256; ++ch) word[ch] = MakeWordByte(static_cast<unsigned char>(ch));
+  }
+};
+constexpr WordByteTable kWordBytes;
 
 }  // namespace
 
@@ -150,11 +158,12 @@ CharKindValue CharKind(std::string_view ch) {
 }
 
 bool IsWord(std::string_view text) {
-  if (TrimText(text) == "is") return false;
   for (char c : text) {
-    if (!IsWordByte(static_cast<unsigned char>(c))) return false;
+    if (!kWordBytes.word[static_cast<unsigned char>(c)]) return false;
   }
-  return true;
+  // A space is no word byte, so " is " has failed already: only the bare
+  // "is" is left to refuse.
+  return text != "is";
 }
 
 bool IsNumber(std::string_view text) {
