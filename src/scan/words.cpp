@@ -27,7 +27,11 @@ const char* LoadList(const char* at, WordTable& table) {
   return at + 1;
 }
 
-std::uint64_t HashWord(std::string_view word) {
+}  // namespace
+
+// Words are short; they are read eight bytes at a time and the result is
+// mixed well, so that the low bits that pick a slot depend on every byte.
+std::uint64_t HashOfWord(std::string_view word) {
   constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdULL;
   std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ word.size();
   const char* bytes = word.data();
@@ -43,8 +47,12 @@ std::uint64_t HashWord(std::string_view word) {
   std::uint64_t tail = 0;
   if (left != 0) std::memcpy(&tail, bytes, left);
   hash = (hash ^ tail) * kMultiplier;
-  return hash ^ (hash >> 29);
+  hash ^= hash >> 33;
+  hash *= 0xc4ceb9fe1a85ec53ULL;
+  return hash ^ (hash >> 33);
 }
+
+namespace {
 
 constexpr CharKindValue MakeKind(unsigned char ch) {
   switch (ch) {
@@ -84,33 +92,57 @@ constexpr WordByteTable kWordBytes;
 
 WordTable::WordTable() : slots_(64, 0) { ListNew(list_); }
 
-std::size_t WordTable::Slot(std::string_view word) const {
+namespace {
+constexpr std::uint64_t kIndexBits = 0xFFFFFFFFULL;
+constexpr std::uint64_t TagOf(std::uint64_t hash) { return hash & ~kIndexBits; }
+}  // namespace
+
+std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
   std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = HashWord(word) & mask;; slot = (slot + 1) & mask) {
-    std::uint32_t entry = slots_[slot];
-    if (entry == 0 || list_.items[entry - 1] == word) return slot;
+  const std::uint64_t tag = TagOf(hash);
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    std::uint64_t entry = slots_[slot];
+    if (entry == 0) return slot;
+    if (TagOf(entry) == tag && list_.items[(entry & kIndexBits) - 1] == word) return slot;
   }
 }
 
-bool WordTable::Contains(std::string_view word) const { return slots_[Slot(word)] != 0; }
+bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const {
+  return slots_[Slot(word, hash)] != 0;
+}
+
+bool WordTable::Contains(std::string_view word) const {
+  return MayContain(word) && ContainsHashed(word, HashOfWord(word));
+}
 
 void WordTable::Grow() {
-  std::vector<std::uint32_t> old(slots_.size() * 2, 0);
+  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
   old.swap(slots_);
-  for (std::uint32_t entry : old) {
-    if (entry != 0) slots_[Slot(list_.items[entry - 1])] = entry;
+  std::size_t mask = slots_.size() - 1;
+  for (std::uint64_t entry : old) {
+    if (entry == 0) continue;
+    std::size_t slot = HashOfWord(list_.items[(entry & kIndexBits) - 1]) & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = entry;
   }
 }
 
 void WordTable::Add(std::string_view word) {
-  std::size_t slot = Slot(word);
+  std::uint64_t hash = HashOfWord(word);
+  std::size_t slot = Slot(word, hash);
   if (slots_[slot] != 0) return;
   // A new word always goes after the last one, as ListAdd does after a walk
   // of the whole list.
   list_.cursor = list_.items.empty() ? StringList::kNone : list_.items.size() - 1;
   ListAdd(list_);
   list_.Current().assign(word);
-  slots_[slot] = static_cast<std::uint32_t>(list_.items.size());
+  slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(list_.items.size());
+  if (word.empty()) {
+    hasEmpty_ = true;
+  } else {
+    std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
+    lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
+  }
   if (list_.items.size() * 2 > slots_.size()) Grow();
 }
 
@@ -124,8 +156,12 @@ void AddTypeWord(Conversion& conversion, std::string_view word) {
 }
 
 WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
-  if (conversion.typeWords.Contains(word)) return WordClass::kType;
-  if (conversion.keywords.Contains(word)) return WordClass::kKeyword;
+  bool mayBeType = conversion.typeWords.MayContain(word);
+  bool mayBeKeyword = conversion.keywords.MayContain(word);
+  if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
+  std::uint64_t hash = HashOfWord(word);
+  if (mayBeType && conversion.typeWords.ContainsHashed(word, hash)) return WordClass::kType;
+  if (mayBeKeyword && conversion.keywords.ContainsHashed(word, hash)) return WordClass::kKeyword;
   return WordClass::kPlain;
 }
 

@@ -21,13 +21,33 @@ class WordTable {
   void Add(std::string_view word);
   const StringList& Words() const { return list_; }
 
+  // False when no word of the table has the first byte and the length of
+  // `word`: most words of a source are settled by this test alone.
+  bool MayContain(std::string_view word) const {
+    if (word.empty()) return hasEmpty_;
+    return (lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> LengthBit(word)) & 1;
+  }
+  // Contains, with the hash of `word` (HashOfWord) already at hand.
+  bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
+
  private:
-  std::size_t Slot(std::string_view word) const;
+  static unsigned LengthBit(std::string_view word) {
+    return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
+  }
+  std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void Grow();
 
   StringList list_;
-  std::vector<std::uint32_t> slots_;  // 0 = empty, else index into list_ + 1
+  // 0 = empty, else the top 32 bits of the word's hash, then its index in
+  // list_ + 1: most slots that do not hold the word are passed over without
+  // reading the word itself.
+  std::vector<std::uint64_t> slots_;
+  // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
+  std::uint64_t lengthsByFirstByte_[256] = {};
+  bool hasEmpty_ = false;
 };
+
+std::uint64_t HashOfWord(std::string_view word);
 
 struct Conversion;
 
