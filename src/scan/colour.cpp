@@ -1,5 +1,6 @@
 #include "scan/colour.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 namespace pl2html {
@@ -33,46 +34,118 @@ std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
                         : static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
 }
 
-bool IsBlankAt(std::string_view code, std::size_t at) {
-  return CharKind(static_cast<unsigned char>(code[at])) == kBlank;
-}
+// How the colourer sees a byte of code.
+enum ByteRole : std::uint8_t {
+  kWordPart,  // CharKind 0: part of the current word
+  kBreak,     // a separator, an operator or a blank: ends the word before it
+  kStop,      // ends the run of code (only when colouring a whole line)
+};
 
-// A word that is in neither table: a routine name when the next thing after
-// it, blanks skipped, is "(" in the same run of code; else a number when it
-// is all digits and dots; else plain.
-void ColourFreeWord(std::string& out, std::string_view code, std::string_view word,
-                    std::size_t separatorAt) {
-  std::size_t next = separatorAt;
-  while (next < code.size() && IsBlankAt(code, next)) ++next;
-  if (next < code.size() && code[next] == '(' && IsWord(word)) {
-    AppendMarked(out, "fonction", word);
-  } else if (IsNumber(word)) {
-    AppendMarked(out, "nombre", word);
-  } else {
-    out.append(word);
+struct RoleTable {
+  ByteRole role[256];
+};
+
+RoleTable MakeRoles(std::string_view stops) {
+  RoleTable table{};
+  for (int ch = 0; ch < 256; ++ch) {
+    table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? kWordPart : kBreak;
   }
+  for (char ch : stops) table.role[static_cast<unsigned char>(ch)] = kStop;
+  return table;
 }
 
-// Colours a run of code that has "<" already escaped. Words are the stretches
-// between separators, operators and blanks; the last word of the run, which
-// no such character follows, is only looked up in the tables.
-void ColourCode(Conversion& conversion, std::string_view code) {
+// FlushCode's text is code from end to end.
+const RoleTable kCodeRoles = MakeRoles("");
+// In a line, a run of code ends at "#", a quote or "%", and at "<": its
+// escape changes the words around it, so a run that holds one is coloured
+// again from its escaped text.
+const RoleTable kLineRoles = MakeRoles("#\"'%<");
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void AppendWrapped(std::string& out, std::string_view open, std::string_view word) {
+  out.append(open);
+  out.append(word);
+  out.append(kClose);
+}
+
+constexpr std::string_view kTypeOpen = "<font class='type'>";
+constexpr std::string_view kKeywordOpen = "<font class='keyWord'>";
+constexpr std::string_view kRoutineOpen = "<font class='fonction'>";
+constexpr std::string_view kNumberOpen = "<font class='nombre'>";
+
+// The opening markup of a word that a break follows at `breakAt`, or empty
+// for a plain word. A word in neither table is a routine name when the next
+// thing after it, blanks skipped, is "(", else a number when it is all
+// digits and dots.
+std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
+                           std::string_view word, std::size_t breakAt) {
+  switch (ClassOfWord(conversion, word)) {
+    case WordClass::kType:
+      return kTypeOpen;
+    case WordClass::kKeyword:
+      return kKeywordOpen;
+    case WordClass::kPlain:
+      break;
+  }
+  std::size_t next = breakAt;
+  while (next < code.size() && IsBlank(code[next])) ++next;
+  if (next < code.size() && code[next] == '(' && IsWord(word)) return kRoutineOpen;
+  if (IsNumber(word)) return kNumberOpen;
+  return {};
+}
+
+// Colours code[from, stop), where `stop` is the first byte from `from` on
+// whose role is kStop, or the end; returns `stop`. Words are the stretches
+// between breaks; the last word of the run, which no break follows, is only
+// looked up in the tables. Stretches without markup are copied whole. An
+// empty run writes nothing, not even the markup of an empty type word.
+//
+// The look-ahead for "(" may pass `stop` when `code` is a whole line: it
+// only skips blanks, and neither a blank nor "(" is a stop byte, so it gives
+// the same answer as within the run.
+std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t from,
+                      const RoleTable& roles) {
   std::string& out = conversion.lineOut;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < code.size(); ++i) {
-    if (CharKind(static_cast<unsigned char>(code[i])) == kOrdinary) continue;
-    if (i > start) {
-      std::string_view word = code.substr(start, i - start);
-      if (ClassOfWord(conversion, word) == WordClass::kPlain) {
-        ColourFreeWord(out, code, word, i);
-      } else {
-        ColourWord(conversion, word, out);
+  const char* bytes = code.data();
+  std::size_t copied = from;  // code[from, copied) is in lineOut already
+  std::size_t start = from;   // where the current word starts
+  std::size_t at = from;
+  for (; at < code.size(); ++at) {
+    ByteRole role = roles.role[static_cast<unsigned char>(bytes[at])];
+    if (role == kWordPart) continue;
+    if (role == kStop) break;
+    if (at > start) {
+      std::string_view word(bytes + start, at - start);
+      std::string_view open = OpeningOf(conversion, code, word, at);
+      if (!open.empty()) {
+        out.append(bytes + copied, start - copied);
+        AppendWrapped(out, open, word);
+        copied = at;
       }
     }
-    out += code[i];
-    start = i + 1;
+    start = at + 1;
   }
-  ColourWord(conversion, code.substr(start), out);
+  if (at == from) return at;
+  std::string_view last(bytes + start, at - start);
+  std::string_view open;
+  switch (ClassOfWord(conversion, last)) {
+    case WordClass::kType:
+      open = kTypeOpen;
+      break;
+    case WordClass::kKeyword:
+      open = kKeywordOpen;
+      break;
+    case WordClass::kPlain:
+      break;
+  }
+  if (!open.empty()) {
+    out.append(bytes + copied, start - copied);
+    AppendWrapped(out, open, last);
+    copied = at;
+  }
+  out.append(bytes + copied, at - copied);
+  return at;
 }
 
 }  // namespace
@@ -85,8 +158,8 @@ void FlushCode(Conversion& conversion) {
     AppendEscaped(conversion.escapedCode, code);
     code = conversion.escapedCode;
   }
-  if (!code.empty() && conversion.quoteState == kInCode) {
-    ColourCode(conversion, code);
+  if (conversion.quoteState == kInCode) {
+    ColourRun(conversion, code, 0, kCodeRoles);
   } else {
     conversion.lineOut.append(code);
   }
@@ -117,36 +190,34 @@ std::size_t AppendDirective(std::string& out, std::string_view line, std::size_t
 const std::string& ColourLine(Conversion& conversion, std::string_view line) {
   std::string& out = conversion.lineOut;
   out.clear();
-  std::size_t pendingStart = 0;  // pendingCode is line[pendingStart, i)
-  auto flushUpTo = [&](std::size_t end) {
-    conversion.pendingCode = line.substr(pendingStart, end - pendingStart);
-    FlushCode(conversion);
-  };
+  // A long line's page line is about twice as long: one allocation then.
+  if (line.size() > 4096 && out.capacity() < 2 * line.size()) out.reserve(2 * line.size());
   std::size_t i = 0;
   while (i < line.size()) {
-    switch (conversion.quoteState) {
-      case kInCode:
-        i = NextSpecial(line, i);
-        break;
-      case kInDoubleQuotes:
-        i = NextByte(line, i, '"');
-        break;
-      case kInSingleQuotes:
-        i = NextByte(line, i, '\'');
-        break;
+    if (conversion.quoteState != kInCode) {
+      // Quoted text runs to the quote that opened it, or to the end of the
+      // line, where it stays open.
+      const char quote = conversion.quoteState == kInDoubleQuotes ? '"' : '\'';
+      std::size_t close = NextByte(line, i, quote);
+      AppendEscaped(out, line.substr(i, close - i));
+      if (close == line.size()) return out;
+      out += quote;
+      out.append(kClose);
+      conversion.quoteState = kInCode;
+      i = close + 1;
+      continue;
+    }
+    std::size_t runStart = i;
+    std::size_t written = out.size();
+    i = ColourRun(conversion, line, i, kLineRoles);
+    if (i < line.size() && line[i] == '<') {
+      out.resize(written);
+      i = NextSpecial(line, i);
+      conversion.pendingCode = line.substr(runStart, i - runStart);
+      FlushCode(conversion);
     }
     if (i == line.size()) break;
     const char c = line[i];
-    if (conversion.quoteState != kInCode) {
-      // The quote that opened the text closes it.
-      AppendEscaped(out, line.substr(pendingStart, i - pendingStart));
-      out += c;
-      out.append(kClose);
-      conversion.quoteState = kInCode;
-      pendingStart = ++i;
-      continue;
-    }
-    flushUpTo(i);
     switch (c) {
       case '#':
         i = AppendDirective(out, line, i);
@@ -165,9 +236,7 @@ const std::string& ColourLine(Conversion& conversion, std::string_view line) {
         i = line.size();
         break;
     }
-    pendingStart = i;
   }
-  flushUpTo(line.size());
   return out;
 }
 
