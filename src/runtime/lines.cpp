@@ -1,6 +1,6 @@
 #include "runtime/lines.hpp"
 
-#include <bit>
+#include <algorithm>
 #include <cstring>
 
 namespace pl2html {
@@ -11,7 +11,9 @@ LineReader::LineReader(Fill fill, std::size_t bufferSize)
 }
 
 LineReader::LineReader(std::string_view bytes)
-    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {}
+    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {
+  FindLineEnds();
+}
 
 bool LineReader::HaveByte() {
   if (pos_ < end_) return true;
@@ -24,6 +26,7 @@ bool LineReader::HaveByte() {
   }
   pos_ = 0;
   end_ = static_cast<std::size_t>(got);
+  FindLineEnds();
   return true;
 }
 
@@ -41,43 +44,32 @@ bool LineReader::AtEnd() {
 }
 
 namespace {
-bool EndsLine(char c) {
-  return static_cast<unsigned char>(c) <= 13 && (c == '\n' || c == '\r' || c == '\0');
-}
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = kOnes << 7;
-
-// Flags, in the top bit of each byte, the bytes of `word` below `limit`
-// (at most 128). Only the lowest flag is sure: a borrow can flag bytes above
-// a flagged byte too.
-constexpr std::uint64_t BytesBelow(std::uint64_t word, std::uint64_t limit) {
-  return (word - kOnes * limit) & ~word & kHighBits;
-}
-
-// The first byte of data[at, end) that ends a line (LF, CR or 0), or `end`.
-// Line ends are rare, so the bytes are tested eight at a time, first for any
-// byte below 14 (a tab gets through this test too), then for the three line
-// ends; the lowest flag is the first line end, the later flags do not matter.
-std::size_t FindLineEnd(const char* data, std::size_t at, std::size_t end) {
-  if constexpr (std::endian::native == std::endian::little) {
-    while (end - at >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, data + at, sizeof word);
-      if (BytesBelow(word, 14) != 0) {
-        std::uint64_t ends = BytesBelow(word, 1) | BytesBelow(word ^ (kOnes * '\n'), 1) |
-                             BytesBelow(word ^ (kOnes * '\r'), 1);
-        if (ends != 0) return at + static_cast<std::size_t>(std::countr_zero(ends)) / 8;
-      }
-      at += 8;
-    }
-  }
-  while (at < end && !EndsLine(data[at]))
-    ++at;
-  return at;
+// The first `byte` of data[from, end), or `end`.
+std::size_t Find(const char* data, std::size_t from, std::size_t end, char byte) {
+  if (from >= end) return end;
+  const void* hit = std::memchr(data + from, byte, end - from);
+  return hit == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
 }
 
 }  // namespace
+
+void LineReader::FindLineEnds() {
+  nextLineFeed_ = Find(data_, pos_, end_, '\n');
+  nextReturn_ = Find(data_, pos_, end_, '\r');
+  nextZero_ = Find(data_, pos_, end_, '\0');
+}
+
+// The first line end at or after pos_, or end_. Each kind of line end is
+// looked for again only once the reading has passed the last one found, so
+// every byte of the buffer is looked at once for each kind, even when one
+// kind is missing from a file.
+std::size_t LineReader::NextLineEnd() {
+  if (nextLineFeed_ < pos_) nextLineFeed_ = Find(data_, pos_, end_, '\n');
+  if (nextReturn_ < pos_) nextReturn_ = Find(data_, pos_, end_, '\r');
+  if (nextZero_ < pos_) nextZero_ = Find(data_, pos_, end_, '\0');
+  return std::min(nextLineFeed_, std::min(nextReturn_, nextZero_));
+}
 
 std::string_view LineReader::ReadLine() {
   SkipLineFeedAfterReturn();
@@ -85,7 +77,7 @@ std::string_view LineReader::ReadLine() {
   bool spilled = false;
   while (HaveByte()) {
     std::size_t start = pos_;
-    std::size_t at = FindLineEnd(data_, start, end_);
+    std::size_t at = NextLineEnd();
     if (at == end_) {
       // The line goes on past this buffer: keep what we have and refill.
       spill_.append(data_ + start, at - start);

@@ -32,6 +32,8 @@ class LineReader {
  private:
   bool HaveByte();  // refills when the buffer is used up
   void SkipLineFeedAfterReturn();
+  std::size_t NextLineEnd();
+  void FindLineEnds();
 
   Fill fill_;
   std::vector<char> buffer_;
@@ -43,6 +45,11 @@ class LineReader {
   // The last line ended with CR: an LF right after it belongs to that line end.
   bool afterReturn_ = false;
   std::string spill_;  // a line that crosses a refill of the buffer
+  // Where the next LF, CR and 0 byte are in the buffer (end_ when there is
+  // none), each found with memchr and kept until the reading passes it.
+  std::size_t nextLineFeed_ = 0;
+  std::size_t nextReturn_ = 0;
+  std::size_t nextZero_ = 0;
 };
 
 }  // namespace pl2html
