@@ -92,7 +92,16 @@ bool FileTable::Flush(OpenFile& file) {
 
 std::int64_t FileTable::WriteText(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
-  current_->pending.append(s);
+  if (s.size() >= kWriteBuffer) {
+    // A long line goes to the platform as it is, after what is waiting,
+    // rather than being copied into the buffer first.
+    Flush(*current_);
+    if (!current_->failed && !fs_.Write(current_->handle, s.data(), s.size())) {
+      current_->failed = true;
+    }
+  } else {
+    current_->pending.append(s);
+  }
   current_->pending.append("\r\n");
   if (current_->pending.size() >= kWriteBuffer) Flush(*current_);
   return static_cast<std::int64_t>(s.size()) + 2;
