@@ -1,5 +1,6 @@
 #include "scan/colour.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -111,20 +112,40 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
   std::size_t copied = from;  // code[from, copied) is in lineOut already
   std::size_t start = from;   // where the current word starts
   std::size_t at = from;
-  for (; at < code.size(); ++at) {
-    ByteRole role = roles.role[static_cast<unsigned char>(bytes[at])];
-    if (role == kWordPart) continue;
-    if (role == kStop) break;
-    if (at > start) {
-      std::string_view word(bytes + start, at - start);
-      std::string_view open = OpeningOf(conversion, code, word, at);
-      if (!open.empty()) {
-        out.append(bytes + copied, start - copied);
-        AppendWrapped(out, open, word);
-        copied = at;
+  // The breaks of a block of bytes are listed first without a branch on
+  // each byte, whose outcome the processor could not guess; then the words
+  // between them are looked at.
+  constexpr std::size_t kBlock = 64;
+  std::uint8_t breaks[kBlock + 1];
+  bool stopped = false;
+  while (at < code.size() && !stopped) {
+    const std::size_t blockEnd = std::min(code.size(), at + kBlock);
+    std::size_t count = 0;
+    std::size_t k = at;
+    for (; k < blockEnd; ++k) {
+      ByteRole role = roles.role[static_cast<unsigned char>(bytes[k])];
+      breaks[count] = static_cast<std::uint8_t>(k - at);
+      count += role != kWordPart;
+      if (role == kStop) {
+        stopped = true;
+        --count;
+        break;
       }
     }
-    start = at + 1;
+    for (std::size_t b = 0; b < count; ++b) {
+      std::size_t breakAt = at + breaks[b];
+      if (breakAt > start) {
+        std::string_view word(bytes + start, breakAt - start);
+        std::string_view open = OpeningOf(conversion, code, word, breakAt);
+        if (!open.empty()) {
+          out.append(bytes + copied, start - copied);
+          AppendWrapped(out, open, word);
+          copied = breakAt;
+        }
+      }
+      start = breakAt + 1;
+    }
+    at = k;
   }
   if (at == from) return at;
   std::string_view last(bytes + start, at - start);
