@@ -159,6 +159,8 @@ WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
   bool mayBeType = conversion.typeWords.MayContain(word);
   bool mayBeKeyword = conversion.keywords.MayContain(word);
   if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
+  // MayContain is exact for the empty word.
+  if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
   std::uint64_t hash = HashOfWord(word);
   if (mayBeType && conversion.typeWords.ContainsHashed(word, hash)) return WordClass::kType;
   if (mayBeKeyword && conversion.keywords.ContainsHashed(word, hash)) return WordClass::kKeyword;
