@@ -15,23 +15,27 @@ void DeclarationScan::ScanLine(std::string_view line) {
 // A declaration: a word, a space, a word, and "(" either inside the second
 // space-separated field or starting the third. Fields are cut at every single
 // space, so "a  b" has an empty second field, and an empty text is a word.
-// The three tests have no effects, so the fields are cut one at a time and
-// the line is left as soon as one test fails: most lines fail on the first.
+//
+// Only the start of a line needs looking at. The first field is a word only
+// when the word bytes at the start of the line are followed by a space: any
+// other byte would be part of the field. The second field, cut at its first
+// "(", is a word only when its word bytes are followed by "(" (which then
+// lies inside it) or by a space (and then the third field must start with
+// "("): any other byte, or the end of the line, fails the line.
 void DeclarationScan::ExamineLine(std::string_view line) {
-  constexpr std::size_t kNone = std::string_view::npos;
-  std::size_t space1 = line.find(' ');
-  if (space1 == kNone) return;
-  std::string_view w1 = line.substr(0, space1);
-  if (!IsWord(w1)) return;
-  std::size_t space2 = line.find(' ', space1 + 1);
-  std::string_view w2 = line.substr(space1 + 1, space2 == kNone ? kNone : space2 - space1 - 1);
-  std::size_t paren = w2.find('(');
-  if (paren != kNone) {
-    w2 = w2.substr(0, paren);
-  } else if (space2 == kNone || space2 + 1 == line.size() || line[space2 + 1] != '(') {
-    return;  // the third field does not start with "("
+  std::size_t end1 = WordBytesAtStart(line);
+  if (end1 == line.size() || line[end1] != ' ') return;
+  std::string_view w1 = line.substr(0, end1);
+  std::string_view afterW1 = line.substr(end1 + 1);
+  std::size_t end2 = WordBytesAtStart(afterW1);
+  std::string_view w2 = afterW1.substr(0, end2);
+  if (end2 == afterW1.size()) return;
+  if (afterW1[end2] == ' ') {
+    if (end2 + 1 == afterW1.size() || afterW1[end2 + 1] != '(') return;
+  } else if (afterW1[end2] != '(') {
+    return;
   }
-  if (!IsWord(w2)) return;
+  if (w1 == "is" || w2 == "is") return;
   AddTypeWord(conversion_, w1);
   std::string_view afterParen = line.substr(line.find('(') + 1);
   std::size_t close = afterParen.find(')');

@@ -195,13 +195,18 @@ CharKindValue CharKind(std::string_view ch) {
   return ch.empty() ? kOrdinary : CharKind(static_cast<unsigned char>(ch.front()));
 }
 
-bool IsWord(std::string_view text) {
-  for (char c : text) {
-    if (!kWordBytes.word[static_cast<unsigned char>(c)]) return false;
+std::size_t WordBytesAtStart(std::string_view text) {
+  std::size_t length = 0;
+  while (length < text.size() && kWordBytes.word[static_cast<unsigned char>(text[length])]) {
+    ++length;
   }
-  // A space is no word byte, so " is " has failed already: only the bare
+  return length;
+}
+
+bool IsWord(std::string_view text) {
+  // A space is no word byte, so " is " fails the first test: only the bare
   // "is" is left to refuse.
-  return text != "is";
+  return WordBytesAtStart(text) == text.size() && text != "is";
 }
 
 bool IsNumber(std::string_view text) {

@@ -85,6 +85,9 @@ CharKindValue CharKind(std::string_view ch);
 // is no routine name and no declared type.
 bool IsWord(std::string_view text);
 
+// How many bytes at the start of `text` are word bytes.
+std::size_t WordBytesAtStart(std::string_view text);
+
 // True when every byte is a digit or ".": "1.2.3" and "" count as numbers.
 bool IsNumber(std::string_view text);
 
