@@ -1,0 +1,151 @@
+// Fuzz target: converts arbitrary bytes as a source file, both passes, in
+// memory, and checks what must hold for every input:
+//   - the conversion succeeds (an empty source is refused, as it should be);
+//   - the page is the same whether the source is read in large blocks or
+//     a few bytes at a time;
+//   - the page has one line per source line between its head and its tail;
+//   - each page line is its source line with "<" escaped and font elements
+//     added: nothing lost, doubled or moved;
+//   - the type words learned and every page line are those of a slow,
+//     literal model of the scanner (model.cpp).
+// A failed check aborts, so that the fuzzer keeps the input.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/convert.hpp"
+#include "model.hpp"
+#include "runtime/memory_files.hpp"
+#include "runtime/text.hpp"
+#include "scan/declarations.hpp"
+
+namespace {
+
+using pl2html::MemoryFileSystem;
+
+[[noreturn]] void Fail(const char* what, std::size_t line) {
+  std::fprintf(stderr, "pl2html_fuzz: %s (line %zu)\n", what, line);
+  std::abort();
+}
+
+// The page of `source`, read from the in-memory file system `chunk` bytes
+// at a time (0: as many as asked for); empty when the conversion failed.
+std::string Convert(std::string_view source, std::size_t chunk, bool& ok) {
+  MemoryFileSystem fs;
+  fs.files["in.pl"] = std::string(source);
+  fs.readChunk = chunk;
+  pl2html::Outcome outcome =
+      pl2html::ConvertSource(fs, "in.pl", pl2html::PageTarget{"in.pl.html"}, "in.pl");
+  ok = outcome.Ok();
+  return ok ? fs.files["in.pl.html"] : std::string();
+}
+
+std::vector<std::string_view> PageLines(std::string_view page) {
+  std::vector<std::string_view> lines;
+  while (!page.empty()) {
+    std::size_t end = page.find("\r\n");
+    if (end == std::string_view::npos) Fail("page does not end with CR LF", lines.size());
+    lines.push_back(page.substr(0, end));
+    page.remove_prefix(end + 2);
+  }
+  return lines;
+}
+
+// The lines of a source, cut here independently of the program's reader:
+// CR LF, CR, LF and a 0 byte each end a line; the last line needs no end.
+std::vector<std::string_view> SourceLines(std::string_view source) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  std::size_t at = 0;
+  while (at < source.size()) {
+    char c = source[at];
+    if (c != '\r' && c != '\n' && c != '\0') {
+      ++at;
+      continue;
+    }
+    lines.push_back(source.substr(start, at - start));
+    at += c == '\r' && at + 1 < source.size() && source[at + 1] == '\n' ? 2 : 1;
+    start = at;
+  }
+  if (start < source.size()) lines.push_back(source.substr(start));
+  return lines;
+}
+
+// A page line without its markup: outside markup a page line has no "<",
+// and the markup has no ">" but the one that ends it.
+std::string WithoutMarkup(std::string_view line) {
+  std::string text;
+  for (std::size_t at = 0; at < line.size();) {
+    if (line[at] != '<') {
+      text += line[at++];
+      continue;
+    }
+    std::size_t end = line.find('>', at);
+    if (end == std::string_view::npos) Fail("markup not closed", 0);
+    std::string_view tag = line.substr(at, end + 1 - at);
+    bool opening = tag.size() > 15 && tag.substr(0, 13) == "<font class='" &&
+                   tag.substr(tag.size() - 2) == "'>";
+    if (!opening && tag != "</font>") Fail("unexpected markup", 0);
+    at = end + 1;
+  }
+  return text;
+}
+
+void CheckPage(std::string_view source, std::string_view page) {
+  std::vector<std::string_view> pageLines = PageLines(page);
+  std::size_t body = 0;
+  while (body < pageLines.size() && pageLines[body] != "<pre>")
+    ++body;
+  ++body;                                // the first line after "<pre>"
+  constexpr std::size_t kTailLines = 3;  // </pre>, </body>, </html>
+  std::vector<std::string_view> lines = SourceLines(source);
+  if (body + lines.size() + kTailLines != pageLines.size()) {
+    Fail("not one page line per source line", lines.size());
+  }
+  if (pageLines[body + lines.size()] != "</pre>") Fail("tail missing", 0);
+
+  // The type words learned, in their order, as the model learns them.
+  pl2html::model::Scanner model;
+  pl2html::model::ScanDeclarations(model, lines);
+  pl2html::Conversion conversion;
+  pl2html::DeclarationScan scan(conversion);
+  for (std::string_view line : lines)
+    scan.ScanLine(line);
+  scan.EndScan();
+  if (conversion.typeWords.Words().items != model.typeWords) {
+    Fail("type words differ from the model's", 0);
+  }
+
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    std::string_view pageLine = pageLines[body + n];
+    std::string escaped;
+    pl2html::AppendEscaped(escaped, lines[n]);
+    if (WithoutMarkup(pageLine) != escaped) Fail("page line lost or gained bytes", n + 1);
+    if (pageLine != pl2html::model::ColourLine(model, lines[n])) {
+      Fail("page line differs from the model's", n + 1);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view source(reinterpret_cast<const char*>(data), size);
+  bool ok = false;
+  std::string page = Convert(source, 0, ok);
+  if (!ok) {
+    if (!source.empty()) Fail("conversion failed", 0);
+    return 0;
+  }
+  CheckPage(source, page);
+  // Small reads put line ends, and CR LF pairs, across buffer refills.
+  bool smallOk = false;
+  std::size_t chunk = 1 + size % 7;
+  if (Convert(source, chunk, smallOk) != page || !smallOk) {
+    Fail("page depends on how the source is read", chunk);
+  }
+  return 0;
+}

@@ -1,0 +1,2 @@
+% a<b comment
+X = 'it''s', s = "50%".

@@ -1,0 +1,2 @@
+void g(int a
+, b, c

@@ -1,0 +1,3 @@
+#include <x> // c
+#define S "a/b"
+X #/\ Y, #/ #

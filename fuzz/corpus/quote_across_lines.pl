@@ -1,0 +1,4 @@
+x = 'abc
+d', e "open
+still open
+closed" ok

@@ -1,0 +1,4 @@
+int f	(x)
+void f(
+	int a)
+	foo	(X).
