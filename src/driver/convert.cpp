@@ -86,7 +86,11 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
 
   std::string scratch;
   if (target.toStandardOutput) {
-    files.AttachNumbered(kPageFile, fs.StandardOutput(), true);
+    // A program started without a console or a redirection has no standard
+    // output: the page would go nowhere.
+    if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
+      return Fail(Failure::kCannotWrite, "no standard output");
+    }
   } else {
     scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp");
     if (scratch.empty()) return Fail(Failure::kCannotWrite, fs.LastError());
