@@ -77,10 +77,9 @@ int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider
   int status = kSuccess;
   for (const std::string& file : options.files) {
     PageTarget target = TargetFor(options, file);
-    Outcome outcome =
-        file == "-" ? ConvertStandardInput(fs, target, kStandardInputTitle)
-                    : ConvertSource(fs, file, target,
-                                    FilePartOf(file, fs.PathSeparator()));
+    Outcome outcome = file == "-"
+                          ? ConvertStandardInput(fs, target, kStandardInputTitle)
+                          : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()));
     if (!outcome.Ok()) {
       Print(fs, fs.StandardError(), "pl2html: " + file + ": " + Describe(outcome) + "\n");
       status = kFailure;
