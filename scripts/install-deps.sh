@@ -6,7 +6,8 @@ what=${1:-build}
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libgtk-3-dev)
 if [ "$what" = test ]; then
-  packages+=()
+  # A real Prolog library to convert, and perl to count its lines.
+  packages+=(swi-prolog-nox perl)
 fi
 
 missing=()

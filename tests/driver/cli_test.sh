@@ -87,5 +87,24 @@ check "an unwritable folder says so" grep -q "ro/prog.pl: page cannot be written
 check "the earlier page is kept" [ "$(cat ro/prog.pl.html)" = earlier ]
 chmod 755 ro
 
+# A real library, as a new user would try it: every file converts, and its
+# page has one line per source line besides the 34 of the frame.
+library=/usr/lib/swi-prolog/library
+if [ -d "$library" ]; then
+  converted=0
+  wrong=0
+  while IFS= read -r -d '' source; do
+    if "$pl2html" -o page.html "$source" 2>>err.txt; then
+      converted=$((converted + 1))
+      expected=$(($(perl -0777 -ne '$n = () = /\r\n|\r|\n|\0/g; $n++ unless /[\r\n\0]\z/; print $n' "$source") + 34))
+      [ "$(lines_of page.html)" -eq "$expected" ] || { echo "  wrong line count: $source"; wrong=$((wrong + 1)); }
+    else
+      echo "  failed: $source"
+      wrong=$((wrong + 1))
+    fi
+  done < <(find "$library" -name '*.pl' -size +0 -print0)
+  check "the Prolog library converts ($converted files)" [ "$wrong" -eq 0 -a "$converted" -gt 100 ]
+fi
+
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
