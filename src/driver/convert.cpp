@@ -88,6 +88,10 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   if (!opened.Ok()) return opened;
 
   std::string scratch;
+  if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
+    files.CloseNumbered(kSourceFile);
+    return Fail(Failure::kCannotWrite, "it is the source itself");
+  }
   if (target.toStandardOutput) {
     files.AttachNumbered(kPageFile, fs.StandardOutput(), true);
   } else {

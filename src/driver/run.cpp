@@ -111,8 +111,13 @@ int RunDesktopFlow(FileSystem& fs, Desktop& desktop) {
 
 int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProvider& desktop) {
   if (args.empty()) return RunDesktopFlow(fs, desktop());
-  for (const std::string& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--") break;
+    if (arg == "-o") {
+      ++i;  // the output's name, whatever it looks like
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       Print(fs, fs.StandardOutput(), kUsage);
       return kSuccess;

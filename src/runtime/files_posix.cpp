@@ -87,6 +87,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::uint32_t ProcessId() override { return static_cast<std::uint32_t>(::getpid()); }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat first {
+    }, second{};
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
 };
 
 }  // namespace

@@ -43,6 +43,9 @@ check "standard input converts to standard output" \
   bash -c "'$pl2html' - <prog.pl | grep -q '<title>stdin</title>'"
 check "-o OUT writes OUT" status_is 0 "$pl2html" -o other.html prog.pl
 check "-o OUT gives the same body" cmp -s other.html prog.pl.html
+ln -s prog.pl alias.pl
+check "a page is never written over its source" status_is 1 "$pl2html" -o alias.pl prog.pl
+check "the source survives" cmp -s prog.pl <(printf 'foo(X) :- bar(X, 12).\r\n%% done\r\n')
 
 : >empty.pl
 mkdir folder.pl

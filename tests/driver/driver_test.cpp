@@ -269,6 +269,20 @@ TEST_F(CommandLineTest, AnswersHelpAndVersion) {
   EXPECT_EQ(fs.standardOutput.rfind("pl2html ", 0), 0u);
 }
 
+TEST_F(CommandLineTest, NeverWritesAPageOverItsSource) {
+  fs.files["a.pl"] = "a.\n";
+  EXPECT_EQ(Run({"-o", "a.pl", "a.pl"}), kFailure);
+  EXPECT_EQ(fs.files["a.pl"], "a.\n");
+  EXPECT_EQ(fs.files.size(), 1u);
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (it is the source itself)\n");
+}
+
+TEST_F(CommandLineTest, TakesTheNameAfterDashOAsItIs) {
+  fs.files["a.pl"] = "a.\n";
+  EXPECT_EQ(Run({"-o", "--help", "a.pl"}), kSuccess);
+  EXPECT_EQ(fs.files.count("--help"), 1u);
+}
+
 TEST_F(CommandLineTest, TakesNamesAfterADoubleDashAsFiles) {
   fs.files["--open"] = "a.\n";
   EXPECT_EQ(Run({"--", "--open"}), kSuccess);
