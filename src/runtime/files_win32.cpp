@@ -135,6 +135,16 @@ class Win32FileSystem final : public FileSystem {
 
   std::uint32_t ProcessId() override { return ::GetCurrentProcessId(); }
 
+  // Names are compared by the file they open: case, "/" for "\\", short
+  // names, relative paths and links all name one file in many ways.
+  bool SameFile(const std::string& a, const std::string& b) override {
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    if (!Identify(a, first) || !Identify(b, second)) return false;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+  }
+
  private:
   PathStatus Missing(DWORD error) {
     lastError_ = error;
@@ -144,6 +154,18 @@ class Win32FileSystem final : public FileSystem {
   bool Failed() {
     lastError_ = ::GetLastError();
     return false;
+  }
+
+  // The volume and index of the file `path` names. Asking no access lets
+  // this open a file that is open elsewhere, the source included.
+  static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE file =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool known = ::GetFileInformationByHandle(file, &info) != 0;
+    ::CloseHandle(file);
+    return known;
   }
 
   FileHandle Opened(HANDLE handle) {

@@ -1,5 +1,6 @@
 // What only the Windows file system backend has to get right: drive roots,
-// wildcards, sharing and the system's words for a failure. Built for Windows only.
+// wildcards, sharing, the names of one file and the system's words for a
+// failure. Built for Windows only.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -81,6 +82,22 @@ TEST_F(Win32Files, ASourceOthersAreWritingCannotBeOpened) {
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);
   if (reader != INVALID_HANDLE_VALUE) ::CloseHandle(reader);
   EXPECT_TRUE(fs.Close(ours));
+}
+
+TEST_F(Win32Files, OneFileIsTheSameUnderEveryNameItHas) {
+  std::string source = MakeFile("prog.pl", "a.\r\n");
+  MakeFile("other.pl", "a.\r\n");
+  EXPECT_TRUE(fs.SameFile(source, folder_ + "\\PROG.PL"));
+  EXPECT_TRUE(fs.SameFile(source, folder_ + "/prog.pl"));
+  EXPECT_TRUE(fs.SameFile(source, folder_ + "\\.\\prog.pl"));
+  EXPECT_FALSE(fs.SameFile(source, folder_ + "\\other.pl"));
+  EXPECT_FALSE(fs.SameFile(source, folder_ + "\\missing.pl"));
+
+  // Open as a source, the file can still be told apart.
+  FileHandle open = fs.OpenForReading(source);
+  ASSERT_NE(open, 0);
+  EXPECT_TRUE(fs.SameFile(source, folder_ + "\\PROG.PL"));
+  EXPECT_TRUE(fs.Close(open));
 }
 
 TEST_F(Win32Files, TheSystemsWordsForAFailureComeWithoutTheirLineEnd) {
