@@ -33,12 +33,32 @@ printf "$(printf '\\%03o' $(seq 0 255))" >"$src/allbytes.pl"
   for _ in $(seq 2000); do printf 'foo(X, "y") :- bar(X), 12 < 3, '; done
   printf 'end.\r\n'
 } >"$src/long.pl"
-# The project's own sources: examples and the golden files of the tests.
+# The project's own sources: the examples, and the sources of the golden
+# cases with their stand-ins for invisible bytes decoded.
 n=0
 while IFS= read -r -d '' found; do
   n=$((n + 1))
   cp "$found" "$src/project$n.pl"
 done < <(find "$root/examples" "$root/tests" -name '*.pl' -type f -size +0 -print0 2>/dev/null)
+n=0
+for case in "$root"/tests/scan/golden/*.txt; do
+  [ -f "$case" ] || continue
+  n=$((n + 1))
+  perl -0777 -ne '
+    /^--- source\n(.*?)^--- page\n/ms or exit;
+    my $s = $1;
+    $s =~ s/\n//g;
+    $s =~ s/\xE2\x90\x8D/\r/g; $s =~ s/\xE2\x90\x8A/\n/g; $s =~ s/\xE2\x90\x80/\0/g;
+    $s =~ s/\xE2\x86\x92/\t/g;
+    $s =~ s/\\(\\|x([0-9A-Fa-f]{2}))/defined $2 ? chr(hex $2) : "\\"/ge;
+    print $s;' "$case" >"$src/golden$n.pl"
+done
+# A real Prolog library, when it is installed.
+n=0
+while IFS= read -r -d '' found; do
+  n=$((n + 1))
+  cp "$found" "$src/library$n.pl"
+done < <(find /usr/lib/swi-prolog/library -name '*.pl' -type f -size +0 -print0 2>/dev/null)
 
 names=()
 for f in "$src"/*.pl; do names+=("$(basename "$f")"); done
@@ -87,6 +107,10 @@ expect_failure 1 "empty.pl: is empty" empty.pl
 expect_failure 1 "folder.pl: is a directory" folder.pl
 expect_failure 2 "unknown option --bogus" --bogus crlf.pl
 [ ! -e missing.pl ] || fail "converting a missing file created it"
+# Names differing only in case name one file on Windows: never the page.
+cp crlf.pl keep.pl
+expect_failure 1 "it is the source itself" -o KEEP.PL keep.pl
+cmp -s keep.pl crlf.pl || fail "-o KEEP.PL keep.pl wrote over the source"
 
 # A folder the program may not write into (not as root with every privilege:
 # the test stage drops the override of file permissions).
