@@ -17,6 +17,13 @@ if [ ! -x "$linux" ]; then
   linux=build-test/pl2html
 fi
 
+# Only the Windows backends and entry know the platform.
+leaks=$(grep -rlE '#include <(windows|commdlg|commctrl|shellapi|objbase)\.h>' src | grep -v '_win32\.cpp$' || true)
+if [ -n "$leaks" ]; then
+  echo "Windows headers outside the Windows backends: $leaks" >&2
+  exit 1
+fi
+
 echo "== cross-building for Windows"
 cmake -S . -B build-win64 --toolchain cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli \
   -DPL2HTML_WERROR="$werror" >/dev/null
