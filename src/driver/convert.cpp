@@ -9,7 +9,9 @@ namespace pl2html {
 
 namespace {
 
-Outcome Fail(Failure failure, std::string detail = {}) { return {failure, std::move(detail)}; }
+Outcome Fail(Failure failure, std::string detail = {}) {
+  return {failure, std::move(detail)};
+}
 
 // A source must be a file with at least one byte.
 Outcome CheckSource(FileSystem& fs, const std::string& inputPath) {
@@ -30,12 +32,14 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
 }
 
 // Creates a fresh file named `base` + a suffix that no file has yet.
+// Returns its path, or the empty text with the platform's reason in `error`.
 std::string CreateScratch(FileSystem& fs, FileTable& files, std::int32_t number,
-                          const std::string& base, std::string_view extension) {
+                          const std::string& base, std::string_view extension, std::string& error) {
   std::string stem = base + "." + std::to_string(fs.ProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string path = stem + "-" + std::to_string(attempt) + std::string(extension);
     if (files.CreateNumbered(number, path) != 0) return path;
+    error = fs.LastError();                              // before Stat, which may change it
     if (fs.Stat(path).kind == PathKind::Missing) break;  // not a name clash: give up
   }
   return {};
@@ -70,7 +74,8 @@ Outcome ScanDeclarations(Conversion& conversion, FileTable& files, const std::st
   Outcome opened = OpenSource(fs, files, inputPath);
   if (!opened.Ok()) return opened;
   DeclarationScan scan(conversion);
-  while (files.AtEnd(kSourceFile) == 0) scan.ScanLine(files.ReadLine());
+  while (files.AtEnd(kSourceFile) == 0)
+    scan.ScanLine(files.ReadLine());
   scan.EndScan();
   bool failed = files.Failed(kSourceFile);
   files.CloseNumbered(kSourceFile);
@@ -85,11 +90,20 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   if (!opened.Ok()) return opened;
 
   std::string scratch;
+  if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
+    files.CloseNumbered(kSourceFile);
+    return Fail(Failure::kCannotWrite, "it is the source itself");
+  }
   if (target.toStandardOutput) {
-    files.AttachNumbered(kPageFile, fs.StandardOutput(), true);
+    // A program started without a console or a redirection has no standard
+    // output: the page would go nowhere.
+    if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
+      return Fail(Failure::kCannotWrite, "no standard output");
+    }
   } else {
-    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp");
-    if (scratch.empty()) return Fail(Failure::kCannotWrite, fs.LastError());
+    std::string error;
+    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp", error);
+    if (scratch.empty()) return Fail(Failure::kCannotWrite, error);
   }
 
   WritePageHead(files, title);
@@ -125,9 +139,10 @@ Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTa
 
 Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {
   FileTable files(fs);
-  std::string spool = CreateScratch(fs, files, kSourceFile,
-                                    fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl");
-  if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + fs.LastError());
+  std::string error;
+  std::string spool = CreateScratch(
+      fs, files, kSourceFile, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl", error);
+  if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + error);
 
   std::vector<char> buffer(1 << 16);
   bool readFailed = false;
@@ -142,7 +157,7 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
       break;
     }
   }
-  std::string error = fs.LastError();
+  if (readFailed || !copied) error = fs.LastError();
   if (!files.CloseNumbered(kSourceFile)) copied = false;
 
   Outcome outcome;

@@ -8,7 +8,10 @@ namespace pl2html {
 PathStatus MemoryFileSystem::Stat(const std::string& path) {
   if (folders.count(path) != 0) return {PathKind::Directory, 0};
   auto found = files.find(path);
-  if (found == files.end()) return {PathKind::Missing, 0};
+  if (found == files.end()) {
+    lastError_ = "No such file or directory";  // as stat() leaves errno
+    return {PathKind::Missing, 0};
+  }
   return {PathKind::File, static_cast<std::int64_t>(found->second.size())};
 }
 
@@ -86,7 +89,9 @@ bool MemoryFileSystem::Close(FileHandle file) {
   return handles_.erase(file) != 0;
 }
 
-bool MemoryFileSystem::Delete(const std::string& path) { return files.erase(path) != 0; }
+bool MemoryFileSystem::Delete(const std::string& path) {
+  return files.erase(path) != 0;
+}
 
 bool MemoryFileSystem::Replace(const std::string& from, const std::string& to) {
   auto found = files.find(from);

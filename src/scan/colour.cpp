@@ -24,7 +24,8 @@ struct SpecialTable {
 constexpr SpecialTable kSpecial;
 
 std::size_t NextSpecial(std::string_view line, std::size_t from) {
-  while (from < line.size() && !kSpecial.special[static_cast<unsigned char>(line[from])]) ++from;
+  while (from < line.size() && !kSpecial.special[static_cast<unsigned char>(line[from])])
+    ++from;
   return from;
 }
 
@@ -51,7 +52,8 @@ RoleTable MakeRoles(std::string_view stops) {
   for (int ch = 0; ch < 256; ++ch) {
     table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? kWordPart : kBreak;
   }
-  for (char ch : stops) table.role[static_cast<unsigned char>(ch)] = kStop;
+  for (char ch : stops)
+    table.role[static_cast<unsigned char>(ch)] = kStop;
   return table;
 }
 
@@ -62,7 +64,9 @@ const RoleTable kCodeRoles = MakeRoles("");
 // again from its escaped text.
 const RoleTable kLineRoles = MakeRoles("#\"'%<");
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 void AppendWrapped(std::string& out, std::string_view open, std::string_view word) {
   out.append(open);
@@ -90,7 +94,8 @@ std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
       break;
   }
   std::size_t next = breakAt;
-  while (next < code.size() && IsBlank(code[next])) ++next;
+  while (next < code.size() && IsBlank(code[next]))
+    ++next;
   if (next < code.size() && code[next] == '(' && IsWord(word)) return kRoutineOpen;
   if (IsNumber(word)) return kNumberOpen;
   return {};

@@ -56,11 +56,28 @@ namespace {
 
 constexpr CharKindValue MakeKind(unsigned char ch) {
   switch (ch) {
-    case '(': case ')': case '{': case '}': case '[': case ']': case ',': case ';': case '!':
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case ',':
+    case ';':
+    case '!':
       return kSeparator;
-    case '=': case '*': case '/': case '-': case '+': case '<': case '>': case '%': case '&':
+    case '=':
+    case '*':
+    case '/':
+    case '-':
+    case '+':
+    case '<':
+    case '>':
+    case '%':
+    case '&':
       return kOperator;
-    case ' ': case '\t':
+    case ' ':
+    case '\t':
       return kBlank;
     default:
       return kOrdinary;
@@ -70,7 +87,8 @@ constexpr CharKindValue MakeKind(unsigned char ch) {
 struct KindTable {
   CharKindValue kind[256];
   constexpr KindTable() : kind() {
-    for (int ch = 0; ch < 256; ++ch) kind[ch] = MakeKind(static_cast<unsigned char>(ch));
+    for (int ch = 0; ch < 256; ++ch)
+      kind[ch] = MakeKind(static_cast<unsigned char>(ch));
   }
 };
 constexpr KindTable kKinds;
@@ -83,18 +101,23 @@ constexpr bool MakeWordByte(unsigned char ch) {
 struct WordByteTable {
   bool word[256];
   constexpr WordByteTable() : word() {
-    for (int ch = 0; ch < 256; ++ch) word[ch] = MakeWordByte(static_cast<unsigned char>(ch));
+    for (int ch = 0; ch < 256; ++ch)
+      word[ch] = MakeWordByte(static_cast<unsigned char>(ch));
   }
 };
 constexpr WordByteTable kWordBytes;
 
 }  // namespace
 
-WordTable::WordTable() : slots_(64, 0) { ListNew(list_); }
+WordTable::WordTable() : slots_(64, 0) {
+  ListNew(list_);
+}
 
 namespace {
 constexpr std::uint64_t kIndexBits = 0xFFFFFFFFULL;
-constexpr std::uint64_t TagOf(std::uint64_t hash) { return hash & ~kIndexBits; }
+constexpr std::uint64_t TagOf(std::uint64_t hash) {
+  return hash & ~kIndexBits;
+}
 }  // namespace
 
 std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
@@ -122,7 +145,8 @@ void WordTable::Grow() {
   for (std::uint64_t entry : old) {
     if (entry == 0) continue;
     std::size_t slot = HashOfWord(list_.items[(entry & kIndexBits) - 1]) & mask;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    while (slots_[slot] != 0)
+      slot = (slot + 1) & mask;
     slots_[slot] = entry;
   }
 }
@@ -189,7 +213,9 @@ void ColourWord(const Conversion& conversion, std::string_view word, std::string
   }
 }
 
-CharKindValue CharKind(unsigned char ch) { return kKinds.kind[ch]; }
+CharKindValue CharKind(unsigned char ch) {
+  return kKinds.kind[ch];
+}
 
 CharKindValue CharKind(std::string_view ch) {
   return ch.empty() ? kOrdinary : CharKind(static_cast<unsigned char>(ch.front()));
