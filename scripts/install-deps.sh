@@ -16,6 +16,12 @@ if [ "$what" = test ]; then
     xvfb xdotool)
 fi
 
+if [ "$what" = test ]; then
+  # The sanitizer and fuzz stages (clang with libFuzzer), and the benchmarks,
+  # which are built there to keep them compiling.
+  packages+=(clang libclang-rt-14-dev libbenchmark-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

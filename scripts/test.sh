@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
+# The sanitizer and fuzz stages come first, so that the native test run
+# below stays the last summary printed.
+scripts/test-sanitize.sh
+
 cmake -S . -B build-test -DPL2HTML_WERROR="${PL2HTML_WERROR:-OFF}" >/dev/null
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test --output-on-failure -j"$jobs"
