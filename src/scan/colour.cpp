@@ -83,9 +83,24 @@ constexpr std::string_view kNumberOpen = "<font class='nombre'>";
 // for a plain word. A word in neither table is a routine name when the next
 // thing after it, blanks skipped, is "(", else a number when it is all
 // digits and dots.
+// ClassOfWord, with the filters of both tables tried here first: most words
+// are in neither table, and then no call is needed.
+WordClass ClassOf(const Conversion& conversion, std::string_view word) {
+  if (!conversion.typeWords.MayContain(word) && !conversion.keywords.MayContain(word)) {
+    return WordClass::kPlain;
+  }
+  return ClassOfWord(conversion, word);
+}
+
+// IsNumber, with its first byte tried here first.
+bool IsNumberWord(std::string_view word) {
+  char first = word.front();
+  return (first == '.' || (first >= '0' && first <= '9')) && IsNumber(word);
+}
+
 std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
                            std::string_view word, std::size_t breakAt) {
-  switch (ClassOfWord(conversion, word)) {
+  switch (ClassOf(conversion, word)) {
     case WordClass::kType:
       return kTypeOpen;
     case WordClass::kKeyword:
@@ -97,7 +112,7 @@ std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
   while (next < code.size() && IsBlank(code[next]))
     ++next;
   if (next < code.size() && code[next] == '(' && IsWord(word)) return kRoutineOpen;
-  if (IsNumber(word)) return kNumberOpen;
+  if (IsNumberWord(word)) return kNumberOpen;
   return {};
 }
 
@@ -155,7 +170,7 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
   if (at == from) return at;
   std::string_view last(bytes + start, at - start);
   std::string_view open;
-  switch (ClassOfWord(conversion, last)) {
+  switch (ClassOf(conversion, last)) {
     case WordClass::kType:
       open = kTypeOpen;
       break;

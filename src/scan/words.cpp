@@ -93,20 +93,6 @@ struct KindTable {
 };
 constexpr KindTable kKinds;
 
-constexpr bool MakeWordByte(unsigned char ch) {
-  return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || ch == '_' ||
-         (ch >= 'a' && ch <= 'z') || ch >= 192;
-}
-
-struct WordByteTable {
-  bool word[256];
-  constexpr WordByteTable() : word() {
-    for (int ch = 0; ch < 256; ++ch)
-      word[ch] = MakeWordByte(static_cast<unsigned char>(ch));
-  }
-};
-constexpr WordByteTable kWordBytes;
-
 }  // namespace
 
 WordTable::WordTable() : slots_(64, 0) {
@@ -219,14 +205,6 @@ CharKindValue CharKind(unsigned char ch) {
 
 CharKindValue CharKind(std::string_view ch) {
   return ch.empty() ? kOrdinary : CharKind(static_cast<unsigned char>(ch.front()));
-}
-
-std::size_t WordBytesAtStart(std::string_view text) {
-  std::size_t length = 0;
-  while (length < text.size() && kWordBytes.word[static_cast<unsigned char>(text[length])]) {
-    ++length;
-  }
-  return length;
 }
 
 bool IsWord(std::string_view text) {

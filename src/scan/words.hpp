@@ -85,8 +85,29 @@ CharKindValue CharKind(std::string_view ch);
 // is no routine name and no declared type.
 bool IsWord(std::string_view text);
 
+// A byte of a word: 0-9, A-Z, "_", a-z, or 192 to 255 (the accented
+// letters of Windows-1252, 215 and 247 included).
+constexpr bool IsWordByte(unsigned char ch) {
+  return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || ch == '_' ||
+         (ch >= 'a' && ch <= 'z') || ch >= 192;
+}
+
+struct WordByteTable {
+  bool word[256];
+  constexpr WordByteTable() : word() {
+    for (int ch = 0; ch < 256; ++ch) word[ch] = IsWordByte(static_cast<unsigned char>(ch));
+  }
+};
+inline constexpr WordByteTable kWordBytes;
+
 // How many bytes at the start of `text` are word bytes.
-std::size_t WordBytesAtStart(std::string_view text);
+inline std::size_t WordBytesAtStart(std::string_view text) {
+  std::size_t length = 0;
+  while (length < text.size() && kWordBytes.word[static_cast<unsigned char>(text[length])]) {
+    ++length;
+  }
+  return length;
+}
 
 // True when every byte is a digit or ".": "1.2.3" and "" count as numbers.
 bool IsNumber(std::string_view text);
