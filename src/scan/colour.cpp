@@ -11,24 +11,6 @@ namespace {
 constexpr std::string_view kTextOpen = "<font class='texte'>";
 constexpr std::string_view kClose = "</font>";
 
-// Bytes that end a stretch of ordinary code: directive, both quotes, comment.
-struct SpecialTable {
-  bool special[256];
-  constexpr SpecialTable() : special() {
-    special[static_cast<unsigned char>('#')] = true;
-    special[static_cast<unsigned char>('"')] = true;
-    special[static_cast<unsigned char>('\'')] = true;
-    special[static_cast<unsigned char>('%')] = true;
-  }
-};
-constexpr SpecialTable kSpecial;
-
-std::size_t NextSpecial(std::string_view line, std::size_t from) {
-  while (from < line.size() && !kSpecial.special[static_cast<unsigned char>(line[from])])
-    ++from;
-  return from;
-}
-
 std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
   if (from >= line.size()) return line.size();
   const void* hit = std::memchr(line.data() + from, byte, line.size() - from);
@@ -59,10 +41,8 @@ RoleTable MakeRoles(std::string_view stops) {
 
 // FlushCode's text is code from end to end.
 const RoleTable kCodeRoles = MakeRoles("");
-// In a line, a run of code ends at "#", a quote or "%", and at "<": its
-// escape changes the words around it, so a run that holds one is coloured
-// again from its escaped text.
-const RoleTable kLineRoles = MakeRoles("#\"'%<");
+// In a line, a run of code ends at "#", a quote or "%".
+const RoleTable kLineRoles = MakeRoles("#\"'%");
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -79,10 +59,6 @@ constexpr std::string_view kKeywordOpen = "<font class='keyWord'>";
 constexpr std::string_view kRoutineOpen = "<font class='fonction'>";
 constexpr std::string_view kNumberOpen = "<font class='nombre'>";
 
-// The opening markup of a word that a break follows at `breakAt`, or empty
-// for a plain word. A word in neither table is a routine name when the next
-// thing after it, blanks skipped, is "(", else a number when it is all
-// digits and dots.
 // ClassOfWord, with the filters of both tables tried here first: most words
 // are in neither table, and then no call is needed.
 WordClass ClassOf(const Conversion& conversion, std::string_view word) {
@@ -98,6 +74,10 @@ bool IsNumberWord(std::string_view word) {
   return (first == '.' || (first >= '0' && first <= '9')) && IsNumber(word);
 }
 
+// The opening markup of a word that a break follows at `breakAt`, or empty
+// for a plain word. A word in neither table is a routine name when the next
+// thing after it, blanks skipped, is "(", else a number when it is all
+// digits and dots.
 std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
                            std::string_view word, std::size_t breakAt) {
   switch (ClassOf(conversion, word)) {
@@ -116,11 +96,36 @@ std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
   return {};
 }
 
+// Appends the escape of a "<" of code. The escape is made before the code is
+// cut into words, so its "&" and ";" are breaks and the word "lt" between
+// them is looked up like any other: type or keyword markup if the tables
+// hold it, never a routine name or a number, since ";" follows it.
+void AppendEscapedLess(const Conversion& conversion, std::string& out) {
+  out += '&';
+  switch (ClassOf(conversion, "lt")) {
+    case WordClass::kType:
+      AppendWrapped(out, kTypeOpen, "lt");
+      break;
+    case WordClass::kKeyword:
+      AppendWrapped(out, kKeywordOpen, "lt");
+      break;
+    case WordClass::kPlain:
+      out.append("lt");
+      break;
+  }
+  out += ';';
+}
+
 // Colours code[from, stop), where `stop` is the first byte from `from` on
 // whose role is kStop, or the end; returns `stop`. Words are the stretches
 // between breaks; the last word of the run, which no break follows, is only
 // looked up in the tables. Stretches without markup are copied whole. An
 // empty run writes nothing, not even the markup of an empty type word.
+//
+// A "<" is escaped as it is met: for the word before it, "<" and the "&" of
+// its escape are alike (a break, neither blank nor "("), and the escape
+// itself is cut into words by AppendEscapedLess. So the result is that of
+// colouring the escaped text, as FlushCode does.
 //
 // The look-ahead for "(" may pass `stop` when `code` is a whole line: it
 // only skips blanks, and neither a blank nor "(" is a stop byte, so it gives
@@ -162,6 +167,11 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
           AppendWrapped(out, open, word);
           copied = breakAt;
         }
+      }
+      if (bytes[breakAt] == '<') {
+        out.append(bytes + copied, breakAt - copied);
+        AppendEscapedLess(conversion, out);
+        copied = breakAt + 1;
       }
       start = breakAt + 1;
     }
@@ -248,15 +258,7 @@ const std::string& ColourLine(Conversion& conversion, std::string_view line) {
       i = close + 1;
       continue;
     }
-    std::size_t runStart = i;
-    std::size_t written = out.size();
     i = ColourRun(conversion, line, i, kLineRoles);
-    if (i < line.size() && line[i] == '<') {
-      out.resize(written);
-      i = NextSpecial(line, i);
-      conversion.pendingCode = line.substr(runStart, i - runStart);
-      FlushCode(conversion);
-    }
     if (i == line.size()) break;
     const char c = line[i];
     switch (c) {
