@@ -60,6 +60,10 @@ void WritePageHead(FileTable& files, std::string_view title) {
 }
 
 void WritePageBody(FileTable& files, Conversion& conversion) {
+  // A long coloured line reaches the page piece by piece as it is made
+  // (ColourLine runs while the page is the current file), so that no page
+  // line is ever held whole in memory.
+  conversion.lineOutSink = [&files](std::string_view part) { files.WritePart(part); };
   // The end test comes before each read, so a line end at the very end of
   // the source gives no extra empty page line.
   while (files.AtEnd(kSourceFile) == 0) {
@@ -68,6 +72,7 @@ void WritePageBody(FileTable& files, Conversion& conversion) {
     files.SelectFile(kPageFile);
     files.WriteText(ColourLine(conversion, line));
   }
+  conversion.lineOutSink = nullptr;
 }
 
 void WritePageTail(FileTable& files) {

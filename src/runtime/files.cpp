@@ -94,8 +94,15 @@ bool FileTable::Flush(OpenFile& file) {
 
 std::int64_t FileTable::WriteText(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
+  WritePart(s);
+  WritePart("\r\n");
+  return static_cast<std::int64_t>(s.size()) + 2;
+}
+
+std::int64_t FileTable::WritePart(std::string_view s) {
+  if (current_ == nullptr || !current_->forWriting) return 0;
   if (s.size() >= kWriteBuffer) {
-    // A long line goes to the platform as it is, after what is waiting,
+    // A long text goes to the platform as it is, after what is waiting,
     // rather than being copied into the buffer first.
     Flush(*current_);
     if (!current_->failed && !fs_.Write(current_->handle, s.data(), s.size())) {
@@ -103,10 +110,9 @@ std::int64_t FileTable::WriteText(std::string_view s) {
     }
   } else {
     current_->pending.append(s);
+    if (current_->pending.size() >= kWriteBuffer) Flush(*current_);
   }
-  current_->pending.append("\r\n");
-  if (current_->pending.size() >= kWriteBuffer) Flush(*current_);
-  return static_cast<std::int64_t>(s.size()) + 2;
+  return static_cast<std::int64_t>(s.size());
 }
 
 bool FileTable::CloseNumbered(std::int32_t number) {

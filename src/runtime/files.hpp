@@ -55,6 +55,10 @@ class FileTable {
   // Writes `s` and CR LF to the current file; the number of bytes taken.
   std::int64_t WriteText(std::string_view s);
 
+  // Writes `s` to the current file with no line end: the start of a line
+  // that a later WriteText ends. The number of bytes taken.
+  std::int64_t WritePart(std::string_view s);
+
   // Closes the file under `number`; false when a write, a flush or the close
   // itself failed.
   bool CloseNumbered(std::int32_t number);

@@ -44,6 +44,17 @@ const RoleTable kCodeRoles = MakeRoles("");
 // In a line, a run of code ends at "#", a quote or "%".
 const RoleTable kLineRoles = MakeRoles("#\"'%");
 
+// A coloured line longer than this goes to lineOutSink, when there is one,
+// at the next point where ColourLine may cut it.
+constexpr std::size_t kSinkAt = 1 << 16;
+
+void SinkIfLong(Conversion& conversion) {
+  if (conversion.lineOut.size() >= kSinkAt && conversion.lineOutSink) {
+    conversion.lineOutSink(conversion.lineOut);
+    conversion.lineOut.clear();
+  }
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -176,6 +187,8 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
       start = breakAt + 1;
     }
     at = k;
+    // Only lineOut's own bytes are cut off: `copied` counts code bytes.
+    SinkIfLong(conversion);
   }
   if (at == from) return at;
   std::string_view last(bytes + start, at - start);
@@ -241,10 +254,9 @@ std::size_t AppendDirective(std::string& out, std::string_view line, std::size_t
 const std::string& ColourLine(Conversion& conversion, std::string_view line) {
   std::string& out = conversion.lineOut;
   out.clear();
-  // A long line's page line is about twice as long: one allocation then.
-  if (line.size() > 4096 && out.capacity() < 2 * line.size()) out.reserve(2 * line.size());
   std::size_t i = 0;
   while (i < line.size()) {
+    SinkIfLong(conversion);
     if (conversion.quoteState != kInCode) {
       // Quoted text runs to the quote that opened it, or to the end of the
       // line, where it stays open.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,11 @@ struct Conversion {
   std::string_view pendingCode;
   // Room for pendingCode with "<" escaped, reused from line to line.
   std::string escapedCode;
+  // When set, ColourLine hands the start of a coloured line that grows long
+  // to it, so that lineOut stays short whatever the line: what ColourLine
+  // returns is then the rest of the line. The page writer sends it on to
+  // the page.
+  std::function<void(std::string_view)> lineOutSink;
 };
 
 }  // namespace pl2html
