@@ -94,8 +94,15 @@ bool FileTable::Flush(OpenFile& file) {
 
 std::int64_t FileTable::WriteText(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
-  WritePart(s);
-  WritePart("\r\n");
+  std::string& pending = current_->pending;
+  if (s.size() < kWriteBuffer) {
+    // The usual page line: into the buffer with its line end in one go.
+    pending.append(s).append("\r\n");
+    if (pending.size() >= kWriteBuffer) Flush(*current_);
+  } else {
+    WritePart(s);
+    WritePart("\r\n");
+  }
   return static_cast<std::int64_t>(s.size()) + 2;
 }
 

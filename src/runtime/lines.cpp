@@ -38,7 +38,7 @@ void LineReader::SkipLineFeedAfterReturn() {
   if (HaveByte() && data_[pos_] == '\n') ++pos_;
 }
 
-bool LineReader::AtEnd() {
+bool LineReader::AtEndOfBuffer() {
   SkipLineFeedAfterReturn();
   return !HaveByte();
 }

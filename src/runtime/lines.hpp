@@ -22,7 +22,7 @@ class LineReader {
   explicit LineReader(std::string_view bytes);
 
   // True when no byte is left.
-  bool AtEnd();
+  bool AtEnd() { return (afterReturn_ || pos_ >= end_) && AtEndOfBuffer(); }
   // The next line without its line end; empty at the end of the input. The
   // view stays valid until the next call on this reader.
   std::string_view ReadLine();
@@ -30,7 +30,8 @@ class LineReader {
   bool Failed() const { return failed_; }
 
  private:
-  bool HaveByte();  // refills when the buffer is used up
+  bool AtEndOfBuffer();  // AtEnd, once the buffer may need a refill
+  bool HaveByte();       // refills when the buffer is used up
   void SkipLineFeedAfterReturn();
   std::size_t NextLineEnd();
   void FindLineEnds();
