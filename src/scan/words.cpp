@@ -153,7 +153,7 @@ void WordTable::Add(std::string_view word) {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
   }
-  if (list_.items.size() * 2 > slots_.size()) Grow();
+  if (list_.items.size() * 4 > slots_.size() * 3) Grow();
 }
 
 void LoadWordTables(Conversion& conversion) {
