@@ -70,22 +70,21 @@ if [ "$peers" = 1 ]; then
 fi
 tools+=(cat)
 
-# Microseconds since the epoch, without starting a process.
-now() { local t=${EPOCHREALTIME/[.,]/}; echo "$t"; }
-
-# time_one TOOL INPUT LIMIT MEMORY: prints "microseconds peak-KiB", or
-# "timeout" or "failed". The program is timed with nothing around it; when
-# MEMORY is 1 it runs once more under /usr/bin/time for its peak memory
-# (else the peak is 0). Only the other highlighters run under `timeout`.
+# time_one TOOL INPUT LIMIT MEMORY: prints "microseconds peak-KiB
+# page-bytes", or "timeout" or "failed". The program is timed with nothing
+# around it (EPOCHREALTIME starts no process); when MEMORY is 1 it runs once
+# more under /usr/bin/time for its peak memory (else the peak is 0). Only
+# the other highlighters run under `timeout`.
 time_one() {
   local tool=$1 input=$2 limit=$3 memory=$4 page=$work/page.html stats=$work/stats
-  local cmd start end status=0 guard=()
+  local cmd start end status=0 guard=() bytes=0
   command_for "$tool" "$input" "$page"
   [ "$tool" = pl2html ] || [ "$tool" = cat ] || guard=(timeout "$limit")
   rm -f "$page"
-  start=$(now)
+  start=${EPOCHREALTIME/[.,]/}
   "${guard[@]}" "${cmd[@]}" >"$work/stdout" 2>/dev/null || status=$?
-  end=$(now)
+  end=${EPOCHREALTIME/[.,]/}
+  if [ -f "$page" ]; then bytes=$(stat -c %s "$page"); else bytes=$(stat -c %s "$work/stdout"); fi
   rm -f "$page" "$work/stdout"
   if [ "$status" = 124 ]; then echo timeout; return; fi
   if [ "$status" != 0 ]; then echo failed; return; fi
@@ -95,17 +94,17 @@ time_one() {
     rm -f "$page" "$work/stdout"
     kb=$(tail -n 1 "$stats")
   fi
-  echo "$((end - start)) $kb"
+  echo "$((end - start)) $kb $bytes"
 }
 
-declare -A best peak
-# measure INPUT ROUNDS TOOL...: fills best[TOOL] (microseconds, or a word)
-# and peak[TOOL].
+declare -A best peak page
+# measure INPUT ROUNDS TOOL...: fills best[TOOL] (microseconds, or a word),
+# peak[TOOL] and page[TOOL] (the size of what it wrote).
 measure() {
   local input=$1 count=$2
   shift 2
-  local tool result us kb round
-  for tool in "$@"; do best[$tool]=; peak[$tool]=0; done
+  local tool result us kb bytes round
+  for tool in "$@"; do best[$tool]=; peak[$tool]=0; page[$tool]=0; done
   for ((round = 1; round <= count; round++)); do
     for tool in "$@"; do
       case ${best[$tool]} in timeout | failed) continue ;; esac
@@ -115,7 +114,8 @@ measure() {
       case $result in
         timeout | failed) best[$tool]=$result; continue ;;
       esac
-      read -r us kb <<<"$result"
+      read -r us kb bytes <<<"$result"
+      page[$tool]=$bytes
       if [ -z "${best[$tool]}" ] || [ "$us" -lt "${best[$tool]}" ]; then best[$tool]=$us; fi
       if [ "$kb" -gt "${peak[$tool]}" ]; then peak[$tool]=$kb; fi
     done
@@ -128,6 +128,8 @@ ms_per_mb() { awk -v b="$1" -v us="$2" 'BEGIN { printf "%.2f", (us / 1e3) / (b /
 mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f×", b / a }'; }
 size_of() { stat -c %s "$1"; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f MB", b / 1e6 }'; }
+times() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 speed_cell() {  # speed_cell TOOL BYTES
   case ${best[$1]} in
     timeout) echo "over ${peer_timeout} s" ;;
@@ -176,8 +178,10 @@ for tool in "${tools[@]}"; do
   fi
 done
 realistic_ms_per_mb=$(ms_per_mb "$bytes" "$ours")
+realistic_ms_per_page_mb=$(ms_per_mb "${page[pl2html]}" "$ours")
 echo
-echo "pl2html: $(mbps "$bytes" "$ours") MB/s, $realistic_ms_per_mb ms per MB."
+echo "pl2html: $(mbps "$bytes" "$ours") MB/s, $realistic_ms_per_mb ms per MB of source," \
+  "$realistic_ms_per_page_mb ms per MB of page ($(mb "${page[pl2html]}"))."
 if [ -n "$fastest_peer" ]; then
   echo "Fastest peer: $fastest_peer; pl2html is $(ratio "$ours" "${best[$fastest_peer]}") faster."
 fi
@@ -186,10 +190,12 @@ echo
 # --- Hostile inputs ------------------------------------------------------
 echo "## Hostile inputs"
 echo
-echo "Each at two sizes; \"× usual\" compares the time per MB with the realistic input's."
+echo "Each at two sizes. \"× usual\" compares the time per MB of source, then per MB"
+echo "of page written, with the realistic input's; some inputs make pages many"
+echo "times their size."
 echo
-header="| Input | Size | pl2html | ms per MB | × usual | Peak memory |"
-rule="|---|---:|---:|---:|---:|---:|"
+header="| Input | Source | Page | pl2html | ms per MB | × usual | ms per MB of page | × usual | Peak memory |"
+rule="|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 hostile_peers=()
 for tool in "${tools[@]}"; do
   case $tool in pl2html | cat) ;; *) hostile_peers+=("$tool"); header+=" $tool |"; rule+="---:|" ;; esac
@@ -213,7 +219,12 @@ for entry in "${cases[@]}"; do
     bytes=$(size_of "$input")
     measure "$input" "$rounds" pl2html
     ours=${best[pl2html]}
-    line="| $kind: $what | $(awk -v b="$bytes" 'BEGIN { printf "%.1f MB", b / 1e6 }') | $(speed_cell pl2html "$bytes") | $(ms_per_mb "$bytes" "$ours") | $(awk -v a="$(ms_per_mb "$bytes" "$ours")" -v b="$realistic_ms_per_mb" 'BEGIN { printf "%.1f", a / b }') | $(mib "${peak[pl2html]}") |"
+    per_mb=$(ms_per_mb "$bytes" "$ours")
+    per_page_mb=$(ms_per_mb "${page[pl2html]}" "$ours")
+    line="| $kind: $what | $(mb "$bytes") | $(mb "${page[pl2html]}") | $(speed_cell pl2html "$bytes")"
+    line+=" | $per_mb | $(times "$per_mb" "$realistic_ms_per_mb")"
+    line+=" | $per_page_mb | $(times "$per_page_mb" "$realistic_ms_per_page_mb")"
+    line+=" | $(mib "${peak[pl2html]}") |"
     if [ ${#hostile_peers[@]} -gt 0 ]; then
       measure "$input" 1 "${hostile_peers[@]}"
       for tool in "${hostile_peers[@]}"; do line+=" $(speed_cell "$tool" "$bytes") |"; done
