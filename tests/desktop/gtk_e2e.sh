@@ -84,7 +84,12 @@ export LC_ALL=C.UTF-8
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$tmp/no-bus
 unset GTK_USE_PORTAL GTK_MODULES GTK_THEME GDK_BACKEND WAYLAND_DISPLAY SESSION_MANAGER
-[ -n "$shots" ] && export GTK_CSD=1 # GTK draws the title bar, so pictures show it
+# Pictures: without a window manager no window has a title bar, so the
+# dialog puts its title in a header bar, as GNOME's dialogs do.
+if [ -n "$shots" ]; then
+  mkdir -p "$tmp/config/gtk-3.0"
+  printf '[Settings]\ngtk-dialogs-use-header=true\n' >"$tmp/config/gtk-3.0/settings.ini"
+fi
 
 # The desktop's program for HTML pages is a recorder: it notes what it was
 # given, so a launch can be checked without a browser. gio ignores BROWSER and
@@ -110,7 +115,12 @@ printf '[Default Applications]\ntext/html=recorder.desktop\n' >"$tmp/config/mime
 dialog_title='Fichier Prolog à ouvrir'
 boxes=0   # error boxes seen in the current scenario
 
-# new_scenario NAME: a work folder holding only prog.pl, nothing launched yet.
+# Beside the source, a file the filter lists only when it ignores case, and
+# one it hides.
+others=(LISTS.PL notes.txt)
+
+# new_scenario NAME: a work folder holding prog.pl and the others, nothing
+# launched yet.
 new_scenario() {
   scenario=$1
   echo "-- $scenario ($SECONDS s)"
@@ -118,6 +128,8 @@ new_scenario() {
   rm -rf "$work" "$tmp/launched"
   mkdir -p "$work"
   printf '%% A comment\r\nhello(X) :- write("hi"), X is 42.\r\n' >"$work/prog.pl"
+  printf 'append([], L, L).\n' >"$work/LISTS.PL"
+  printf 'notes\n' >"$work/notes.txt"
 }
 
 # start [ARG...]: runs the program in the work folder, in the background.
@@ -168,7 +180,7 @@ choose() {
     fail "no window titled \"$dialog_title\""
     return 1
   }
-  screenshot "$dialog" dialog.png
+  screenshot "$dialog" gtk-open-dialog.png
   focus "$dialog"
   xdotool key ctrl+l
   xdotool type --delay 20 "$1"
@@ -214,7 +226,7 @@ dismiss_box() {
     return 1
   }
   boxes=$((boxes + 1))
-  screenshot "$box" error-box.png
+  screenshot "$box" gtk-error-box.png
   press_until_gone "$box" Return
 }
 
@@ -299,11 +311,11 @@ expect_page() {
   fi
 }
 
-# expect_files NAME...: the work folder holds exactly these files.
+# expect_files NAME...: the work folder holds exactly these files and the others.
 expect_files() {
   local have want
   have=$(cd "$work" && ls -A | sort | tr '\n' ' ')
-  want=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
+  want=$(printf '%s\n' "$@" "${others[@]}" | sort | tr '\n' ' ')
   [ "$have" = "$want" ] || fail "the work folder holds \"$have\", expected \"$want\""
 }
 
