@@ -6,7 +6,8 @@ what=${1:-build}
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libgtk-3-dev)
 if [ "$what" = test ]; then
-  packages+=()
+  # A real Prolog library to convert, and perl to count its lines.
+  packages+=(swi-prolog-nox perl)
   # The desktop suite: a virtual X server and a keyboard for it, gio to start
   # the desktop entry as a file manager does, and its validator.
   packages+=(xvfb xdotool libglib2.0-bin desktop-file-utils)

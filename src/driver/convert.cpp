@@ -9,7 +9,9 @@ namespace pl2html {
 
 namespace {
 
-Outcome Fail(Failure failure, std::string detail = {}) { return {failure, std::move(detail)}; }
+Outcome Fail(Failure failure, std::string detail = {}) {
+  return {failure, std::move(detail)};
+}
 
 // A source must be a file with at least one byte.
 Outcome CheckSource(FileSystem& fs, const std::string& inputPath) {
@@ -70,7 +72,8 @@ Outcome ScanDeclarations(Conversion& conversion, FileTable& files, const std::st
   Outcome opened = OpenSource(fs, files, inputPath);
   if (!opened.Ok()) return opened;
   DeclarationScan scan(conversion);
-  while (files.AtEnd(kSourceFile) == 0) scan.ScanLine(files.ReadLine());
+  while (files.AtEnd(kSourceFile) == 0)
+    scan.ScanLine(files.ReadLine());
   scan.EndScan();
   bool failed = files.Failed(kSourceFile);
   files.CloseNumbered(kSourceFile);
@@ -85,6 +88,10 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   if (!opened.Ok()) return opened;
 
   std::string scratch;
+  if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
+    files.CloseNumbered(kSourceFile);
+    return Fail(Failure::kCannotWrite, "it is the source itself");
+  }
   if (target.toStandardOutput) {
     files.AttachNumbered(kPageFile, fs.StandardOutput(), true);
   } else {

@@ -77,10 +77,9 @@ int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider
   int status = kSuccess;
   for (const std::string& file : options.files) {
     PageTarget target = TargetFor(options, file);
-    Outcome outcome =
-        file == "-" ? ConvertStandardInput(fs, target, kStandardInputTitle)
-                    : ConvertSource(fs, file, target,
-                                    FilePartOf(file, fs.PathSeparator()));
+    Outcome outcome = file == "-"
+                          ? ConvertStandardInput(fs, target, kStandardInputTitle)
+                          : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()));
     if (!outcome.Ok()) {
       Print(fs, fs.StandardError(), "pl2html: " + file + ": " + Describe(outcome) + "\n");
       status = kFailure;
@@ -117,8 +116,13 @@ int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProv
   if (args.empty() || (args.size() == 1 && args[0] == "--open")) {
     return RunDesktopFlow(fs, desktop());
   }
-  for (const std::string& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--") break;
+    if (arg == "-o") {
+      ++i;  // the output's name, whatever it looks like
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       Print(fs, fs.StandardOutput(), kUsage);
       return kSuccess;

@@ -55,7 +55,8 @@ void WritePageHead(FileTable& files, std::string_view title) {
   AppendEscaped(titleLine, title);
   titleLine += "</title>";
   files.WriteText(titleLine);
-  for (std::string_view line : kStyleLines) files.WriteText(line);
+  for (std::string_view line : kStyleLines)
+    files.WriteText(line);
 }
 
 void WritePageBody(FileTable& files, Conversion& conversion) {
@@ -71,7 +72,8 @@ void WritePageBody(FileTable& files, Conversion& conversion) {
 
 void WritePageTail(FileTable& files) {
   files.SelectFile(kPageFile);
-  for (std::string_view line : kTailLines) files.WriteText(line);
+  for (std::string_view line : kTailLines)
+    files.WriteText(line);
 }
 
 }  // namespace pl2html

@@ -39,7 +39,8 @@ class TerminalDesktopImpl final : public Desktop {
   std::string ReadAnswer() {
     std::string line;
     char byte = 0;
-    while (fs_.Read(fs_.StandardInput(), &byte, 1) == 1 && byte != '\n') line += byte;
+    while (fs_.Read(fs_.StandardInput(), &byte, 1) == 1 && byte != '\n')
+      line += byte;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
   }

@@ -17,7 +17,9 @@ struct FileTable::OpenFile {
 
 FileTable::FileTable(FileSystem& fs) : fs_(fs), table_(kInitialNumbers) {}
 
-FileTable::~FileTable() { CloseAllFiles(); }
+FileTable::~FileTable() {
+  CloseAllFiles();
+}
 
 FileTable::OpenFile* FileTable::Entry(std::int32_t number) const {
   if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
@@ -141,7 +143,9 @@ std::int64_t FileSizeOf(FileSystem& fs, const std::string& path) {
   return status.size;
 }
 
-bool DeletePath(FileSystem& fs, const std::string& path) { return fs.Delete(path); }
+bool DeletePath(FileSystem& fs, const std::string& path) {
+  return fs.Delete(path);
+}
 
 std::string_view FilePartOf(std::string_view path, char separator) {
   if (!path.empty() && path.front() == '"') path.remove_prefix(1);

@@ -14,8 +14,12 @@ namespace pl2html {
 namespace {
 
 // POSIX descriptors start at 0, but handle 0 means "no file": store fd + 1.
-FileHandle FromDescriptor(int fd) { return fd < 0 ? 0 : static_cast<FileHandle>(fd) + 1; }
-int ToDescriptor(FileHandle handle) { return static_cast<int>(handle - 1); }
+FileHandle FromDescriptor(int fd) {
+  return fd < 0 ? 0 : static_cast<FileHandle>(fd) + 1;
+}
+int ToDescriptor(FileHandle handle) {
+  return static_cast<int>(handle - 1);
+}
 
 class PosixFileSystem final : public FileSystem {
  public:
@@ -77,11 +81,19 @@ class PosixFileSystem final : public FileSystem {
   std::string TemporaryFolder() override {
     const char* folder = std::getenv("TMPDIR");
     std::string result = folder != nullptr && *folder != '\0' ? folder : "/tmp";
-    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    while (result.size() > 1 && result.back() == '/')
+      result.pop_back();
     return result;
   }
 
   std::uint32_t ProcessId() override { return static_cast<std::uint32_t>(::getpid()); }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat first {
+    }, second{};
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
 };
 
 }  // namespace

@@ -50,7 +50,8 @@ std::string_view LineReader::ReadLine() {
   while (HaveByte()) {
     std::size_t start = pos_;
     std::size_t at = start;
-    while (at < end_ && !EndsLine(data_[at])) ++at;
+    while (at < end_ && !EndsLine(data_[at]))
+      ++at;
     if (at == end_) {
       // The line goes on past this buffer: keep what we have and refill.
       spill_.append(data_ + start, at - start);

@@ -86,7 +86,9 @@ bool MemoryFileSystem::Close(FileHandle file) {
   return handles_.erase(file) != 0;
 }
 
-bool MemoryFileSystem::Delete(const std::string& path) { return files.erase(path) != 0; }
+bool MemoryFileSystem::Delete(const std::string& path) {
+  return files.erase(path) != 0;
+}
 
 bool MemoryFileSystem::Replace(const std::string& from, const std::string& to) {
   auto found = files.find(from);

@@ -23,13 +23,13 @@ class MemoryFileSystem : public FileSystem {
   std::string standardError;
 
   // Failure switches.
-  std::set<std::string> unreadable;       // OpenForReading fails
-  std::set<std::string> uncreatable;      // CreateExclusive fails
+  std::set<std::string> unreadable;   // OpenForReading fails
+  std::set<std::string> uncreatable;  // CreateExclusive fails
   bool failAllCreates = false;
-  std::int64_t readFailsAfter = -1;       // a Read fails once this many bytes were read
-  std::int64_t writeFailsAfter = -1;      // a Write fails once this many bytes were written
+  std::int64_t readFailsAfter = -1;   // a Read fails once this many bytes were read
+  std::int64_t writeFailsAfter = -1;  // a Write fails once this many bytes were written
   bool failReplace = false;
-  std::size_t readChunk = 0;              // when set, Read hands out at most this many bytes
+  std::size_t readChunk = 0;  // when set, Read hands out at most this many bytes
 
   // Counters for checks.
   int opens = 0;

@@ -68,6 +68,11 @@ class FileSystem {
   virtual std::string TemporaryFolder() = 0;
 
   virtual std::uint32_t ProcessId() = 0;
+
+  // Whether two paths name one existing file, so that a page is never
+  // written over its own source. Backends that can tell links and aliases
+  // apart override this; equal paths always name the same file.
+  virtual bool SameFile(const std::string& a, const std::string& b) { return a == b; }
 };
 
 // The three contacts with a user of the desktop program.

@@ -6,12 +6,18 @@
 namespace pl2html {
 
 namespace {
-std::int32_t Length(Text s) { return static_cast<std::int32_t>(s.size()); }
+std::int32_t Length(Text s) {
+  return static_cast<std::int32_t>(s.size());
+}
 }  // namespace
 
-std::int32_t TextLength(Text s) { return Length(s); }
+std::int32_t TextLength(Text s) {
+  return Length(s);
+}
 
-bool TextEquals(Text a, Text b) { return a == b; }
+bool TextEquals(Text a, Text b) {
+  return a == b;
+}
 
 std::int32_t FindText(Text s, Text needle, std::int32_t start) {
   if (start <= 0) start = 1;
@@ -105,7 +111,9 @@ std::string CharText(std::int32_t code) {
   return std::string(1, byte);
 }
 
-std::int32_t CodeOf(Text s) { return s.empty() ? 0 : static_cast<unsigned char>(s.front()); }
+std::int32_t CodeOf(Text s) {
+  return s.empty() ? 0 : static_cast<unsigned char>(s.front());
+}
 
 std::int32_t SignedCodeAt(Text s, std::int32_t position) {
   return static_cast<signed char>(s[static_cast<std::size_t>(position - 1)]);
@@ -122,7 +130,9 @@ void ListAdd(StringList& list) {
   list.cursor = at;
 }
 
-void ListRewind(StringList& list) { list.cursor = StringList::kNone; }
+void ListRewind(StringList& list) {
+  list.cursor = StringList::kNone;
+}
 
 bool ListNext(StringList& list) {
   std::size_t next = list.cursor == StringList::kNone ? 0 : list.cursor + 1;

@@ -22,7 +22,8 @@ struct SpecialTable {
 constexpr SpecialTable kSpecial;
 
 std::size_t NextSpecial(std::string_view line, std::size_t from) {
-  while (from < line.size() && !kSpecial.special[static_cast<unsigned char>(line[from])]) ++from;
+  while (from < line.size() && !kSpecial.special[static_cast<unsigned char>(line[from])])
+    ++from;
   return from;
 }
 
@@ -43,7 +44,8 @@ bool IsBlankAt(std::string_view code, std::size_t at) {
 void ColourFreeWord(std::string& out, std::string_view code, std::string_view word,
                     std::size_t separatorAt) {
   std::size_t next = separatorAt;
-  while (next < code.size() && IsBlankAt(code, next)) ++next;
+  while (next < code.size() && IsBlankAt(code, next))
+    ++next;
   if (next < code.size() && code[next] == '(' && IsWord(word)) {
     AppendMarked(out, "fonction", word);
   } else if (IsNumber(word)) {

@@ -66,7 +66,8 @@ void DeclarationScan::OfferParameters(std::string_view parameters) {
   std::size_t from = 0;
   for (;;) {
     std::size_t comma = parameters.find(',', from);
-    Text parameter = parameters.substr(from, comma == std::string_view::npos ? comma : comma - from);
+    Text parameter =
+        parameters.substr(from, comma == std::string_view::npos ? comma : comma - from);
     Text type = FieldOf(TrimText(parameter), 1, " ");
     if (RightOf(type, 1) == "*") type = TrimText(LeftOf(type, TextLength(type) - 1));
     AddTypeWord(conversion_, type);

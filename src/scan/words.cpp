@@ -48,11 +48,28 @@ std::uint64_t HashWord(std::string_view word) {
 
 constexpr CharKindValue MakeKind(unsigned char ch) {
   switch (ch) {
-    case '(': case ')': case '{': case '}': case '[': case ']': case ',': case ';': case '!':
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case ',':
+    case ';':
+    case '!':
       return kSeparator;
-    case '=': case '*': case '/': case '-': case '+': case '<': case '>': case '%': case '&':
+    case '=':
+    case '*':
+    case '/':
+    case '-':
+    case '+':
+    case '<':
+    case '>':
+    case '%':
+    case '&':
       return kOperator;
-    case ' ': case '\t':
+    case ' ':
+    case '\t':
       return kBlank;
     default:
       return kOrdinary;
@@ -62,7 +79,8 @@ constexpr CharKindValue MakeKind(unsigned char ch) {
 struct KindTable {
   CharKindValue kind[256];
   constexpr KindTable() : kind() {
-    for (int ch = 0; ch < 256; ++ch) kind[ch] = MakeKind(static_cast<unsigned char>(ch));
+    for (int ch = 0; ch < 256; ++ch)
+      kind[ch] = MakeKind(static_cast<unsigned char>(ch));
   }
 };
 constexpr KindTable kKinds;
@@ -74,7 +92,9 @@ constexpr bool IsWordByte(unsigned char ch) {
 
 }  // namespace
 
-WordTable::WordTable() : slots_(64, 0) { ListNew(list_); }
+WordTable::WordTable() : slots_(64, 0) {
+  ListNew(list_);
+}
 
 std::size_t WordTable::Slot(std::string_view word) const {
   std::size_t mask = slots_.size() - 1;
@@ -84,7 +104,9 @@ std::size_t WordTable::Slot(std::string_view word) const {
   }
 }
 
-bool WordTable::Contains(std::string_view word) const { return slots_[Slot(word)] != 0; }
+bool WordTable::Contains(std::string_view word) const {
+  return slots_[Slot(word)] != 0;
+}
 
 void WordTable::Grow() {
   std::vector<std::uint32_t> old(slots_.size() * 2, 0);
@@ -143,7 +165,9 @@ void ColourWord(const Conversion& conversion, std::string_view word, std::string
   }
 }
 
-CharKindValue CharKind(unsigned char ch) { return kKinds.kind[ch]; }
+CharKindValue CharKind(unsigned char ch) {
+  return kKinds.kind[ch];
+}
 
 CharKindValue CharKind(std::string_view ch) {
   return ch.empty() ? kOrdinary : CharKind(static_cast<unsigned char>(ch.front()));

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# End-to-end checks of the built program in a temporary folder: the command
+# line's successes, failures and exit statuses, the terminal desktop flow fed
+# on standard input, and file permissions (as an unprivileged user, since
+# root ignores them).
+set -u
+pl2html=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+checks=0
+
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  checks=$((checks + 1))
+  if ! "$@"; then
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+status_is() {  # status_is EXPECTED COMMAND...
+  local expected=$1
+  shift
+  "$@" >out.txt 2>err.txt </dev/null
+  local got=$?
+  [ "$got" -eq "$expected" ] || { echo "  exit status $got, expected $expected: $*"; cat err.txt; return 1; }
+}
+lines_of() { tr -cd '\n' <"$1" | wc -c; }
+
+printf 'foo(X) :- bar(X, 12).\r\n%% done\r\n' >prog.pl
+check "a file converts" status_is 0 "$pl2html" prog.pl
+check "the page has 36 lines" [ "$(lines_of prog.pl.html)" -eq 36 ]
+check "the page ends with CR LF" [ "$(tail -c 9 prog.pl.html | od -An -c | tr -d ' \n')" = '</html>\r\n' ]
+check "the page colours routine names" grep -q "<font class='fonction'>foo</font>(X" prog.pl.html
+check "no scratch file is left" [ "$(ls | grep -c tmp)" -eq 0 ]
+
+cp prog.pl.html first.html
+check "-o - writes the same page to standard output" \
+  bash -c "'$pl2html' -o - prog.pl | cmp -s - first.html"
+check "standard input converts to standard output" \
+  bash -c "'$pl2html' - <prog.pl | grep -q '<title>stdin</title>'"
+check "-o OUT writes OUT" status_is 0 "$pl2html" -o other.html prog.pl
+check "-o OUT gives the same body" cmp -s other.html prog.pl.html
+ln -s prog.pl alias.pl
+check "a page is never written over its source" status_is 1 "$pl2html" -o alias.pl prog.pl
+check "the source survives" cmp -s prog.pl <(printf 'foo(X) :- bar(X, 12).\r\n%% done\r\n')
+
+: >empty.pl
+mkdir folder.pl
+check "failures give status 1" status_is 1 "$pl2html" missing.pl empty.pl folder.pl prog.pl
+check "each failure has its line" [ "$(cat err.txt)" = "pl2html: missing.pl: no such file
+pl2html: empty.pl: is empty
+pl2html: folder.pl: is a directory" ]
+check "a missing source is not created" [ ! -e missing.pl ]
+check "usage errors give status 2" status_is 2 "$pl2html" --no-such-option
+check "-o with two files is a usage error" status_is 2 "$pl2html" -o x prog.pl empty.pl
+check "--version answers" status_is 0 "$pl2html" --version
+
+# The desktop flow in a terminal: the path comes on standard input.
+rm -f prog.pl.html
+echo "$work/prog.pl" | env -u DISPLAY -u WAYLAND_DISPLAY "$pl2html" >out.txt 2>err.txt
+check "the terminal flow succeeds" [ $? -eq 0 ]
+check "the terminal flow prints the page it shows" [ "$(cat out.txt)" = "$work/prog.pl.html" ]
+check "the terminal flow prompts with the dialog title" grep -q "^Fichier Prolog à ouvrir: " err.txt
+check "the terminal flow writes the same page" cmp -s prog.pl.html first.html
+env -u DISPLAY -u WAYLAND_DISPLAY "$pl2html" </dev/null >out.txt 2>err.txt
+check "a cancelled terminal flow fails" [ $? -eq 1 ]
+check "a cancelled terminal flow shows the error once" \
+  [ "$(grep -c 'Erreur: An error as occured' err.txt)" -eq 1 ]
+
+# Permissions, as a user that root's privileges do not cover.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  as_user() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+else
+  as_user() { "$@"; }
+fi
+chmod 755 "$work"
+mkdir -p ro && cp prog.pl ro/prog.pl && printf 'earlier' >ro/prog.pl.html
+chmod 444 ro/prog.pl
+chmod 555 ro
+chmod 777 "$work"
+mkdir rw && cp prog.pl rw/ && chmod 444 rw/prog.pl && chmod 777 rw
+check "a read-only source converts" as_user "$pl2html" rw/prog.pl
+check "its page is complete" cmp -s rw/prog.pl.html first.html
+as_user "$pl2html" ro/prog.pl >out.txt 2>err.txt
+check "an unwritable folder fails with status 1" [ $? -eq 1 ]
+check "an unwritable folder says so" grep -q "ro/prog.pl: page cannot be written" err.txt
+check "the earlier page is kept" [ "$(cat ro/prog.pl.html)" = earlier ]
+chmod 755 ro
+
+# A real library, as a new user would try it: every file converts, and its
+# page has one line per source line besides the 34 of the frame.
+library=/usr/lib/swi-prolog/library
+if [ -d "$library" ]; then
+  converted=0
+  wrong=0
+  while IFS= read -r -d '' source; do
+    if "$pl2html" -o page.html "$source" 2>>err.txt; then
+      converted=$((converted + 1))
+      expected=$(($(perl -0777 -ne '$n = () = /\r\n|\r|\n|\0/g; $n++ unless /[\r\n\0]\z/; print $n' "$source") + 34))
+      [ "$(lines_of page.html)" -eq "$expected" ] || { echo "  wrong line count: $source"; wrong=$((wrong + 1)); }
+    else
+      echo "  failed: $source"
+      wrong=$((wrong + 1))
+    fi
+  done < <(find "$library" -name '*.pl' -size +0 -print0)
+  check "the Prolog library converts ($converted files)" [ "$wrong" -eq 0 -a "$converted" -gt 100 ]
+fi
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,102 @@
+#include "page/page.hpp"
+
+#include <gtest/gtest.h>
+
+#include "runtime/memory_files.hpp"
+
+namespace pl2html {
+namespace {
+
+// The page's fixed head, byte for byte, with "TITLE" for the title.
+const char kHead[] =
+    "<html>\r\n"
+    "<title>TITLE</title>\r\n"
+    "<body>\r\n"
+    "<style>\r\n"
+    "body {\r\n"
+    "  \r\n"
+    "  color: #000000;}\r\n"
+    ".keyWord {\r\n"
+    "  font-weight: bold;\r\n"
+    "  color: #0000FF;}\r\n"
+    ".diese {\r\n"
+    "  font-weight: none;\r\n"
+    "  color: #A06000;}\r\n"
+    ".type {\r\n"
+    "  font-weigt: normal;\r\n"
+    "  color: #A000FF;}\r\n"
+    ".texte {\r\n"
+    "  font-weigth: normal;\r\n"
+    "  color: #808080;}\r\n"
+    ".comment  {\r\n"
+    "  font-weigth: normal;\r\n"
+    "  color: #00A080;}\r\n"
+    ".fonction  {\r\n"
+    "  font-weigth: normal;\r\n"
+    "  color: #A06060;}\r\n"
+    ".nombre  {\r\n"
+    "  font-weigth: normal;\r\n"
+    "  color: #FF8000;}\r\n"
+    "</style>\r\n"
+    "\r\n"
+    "<pre>\r\n";
+
+const char kTail[] = "</pre>\r\n</body>\r\n</html>\r\n";
+
+std::string Head(const std::string& title) {
+  std::string head = kHead;
+  head.replace(head.find("TITLE"), 5, title);
+  return head;
+}
+
+// Writes the page of `source` as the driver does and returns its bytes.
+std::string PageOf(const std::string& source, std::string_view title = "prog.pl") {
+  MemoryFileSystem fs;
+  fs.files["prog.pl"] = source;
+  Conversion conversion;
+  {
+    FileTable files(fs);
+    files.OpenNumbered(kSourceFile, "prog.pl");
+    files.CreateNumbered(kPageFile, "prog.pl.html");
+    WritePageHead(files, title);
+    WritePageBody(files, conversion);
+    WritePageTail(files);
+  }
+  return fs.files["prog.pl.html"];
+}
+
+TEST(Page, FramesOnePageLinePerSourceLine) {
+  EXPECT_EQ(PageOf("a\r\nb\r\n"), Head("prog.pl") + "a\r\nb\r\n" + kTail);
+  EXPECT_EQ(PageOf("a\n\nb"), Head("prog.pl") + "a\r\n\r\nb\r\n" + kTail);
+  EXPECT_EQ(PageOf(std::string("a\0b\rc", 5)), Head("prog.pl") + "a\r\nb\r\nc\r\n" + kTail);
+  EXPECT_EQ(PageOf(""), Head("prog.pl") + kTail);
+  EXPECT_EQ(PageOf("\n"), Head("prog.pl") + "\r\n" + kTail);
+}
+
+TEST(Page, HasThirtySixLinesForTwoSourceLines) {
+  std::string page = PageOf("a\r\nb\r\n");
+  std::size_t lines = 0;
+  for (std::size_t at = page.find("\r\n"); at != std::string::npos;
+       at = page.find("\r\n", at + 2)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 36u);
+  EXPECT_EQ(page.find('\n'), page.find("\r\n") + 1);  // no bare LF anywhere
+}
+
+TEST(Page, EscapesTheTitleAndKeepsItsBytes) {
+  EXPECT_EQ(PageOf("x", "a<b>\xE9.pl").substr(0, 40).find("<title>a&lt;b>\xE9.pl</title>"), 8u);
+}
+
+TEST(Page, IsWrittenInFullWhenQuotedTextStaysOpen) {
+  EXPECT_EQ(PageOf("x = 'open\nstill\n"),
+            Head("prog.pl") + "x = <font class='texte'>'open\r\nstill\r\n" + kTail);
+}
+
+TEST(Page, KeepsLatin1BytesUnchanged) {
+  EXPECT_EQ(PageOf("\xE9t\xE9(\xA0).\n"),
+            Head("prog.pl") + "<font class='fonction'>\xE9t\xE9</font>(\xA0).\r\n" + kTail);
+}
+
+}  // namespace
+}  // namespace pl2html

@@ -1,0 +1,137 @@
+#include "runtime/files.hpp"
+
+#include <gtest/gtest.h>
+
+#include "runtime/memory_files.hpp"
+
+namespace pl2html {
+namespace {
+
+class FileTableTest : public ::testing::Test {
+ protected:
+  MemoryFileSystem fs;
+  FileTable files{fs};
+};
+
+TEST_F(FileTableTest, ReadsTheCurrentFileAndTestsTheEndOfAnyFile) {
+  fs.files["src"] = "ab\r\ncd\r\n";
+  ASSERT_NE(files.OpenNumbered(1, "src"), 0);
+  ASSERT_NE(files.CreateNumbered(2, "page"), 0);  // now the current file
+
+  EXPECT_EQ(files.AtEnd(1), 0);
+  EXPECT_EQ(files.ReadLine(), "");  // file 2 is current and is not read
+  files.SelectFile(1);
+  EXPECT_EQ(files.ReadLine(), "ab");
+  EXPECT_EQ(files.ReadLine(), "cd");
+  EXPECT_EQ(files.AtEnd(1), kTrue);
+  EXPECT_EQ(~files.AtEnd(1), 0);  // callers negate it bitwise
+}
+
+TEST_F(FileTableTest, WritesEveryLineWithCrLf) {
+  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  EXPECT_EQ(files.WriteText(""), 2);
+  EXPECT_EQ(files.WriteText("x"), 3);
+  EXPECT_TRUE(files.CloseNumbered(2));
+  EXPECT_EQ(fs.files["page"], "\r\nx\r\n");
+}
+
+TEST_F(FileTableTest, SelectingAClosedNumberKeepsTheCurrentFile) {
+  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  files.SelectFile(7);
+  files.SelectFile(-1);
+  files.SelectFile(1000);
+  files.WriteText("still page");
+  files.CloseAllFiles();
+  EXPECT_EQ(fs.files["page"], "still page\r\n");
+}
+
+TEST_F(FileTableTest, AFailedOpenLeavesNoCurrentFileAndTheOldEntry) {
+  fs.files["a"] = "first\n";
+  ASSERT_NE(files.OpenNumbered(1, "a"), 0);
+  EXPECT_EQ(files.OpenNumbered(1, "missing"), 0);
+  EXPECT_EQ(files.ReadLine(), "");  // nothing current
+  EXPECT_EQ(files.WriteText("x"), 0);
+  files.SelectFile(1);
+  EXPECT_EQ(files.ReadLine(), "first");
+  EXPECT_EQ(fs.files.count("missing"), 0u);  // reading never creates a file
+}
+
+TEST_F(FileTableTest, ReopeningANumberClosesItsOldFile) {
+  fs.files["a"] = "a\n";
+  fs.files["b"] = "b\n";
+  files.OpenNumbered(1, "a");
+  files.OpenNumbered(1, "b");
+  EXPECT_EQ(fs.OpenHandles(), 1u);
+  EXPECT_EQ(files.ReadLine(), "b");
+  files.OpenNumbered(12, "a");  // the table grows past its first ten numbers
+  EXPECT_EQ(files.ReadLine(), "a");
+  files.CloseAllFiles();
+  EXPECT_EQ(fs.OpenHandles(), 0u);
+}
+
+TEST_F(FileTableTest, CreatingNeverReplacesAnExistingFile) {
+  fs.files["page"] = "earlier";
+  EXPECT_EQ(files.CreateNumbered(2, "page"), 0);
+  EXPECT_EQ(fs.files["page"], "earlier");
+}
+
+TEST_F(FileTableTest, AWriteErrorIsReportedWhenTheFileCloses) {
+  fs.writeFailsAfter = 10;
+  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  files.WriteText("more than ten bytes");
+  EXPECT_FALSE(files.CloseNumbered(2));
+}
+
+TEST_F(FileTableTest, AWriteErrorInALargePageIsRemembered) {
+  fs.writeFailsAfter = 100000;
+  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  std::string line(1000, 'x');
+  for (int i = 0; i < 200; ++i)
+    files.WriteText(line);
+  EXPECT_TRUE(files.Failed(2));
+  EXPECT_FALSE(files.CloseNumbered(2));
+}
+
+TEST_F(FileTableTest, AReadErrorIsRememberedAsAFailure) {
+  fs.files["src"] = "line one\nline two\n";
+  fs.readFailsAfter = 5;
+  ASSERT_NE(files.OpenNumbered(1, "src"), 0);
+  while (files.AtEnd(1) == 0)
+    files.ReadLine();
+  EXPECT_TRUE(files.Failed(1));
+  EXPECT_FALSE(files.CloseNumbered(1));
+}
+
+TEST(FileSizeOf, TellsFilesFoldersAndNothingApart) {
+  MemoryFileSystem fs;
+  fs.files["dir/empty.pl"] = "";
+  fs.files["dir/ten.pl"] = "0123456789";
+  fs.folders.insert("dir");
+  fs.folders.insert("/");
+  EXPECT_EQ(FileSizeOf(fs, ""), kNoSuchPath);
+  EXPECT_EQ(FileSizeOf(fs, "nothing"), kNoSuchPath);
+  EXPECT_EQ(FileSizeOf(fs, "dir"), kDirectoryPath);
+  EXPECT_EQ(FileSizeOf(fs, "dir/"), kDirectoryPath);
+  EXPECT_EQ(FileSizeOf(fs, "/"), kDirectoryPath);
+  EXPECT_EQ(FileSizeOf(fs, "dir/empty.pl"), 0);
+  EXPECT_EQ(FileSizeOf(fs, "dir/ten.pl"), 10);
+}
+
+TEST(FileSizeOf, UsesTheWindowsSeparatorOnWindows) {
+  MemoryFileSystem fs('\\');
+  fs.folders.insert("C:\\dir");
+  EXPECT_EQ(FileSizeOf(fs, "C:\\dir\\"), kDirectoryPath);
+}
+
+TEST(FilePartOf, TakesTheLastComponent) {
+  EXPECT_EQ(FilePartOf("C:\\dir\\x.pl", '\\'), "x.pl");
+  EXPECT_EQ(FilePartOf("\"C:\\dir\\x.pl\"", '\\'), "x.pl");
+  EXPECT_EQ(FilePartOf("x.pl", '\\'), "x.pl");
+  EXPECT_EQ(FilePartOf("C:/dir/x.pl", '\\'), "C:/dir/x.pl");
+  EXPECT_EQ(FilePartOf("/home/me/x.pl", '/'), "x.pl");
+  EXPECT_EQ(FilePartOf("", '/'), "");
+  EXPECT_EQ(FilePartOf("dir/", '/'), "");
+}
+
+}  // namespace
+}  // namespace pl2html

@@ -1,0 +1,111 @@
+#include "runtime/lines.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pl2html {
+namespace {
+
+// Writes bytes readably: CR as "\r", LF as "\n", byte 0 as "\0".
+std::string Show(std::string_view bytes) {
+  std::string shown;
+  for (char c : bytes) {
+    if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\0') {
+      shown += "\\0";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::vector<std::string> Lines(LineReader& reader) {
+  std::vector<std::string> lines;
+  while (!reader.AtEnd())
+    lines.emplace_back(reader.ReadLine());
+  return lines;
+}
+
+// Feeds `bytes` through a reader whose refills hand out `chunk` bytes at a
+// time, so that line ends and CR LF pairs fall across buffer boundaries.
+std::vector<std::string> LinesInChunks(std::string_view bytes, std::size_t chunk) {
+  std::size_t at = 0;
+  LineReader reader(
+      [&](char* buffer, std::size_t size) -> std::int64_t {
+        std::size_t take = std::min({chunk, size, bytes.size() - at});
+        std::memcpy(buffer, bytes.data() + at, take);
+        at += take;
+        return static_cast<std::int64_t>(take);
+      },
+      chunk);
+  return Lines(reader);
+}
+
+struct LineCase {
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+const LineCase kLineCases[] = {
+    {"ab\r\ncd\r\n", {"ab", "cd"}},
+    {"ab\ncd", {"ab", "cd"}},
+    {"ab\rcd\n", {"ab", "cd"}},
+    {"a\n\rb", {"a", "", "b"}},
+    {std::string("ab\0cd\n", 6), {"ab", "cd"}},
+    {"abc\r", {"abc"}},
+    {"", {}},
+    {"\n", {""}},
+    {"\r\n\r\n", {"", ""}},
+    {"\r\r", {"", ""}},
+    {"- a\n- b\r\n- c\r- d", {"- a", "- b", "- c", "- d"}},
+    {std::string("\0\0", 2), {"", ""}},
+    {"x\r\r\ny", {"x", "", "y"}},
+};
+
+TEST(LineReader, SplitsAtEveryKindOfLineEnd) {
+  for (const LineCase& c : kLineCases) {
+    LineReader reader(c.bytes);
+    EXPECT_EQ(Lines(reader), c.lines) << Show(c.bytes);
+  }
+}
+
+TEST(LineReader, SplitsTheSameWhateverTheBufferSize) {
+  for (const LineCase& c : kLineCases) {
+    for (std::size_t chunk : {1, 2, 3, 7}) {
+      EXPECT_EQ(LinesInChunks(c.bytes, chunk), c.lines) << Show(c.bytes) << " chunk " << chunk;
+    }
+  }
+}
+
+TEST(LineReader, KeepsLinesLongerThanItsBuffer) {
+  std::string longLine(100000, 'x');
+  EXPECT_EQ(LinesInChunks(longLine + "\r\nyz", 4096), (std::vector<std::string>{longLine, "yz"}));
+}
+
+TEST(LineReader, ReadingPastTheEndGivesEmptyLines) {
+  LineReader reader(std::string_view("a"));
+  EXPECT_EQ(reader.ReadLine(), "a");
+  EXPECT_TRUE(reader.AtEnd());
+  EXPECT_EQ(reader.ReadLine(), "");
+  EXPECT_FALSE(reader.Failed());
+}
+
+TEST(LineReader, AReadErrorEndsTheInputAndIsRemembered) {
+  int calls = 0;
+  LineReader reader([&](char* buffer, std::size_t) -> std::int64_t {
+    if (++calls > 1) return -1;
+    std::memcpy(buffer, "ab\ncd", 5);
+    return 5;
+  });
+  EXPECT_EQ(Lines(reader), (std::vector<std::string>{"ab", "cd"}));
+  EXPECT_TRUE(reader.Failed());
+}
+
+}  // namespace
+}  // namespace pl2html

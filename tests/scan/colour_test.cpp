@@ -1,0 +1,148 @@
+#include "scan/colour.hpp"
+
+#include <gtest/gtest.h>
+
+namespace pl2html {
+namespace {
+
+struct Example {
+  const char* line;
+  const char* coloured;
+};
+
+// Colours each line on its own, with the built-in tables and quoteState 0.
+void ExpectColours(const std::vector<Example>& examples) {
+  for (const Example& example : examples) {
+    Conversion conversion;
+    EXPECT_EQ(ColourLine(conversion, example.line), example.coloured) << "line: " << example.line;
+    EXPECT_EQ(conversion.quoteState, kInCode) << "line: " << example.line;
+  }
+}
+
+TEST(ColourLine, MarksRoutineNamesBeforeAParenthesis) {
+  ExpectColours({
+      {"", ""},
+      {"foo(X) :- bar.", "<font class='fonction'>foo</font>(X) :- bar."},
+      {"foo (X)", "<font class='fonction'>foo</font> (X)"},
+      {"foo \t (X)", "<font class='fonction'>foo</font> \t (X)"},
+      {"foo(X, 12) :- bar(X).",
+       "<font class='fonction'>foo</font>(X, <font class='nombre'>12</font>) :- "
+       "<font class='fonction'>bar</font>(X)."},
+      {"X is (Y)", "X is (Y)"},
+      {"if(x)", "<font class='keyWord'>if</font>(x)"},
+      {"a:b(X)", "a:b(X)"},  // ':' is part of the word, which is then no routine name
+      {"\xE9t\xE9(X)", "<font class='fonction'>\xE9t\xE9</font>(X)"},
+      {"foo ", "foo "},
+      {"foo", "foo"},
+      {"(", "("},
+  });
+}
+
+TEST(ColourLine, MarksNumbersButNotTheLastWordOfARun) {
+  ExpectColours({
+      {"X is 3 + 4.", "X is <font class='nombre'>3</font> + 4."},
+      {"return 0;", "<font class='keyWord'>return</font> <font class='nombre'>0</font>;"},
+      {"int x;", "<font class='type'>int</font> x;"},
+      {"x = 1.5e3;", "x = 1.5e3;"},
+      {"X = -1,", "X = -<font class='nombre'>1</font>,"},
+      {"f(1.2.3)", "<font class='fonction'>f</font>(<font class='nombre'>1.2.3</font>)"},
+      {". ", "<font class='nombre'>.</font> "},
+      {"12", "12"},
+      {"int main(void) { return 0; }",
+       "<font class='type'>int</font> <font class='fonction'>main</font>(<font "
+       "class='type'>void</font>) { <font class='keyWord'>return</font> <font "
+       "class='nombre'>0</font>; }"},
+  });
+}
+
+TEST(ColourLine, EscapesLessThanEverywhere) {
+  ExpectColours({
+      {"a<b", "a&lt;b"},
+      {"% a<b", "<font class='comment'>% a&lt;b</font>"},
+      {"X = \"<\".", "X = <font class='texte'>\"&lt;\"</font>."},
+      {"3<4", "<font class='nombre'>3</font>&lt;4"},
+      {"a > b & c", "a > b & c"},
+  });
+}
+
+TEST(ColourLine, MarksCommentsToTheEndOfTheLine) {
+  ExpectColours({
+      {"% comment", "<font class='comment'>% comment</font>"},
+      {"foo. % int 'x' \"y\" #z", "foo. <font class='comment'>% int 'x' \"y\" #z</font>"},
+      {"s = \"50%\".", "s = <font class='texte'>\"50%\"</font>."},
+      {"X = '%'.", "X = <font class='texte'>'%'</font>."},
+  });
+}
+
+TEST(ColourLine, MarksQuotedTextAndTreatsDoubledQuotesAsTwoTexts) {
+  ExpectColours({
+      {"X = 'it''s', Y is 3.5.",
+       "X = <font class='texte'>'it'</font><font class='texte'>'s'</font>, Y is 3.5."},
+      {"'a\"b'", "<font class='texte'>'a\"b'</font>"},
+      {"\"a'b#c\"", "<font class='texte'>\"a'b#c\"</font>"},
+      {"f('int')", "<font class='fonction'>f</font>(<font class='texte'>'int'</font>)"},
+      {"foo'x'(", "foo<font class='texte'>'x'</font>("},
+  });
+}
+
+TEST(ColourLine, MarksDirectiveSpans) {
+  ExpectColours({
+      {"#include <x> // c", "<font class='diese'>#include &lt;x></font> // c"},
+      {"#define N 10", "<font class='diese'>#define N 10</font>"},
+      {"#x/y", "<font class='diese'>#</font>x/y"},
+      {"x #= y", "x <font class='diese'>#= y</font>"},
+      {"'#'", "<font class='texte'>'#'</font>"},
+  });
+}
+
+// A "/" right after "#" would leave the scan where it stands for ever; the
+// "#" is written alone and the "/" goes on as code.
+TEST(ColourLine, MovesOnAfterHashSlash) {
+  ExpectColours({
+      {"#/", "<font class='diese'>#</font>/"},
+      {"X #/\\ Y", "X <font class='diese'>#</font>/\\ Y"},
+      {"#/#/", "<font class='diese'>#</font>/<font class='diese'>#</font>/"},
+      {"a #//b", "a <font class='diese'>#</font>//b"},
+  });
+}
+
+TEST(ColourLine, CarriesOpenQuotesOverToTheNextLines) {
+  Conversion conversion;
+  EXPECT_EQ(ColourLine(conversion, "'abc"), "<font class='texte'>'abc");
+  EXPECT_EQ(conversion.quoteState, kInSingleQuotes);
+  EXPECT_EQ(ColourLine(conversion, "int % \"<"), "int % \"&lt;");
+  EXPECT_EQ(ColourLine(conversion, ""), "");
+  EXPECT_EQ(ColourLine(conversion, "d', e"), "d'</font>, e");
+  EXPECT_EQ(conversion.quoteState, kInCode);
+
+  EXPECT_EQ(ColourLine(conversion, "#define S \"a/b\""),
+            "<font class='diese'>#define S \"</font>a/b<font class='texte'>\"");
+  EXPECT_EQ(conversion.quoteState, kInDoubleQuotes);
+  EXPECT_EQ(ColourLine(conversion, "x\" f(1)"),
+            "x\"</font> <font class='fonction'>f</font>(<font class='nombre'>1</font>)");
+}
+
+TEST(ColourLine, UsesTypeWordsLearnedFromTheFile) {
+  Conversion conversion;
+  AddTypeWord(conversion, "node");
+  AddTypeWord(conversion, "lt");
+  EXPECT_EQ(ColourLine(conversion, "node(X)"), "<font class='type'>node</font>(X)");
+  EXPECT_EQ(ColourLine(conversion, "a<b"), "a&<font class='type'>lt</font>;b");
+  AddTypeWord(conversion, "");
+  EXPECT_EQ(ColourLine(conversion, "f(X)"),
+            "<font class='fonction'>f</font>(X)<font class='type'></font>");
+  EXPECT_EQ(ColourLine(conversion, "'x'"), "<font class='texte'>'x'</font>");
+  EXPECT_EQ(ColourLine(conversion, "a b"), "a b");
+}
+
+TEST(FlushCode, WritesQuotedTextUncoloured) {
+  Conversion conversion;
+  conversion.quoteState = kInDoubleQuotes;
+  conversion.pendingCode = "int f(1) <";
+  FlushCode(conversion);
+  EXPECT_EQ(conversion.lineOut, "int f(1) &lt;");
+  EXPECT_TRUE(conversion.pendingCode.empty());
+}
+
+}  // namespace
+}  // namespace pl2html

@@ -1,0 +1,106 @@
+// Runs every case in tests/scan/golden/ through the whole conversion and
+// compares the page body line by line with the expected one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "driver/convert.hpp"
+#include "runtime/memory_files.hpp"
+
+namespace pl2html {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Turns the stand-ins back into bytes. In a source, the file's own line
+// breaks are layout and are dropped.
+std::string Decode(std::string_view text, bool source) {
+  static const std::pair<std::string_view, char> kStandIns[] = {
+      {"\u240D", '\r'}, {"\u240A", '\n'}, {"\u2400", '\0'}, {"\u2192", '\t'}, {"\\\\", '\\'}};
+  std::string bytes;
+  for (std::size_t at = 0; at < text.size();) {
+    bool replaced = false;
+    for (const auto& [standIn, byte] : kStandIns) {
+      if (text.substr(at, standIn.size()) == standIn) {
+        bytes += byte;
+        at += standIn.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (replaced) continue;
+    if (text.substr(at, 2) == "\\x" && at + 4 <= text.size()) {
+      bytes += static_cast<char>(std::stoi(std::string(text.substr(at + 2, 2)), nullptr, 16));
+      at += 4;
+    } else if (text[at] == '\n' && source) {
+      ++at;
+    } else {
+      bytes += text[at++];
+    }
+  }
+  return bytes;
+}
+
+struct GoldenCase {
+  std::string name, description, source;
+  std::vector<std::string> page;
+};
+
+GoldenCase Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream whole;
+  whole << in.rdbuf();
+  std::string text = whole.str();
+  GoldenCase c;
+  c.name = path.filename().string();
+  std::size_t source = text.find("--- source\n");
+  std::size_t page = text.find("--- page\n");
+  if (source == std::string::npos || page == std::string::npos) return c;
+  c.description = text.substr(0, source);
+  c.source = Decode(std::string_view(text).substr(source + 11, page - source - 11), true);
+  std::istringstream lines(text.substr(page + 9));
+  for (std::string line; std::getline(lines, line);)
+    c.page.push_back(Decode(line, false));
+  return c;
+}
+
+std::vector<std::string> BodyOf(const std::string& page) {
+  std::vector<std::string> lines;
+  std::size_t start = page.find("<pre>\r\n");
+  std::size_t end = page.rfind("</pre>\r\n");
+  if (start == std::string::npos || end == std::string::npos) return lines;
+  for (std::size_t at = start + 7; at < end;) {
+    std::size_t next = page.find("\r\n", at);
+    lines.push_back(page.substr(at, next - at));
+    at = next + 2;
+  }
+  return lines;
+}
+
+TEST(Golden, EveryCaseGivesItsPage) {
+  std::vector<fs::path> paths;
+  for (const auto& entry : fs::directory_iterator(fs::path(PL2HTML_TEST_DATA) / "scan/golden")) {
+    if (entry.path().extension() == ".txt") paths.push_back(entry.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  ASSERT_GE(paths.size(), 3u);
+  for (const fs::path& path : paths) {
+    GoldenCase c = Load(path);
+    ASSERT_FALSE(c.page.empty()) << c.name << " has no page section";
+    MemoryFileSystem memory;
+    memory.files["case.pl"] = c.source;
+    ASSERT_TRUE(ConvertSource(memory, "case.pl", {"case.pl.html", false}, "case.pl").Ok());
+    std::vector<std::string> got = BodyOf(memory.files["case.pl.html"]);
+    for (std::size_t i = 0; i < std::max(got.size(), c.page.size()); ++i) {
+      std::string expected = i < c.page.size() ? c.page[i] : "(no line)";
+      std::string actual = i < got.size() ? got[i] : "(no line)";
+      EXPECT_EQ(actual, expected) << c.name << ", page line " << i + 1 << "\n" << c.description;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pl2html

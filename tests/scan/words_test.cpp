@@ -1,0 +1,110 @@
+#include "scan/words.hpp"
+
+#include <gtest/gtest.h>
+
+#include "scan/conversion.hpp"
+
+namespace pl2html {
+namespace {
+
+std::string Coloured(const Conversion& conversion, std::string_view word) {
+  std::string out;
+  ColourWord(conversion, word, out);
+  return out;
+}
+
+TEST(WordTables, HoldTheBuiltInVocabularyInOrder) {
+  Conversion conversion;
+  EXPECT_EQ(
+      conversion.typeWords.Words().items,
+      (std::vector<std::string>{"int", "char", "double", "void", "FILE", "struct", "time_t"}));
+  EXPECT_EQ(conversion.keywords.Words().items.size(), 14u);
+  EXPECT_EQ(conversion.keywords.Words().items.front(), "if");
+  EXPECT_EQ(conversion.keywords.Words().items.back(), "typedef");
+}
+
+TEST(ColourWord, MarksTypeWordsThenKeywords) {
+  Conversion conversion;
+  EXPECT_EQ(Coloured(conversion, "int"), "<font class='type'>int</font>");
+  EXPECT_EQ(Coloured(conversion, "while"), "<font class='keyWord'>while</font>");
+  EXPECT_EQ(Coloured(conversion, "Int"), "Int");
+  EXPECT_EQ(Coloured(conversion, "foo"), "foo");
+  EXPECT_EQ(Coloured(conversion, ""), "");
+  EXPECT_EQ(Coloured(conversion, "in"), "in");
+  EXPECT_EQ(Coloured(conversion, "int "), "int ");
+
+  AddTypeWord(conversion, "while");  // a word in both tables is a type word
+  EXPECT_EQ(Coloured(conversion, "while"), "<font class='type'>while</font>");
+}
+
+TEST(AddTypeWord, AddsEachWordOnce) {
+  Conversion conversion;
+  AddTypeWord(conversion, "mytype");
+  AddTypeWord(conversion, "mytype");
+  AddTypeWord(conversion, "int");
+  EXPECT_EQ(conversion.typeWords.Words().items.size(), 8u);
+  EXPECT_EQ(conversion.typeWords.Words().items.back(), "mytype");
+  EXPECT_EQ(Coloured(conversion, "mytype"), "<font class='type'>mytype</font>");
+
+  AddTypeWord(conversion, "");
+  EXPECT_EQ(Coloured(conversion, ""), "<font class='type'></font>");
+}
+
+std::string Numbered(int i) {
+  std::string name = "t";
+  name += std::to_string(i);
+  return name;
+}
+
+TEST(AddTypeWord, KeepsOrderAndFindsEveryWordOfALargeTable) {
+  Conversion conversion;
+  for (int i = 0; i < 50000; ++i)
+    AddTypeWord(conversion, Numbered(i));
+  for (int i = 0; i < 50000; i += 997)
+    AddTypeWord(conversion, Numbered(i));
+  const auto& words = conversion.typeWords.Words().items;
+  ASSERT_EQ(words.size(), 7u + 50000u);
+  EXPECT_EQ(words[7], "t0");
+  EXPECT_EQ(words.back(), "t49999");
+  for (int i = 0; i < 50000; i += 1234) {
+    EXPECT_TRUE(conversion.typeWords.Contains(Numbered(i)));
+  }
+  EXPECT_FALSE(conversion.typeWords.Contains("t50000"));
+}
+
+TEST(CharKind, ClassifiesSeparatorsOperatorsAndBlanks) {
+  for (char c : std::string("(){}[],;!"))
+    EXPECT_EQ(CharKind(c), kSeparator) << c;
+  for (char c : std::string("=*/-+<>%&"))
+    EXPECT_EQ(CharKind(c), kOperator) << c;
+  EXPECT_EQ(CharKind(std::string_view(" ")), kBlank);
+  EXPECT_EQ(CharKind(std::string_view("\t")), kBlank);
+  for (char c : std::string(".:|'\"#aZ09_\n\r"))
+    EXPECT_EQ(CharKind(c), kOrdinary) << c;
+  EXPECT_EQ(CharKind(std::string_view("")), kOrdinary);
+  EXPECT_EQ(CharKind(static_cast<unsigned char>(0xA0)), kOrdinary);  // no-break space
+}
+
+TEST(IsWord, AcceptsWordBytesButNeverIs) {
+  for (const char* word : {"isa", "_x1", "\xE9t\xE9", "", "ABC", "x\xD7y", "\xF7", "IS", "Is"}) {
+    EXPECT_TRUE(IsWord(word)) << word;
+  }
+  for (const char* text : {"is", " is ", "  is", "foo(", "a-b", "x'", "a b", "\xBF", "a.b", "\t"}) {
+    EXPECT_FALSE(IsWord(text)) << text;
+  }
+}
+
+TEST(IsNumber, AcceptsDigitsAndDotsOnly) {
+  for (const char* text : {"3.14", "..", "", ".", "1.2.3", "007"})
+    EXPECT_TRUE(IsNumber(text));
+  for (const char* text : {"-1", "1e5", "0x1F", "1_000", " 1"})
+    EXPECT_FALSE(IsNumber(text));
+}
+
+TEST(CharAt, ReadsBytesAsSigned) {
+  EXPECT_EQ(CharAt("a\xE9", 1), 'a');
+  EXPECT_EQ(CharAt("a\xE9", 2), -23);
+}
+
+}  // namespace
+}  // namespace pl2html
