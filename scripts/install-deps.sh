@@ -8,6 +8,12 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libgtk-3-dev)
 if [ "$what" = test ]; then
   # A real Prolog library to convert, and perl to count its lines.
   packages+=(swi-prolog-nox perl)
+  # The Windows stage: cross compilers, GoogleTest's sources, Wine (64-bit
+  # only) with the X libraries and fonts its dialogs use, a virtual display
+  # and a way to type into it.
+  packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 fonts-wine
+    libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
+    xvfb xdotool)
   # The desktop suite: a virtual X server and a keyboard for it, gio to start
   # the desktop entry as a file manager does, and its validator.
   packages+=(xvfb xdotool libglib2.0-bin desktop-file-utils)

@@ -32,12 +32,14 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
 }
 
 // Creates a fresh file named `base` + a suffix that no file has yet.
+// Returns its path, or the empty text with the platform's reason in `error`.
 std::string CreateScratch(FileSystem& fs, FileTable& files, std::int32_t number,
-                          const std::string& base, std::string_view extension) {
+                          const std::string& base, std::string_view extension, std::string& error) {
   std::string stem = base + "." + std::to_string(fs.ProcessId());
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string path = stem + "-" + std::to_string(attempt) + std::string(extension);
     if (files.CreateNumbered(number, path) != 0) return path;
+    error = fs.LastError();                              // before Stat, which may change it
     if (fs.Stat(path).kind == PathKind::Missing) break;  // not a name clash: give up
   }
   return {};
@@ -93,10 +95,15 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
     return Fail(Failure::kCannotWrite, "it is the source itself");
   }
   if (target.toStandardOutput) {
-    files.AttachNumbered(kPageFile, fs.StandardOutput(), true);
+    // A program started without a console or a redirection has no standard
+    // output: the page would go nowhere.
+    if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
+      return Fail(Failure::kCannotWrite, "no standard output");
+    }
   } else {
-    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp");
-    if (scratch.empty()) return Fail(Failure::kCannotWrite, fs.LastError());
+    std::string error;
+    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp", error);
+    if (scratch.empty()) return Fail(Failure::kCannotWrite, error);
   }
 
   WritePageHead(files, title);
@@ -132,9 +139,10 @@ Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTa
 
 Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {
   FileTable files(fs);
-  std::string spool = CreateScratch(fs, files, kSourceFile,
-                                    fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl");
-  if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + fs.LastError());
+  std::string error;
+  std::string spool = CreateScratch(
+      fs, files, kSourceFile, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl", error);
+  if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + error);
 
   std::vector<char> buffer(1 << 16);
   bool readFailed = false;
@@ -149,7 +157,7 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
       break;
     }
   }
-  std::string error = fs.LastError();
+  if (readFailed || !copied) error = fs.LastError();
   if (!files.CloseNumbered(kSourceFile)) copied = false;
 
   Outcome outcome;

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "runtime/codepage.hpp"
+#include "runtime/desktop_paths.hpp"
 #include "runtime/open_dialog.hpp"
 #include "runtime/platform.hpp"
 
@@ -63,7 +64,7 @@ void AddFilters(GtkFileChooser* chooser, const std::string& pattern, int pattern
 // Starts in the default name's folder, or else in the current folder: left
 // alone, GTK opens its "Recent" list, where a typed name means nothing.
 void StartAt(GtkFileChooser* chooser, const std::string& defaultName, char separator) {
-  InitialChoice start = SplitDefaultName(defaultName, separator);
+  DialogStart start = SplitDefaultName(defaultName, separator);
   if (start.folder.empty()) {
     GText current(g_get_current_dir());
     gtk_file_chooser_set_current_folder(chooser, current.get());

@@ -8,7 +8,10 @@ namespace pl2html {
 PathStatus MemoryFileSystem::Stat(const std::string& path) {
   if (folders.count(path) != 0) return {PathKind::Directory, 0};
   auto found = files.find(path);
-  if (found == files.end()) return {PathKind::Missing, 0};
+  if (found == files.end()) {
+    lastError_ = "No such file or directory";  // as stat() leaves errno
+    return {PathKind::Missing, 0};
+  }
   return {PathKind::File, static_cast<std::int64_t>(found->second.size())};
 }
 

@@ -58,10 +58,8 @@ std::vector<FileFilter> ParseFilterList(std::string_view pattern) {
   std::vector<FileFilter> filters;
   if (pattern.empty()) return filters;
   std::vector<std::string_view> fields = Cut(pattern, '|');
-  // Windows reads the list as 0-terminated fields up to an empty one, so
-  // nothing after an empty field counts.
   for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
-    if (fields[i].empty() || fields[i + 1].empty()) break;
+    if (fields[i].empty() || fields[i + 1].empty()) continue;
     FileFilter filter{std::string(fields[i]), {}};
     for (std::string_view one : Cut(fields[i + 1], ';')) {
       one = TrimSpaces(one);
@@ -98,12 +96,6 @@ std::string CaseInsensitiveGlob(std::string_view windowsPattern) {
     }
   }
   return glob;
-}
-
-InitialChoice SplitDefaultName(std::string_view defaultName, char separator) {
-  std::size_t last = defaultName.rfind(separator);
-  if (last == std::string_view::npos || last == 0) return {{}, std::string(defaultName)};
-  return {std::string(defaultName.substr(0, last)), std::string(defaultName.substr(last + 1))};
 }
 
 }  // namespace pl2html

@@ -1,9 +1,9 @@
 // What an open-file dialog is asked for, worked out without any toolkit: the
-// filter list cut from a pattern such as "Fichiers Prolog (*.pl)|*.pl", the
-// case-insensitive glob a toolkit needs to list what Windows lists, and the
-// initial folder and name taken from a default name. Desktop backends turn
-// these into toolkit calls; the cutting rules live here so they are tested
-// without a display.
+// filter list cut from a pattern such as "Fichiers Prolog (*.pl)|*.pl" into
+// entries, and the case-insensitive glob a toolkit needs to list what Windows
+// lists. A toolkit backend turns these into its own calls; the rules live here
+// so that they are tested without a display. (The Windows dialog takes the
+// list as one text instead: FilterList in desktop_paths.hpp, same rules.)
 #pragma once
 
 #include <cstddef>
@@ -20,9 +20,9 @@ struct FileFilter {
 };
 
 // Cuts `pattern` at every "|" into alternating descriptions and patterns; a
-// pattern field may hold several patterns separated by ";". A description
-// left without a pattern field (an odd number of fields, a trailing "|") adds
-// no entry, and the empty text gives no entries.
+// pattern field may hold several patterns separated by ";". A pair with an
+// empty piece and a description without a pattern (an odd number of fields,
+// a trailing "|") are left out, and the empty text gives no entries.
 std::vector<FileFilter> ParseFilterList(std::string_view pattern);
 
 // The entry a 0-based `patternIndex` preselects among `count` entries; an
@@ -36,15 +36,5 @@ std::size_t PreselectedFilter(int patternIndex, std::size_t count);
 // "*.*", which Windows reads as "every file", becomes "*". Windows-1252 in,
 // Windows-1252 out: accented letters pair with their other case too.
 std::string CaseInsensitiveGlob(std::string_view windowsPattern);
-
-// Where the dialog starts: when `defaultName` holds `separator` after its
-// first byte, the part before the last separator is the folder and the part
-// after it the file name; otherwise the folder is empty (the dialog's own
-// choice) and the whole of `defaultName` is the name.
-struct InitialChoice {
-  std::string folder;
-  std::string name;
-};
-InitialChoice SplitDefaultName(std::string_view defaultName, char separator);
 
 }  // namespace pl2html

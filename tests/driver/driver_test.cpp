@@ -218,6 +218,13 @@ TEST_F(CommandLineTest, NamesThePlatformsReasonForAPageThatCannotBeWritten) {
   EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
 }
 
+TEST_F(CommandLineTest, KeepsThePlatformsReasonWhenAScratchNameIsFree) {
+  fs.files["a.pl"] = "a.\n";
+  fs.uncreatable.insert("a.pl.html.4242-0.tmp");
+  EXPECT_EQ(Run({"a.pl"}), kFailure);
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
+}
+
 TEST_F(CommandLineTest, WritesToAChosenFileOrToStandardOutput) {
   fs.files["a.pl"] = "a.\n";
   EXPECT_EQ(Run({"-o", "out.html", "a.pl"}), kSuccess);

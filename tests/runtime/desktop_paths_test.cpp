@@ -1,0 +1,70 @@
+#include "runtime/desktop_paths.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace pl2html {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(FilterList, CutsThePatternIntoZeroEndedPiecesWithAFinalZero) {
+  EXPECT_EQ(FilterList("Fichiers Prolog (*.pl)|*.pl"), "Fichiers Prolog (*.pl)\0*.pl\0\0"s);
+  EXPECT_EQ(FilterList("Prolog|*.pl;*.pro|All|*.*"), "Prolog\0*.pl;*.pro\0All\0*.*\0\0"s);
+  // Bytes of the code page pass through as they are.
+  EXPECT_EQ(FilterList("Fichiers \xE0|*.pl"), "Fichiers \xE0\0*.pl\0\0"s);
+}
+
+TEST(FilterList, LeavesOutWhatWouldEndOrBreakThePlatformsList) {
+  EXPECT_EQ(FilterList(""), "");
+  EXPECT_EQ(FilterList("Prolog"), "");  // a description without a pattern
+  EXPECT_EQ(FilterList("Prolog|*.pl|All"), "Prolog\0*.pl\0\0"s);
+  // An empty piece would read as the end of the list.
+  EXPECT_EQ(FilterList("|*.pl|All|*.*"), "All\0*.*\0\0"s);
+  EXPECT_EQ(FilterList("Prolog||All|*.*"), "All\0*.*\0\0"s);
+}
+
+TEST(SplitDefaultName, CutsAtTheLastSeparatorAfterTheFirstByte) {
+  DialogStart start = SplitDefaultName("C:\\dir\\sub\\x.pl", '\\');
+  EXPECT_EQ(start.folder, "C:\\dir\\sub");
+  EXPECT_EQ(start.name, "x.pl");
+
+  start = SplitDefaultName("C:\\dir\\", '\\');
+  EXPECT_EQ(start.folder, "C:\\dir");
+  EXPECT_EQ(start.name, "");
+
+  // No separator, or one only at the first byte: all of it is the name and
+  // the platform picks the folder.
+  for (const char* name : {"", "x.pl", "\\x.pl"}) {
+    start = SplitDefaultName(name, '\\');
+    EXPECT_EQ(start.folder, "") << name;
+    EXPECT_EQ(start.name, name) << name;
+  }
+
+  // A forward slash is no separator here.
+  start = SplitDefaultName("C:/dir/x.pl", '\\');
+  EXPECT_EQ(start.folder, "");
+  EXPECT_EQ(start.name, "C:/dir/x.pl");
+}
+
+TEST(SplitDefaultName, ABareDriveKeepsItsSeparatorToNameTheRoot) {
+  DialogStart start = SplitDefaultName("C:\\x.pl", '\\');
+  EXPECT_EQ(start.folder, "C:\\");
+  EXPECT_EQ(start.name, "x.pl");
+}
+
+TEST(WorkingFolderOf, IsThePathUpToAndWithItsLastSeparator) {
+  EXPECT_EQ(WorkingFolderOf("C:\\docs\\a.pl.html", '\\'), "C:\\docs\\");
+  EXPECT_EQ(WorkingFolderOf("C:\\a.pl.html", '\\'), "C:\\");
+  EXPECT_EQ(WorkingFolderOf("\\\\server\\share\\a.html", '\\'), "\\\\server\\share\\");
+  EXPECT_EQ(WorkingFolderOf("/home/me/a.pl.html", '/'), "/home/me/");
+  // None: no separator, or only at the first byte.
+  EXPECT_EQ(WorkingFolderOf("x.html", '\\'), "");
+  EXPECT_EQ(WorkingFolderOf("\\x.html", '\\'), "");
+  EXPECT_EQ(WorkingFolderOf("", '\\'), "");
+  EXPECT_EQ(WorkingFolderOf("C:/docs/a.html", '\\'), "");
+}
+
+}  // namespace
+}  // namespace pl2html
