@@ -8,7 +8,8 @@
 #   BACKEND is the desktop backend the build chose; anything but "gtk" skips.
 #   With PL2HTML_SCREENSHOTS=FOLDER set, pictures of the dialog and of the
 #   error box are saved there (needs imagemagick's "import").
-# Exits 77 (skipped) when the build has no GTK backend or Xvfb, xdotool or
+# First, in every build, a fence: GTK headers only in the GTK backend. Then
+# exits 77 (skipped) when the build has no GTK backend or Xvfb, xdotool or
 # the MIME database are missing.
 set -uo pipefail
 
@@ -19,6 +20,15 @@ skip() {
   echo "SKIP: $*"
   exit 77
 }
+
+# Only the GTK backend knows GTK: the core builds and is tested without it.
+src=$(dirname "$0")/../../src
+leaks=$(grep -rlE '#include <(gtk|gdk|glib|gio)/' "$src" | grep -v '/desktop_gtk\.cpp$')
+if [ -n "$leaks" ]; then
+  echo "FAIL: GTK headers outside the GTK backend: $leaks" >&2
+  exit 1
+fi
+
 [ "$backend" = gtk ] || skip "pl2html was built without the GTK backend"
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh test)"
