@@ -14,6 +14,9 @@ if [ "$what" = test ]; then
   packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 fonts-wine
     libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3
     xvfb xdotool)
+  # The desktop suite: a virtual X server and a keyboard for it, gio to start
+  # the desktop entry as a file manager does, and its validator.
+  packages+=(xvfb xdotool libglib2.0-bin desktop-file-utils)
 fi
 
 if [ "$what" = test ]; then

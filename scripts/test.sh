@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds pl2html with every test and runs them all. PL2HTML_WERROR=ON turns
-# warnings into errors, as CI does.
+# warnings into errors, as CI does. Every stage runs even when an earlier one
+# failed; the native test run comes last, so its summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -12,7 +13,23 @@ scripts/test-sanitize.sh
 
 cmake -S . -B build-test -DPL2HTML_WERROR="${PL2HTML_WERROR:-OFF}" >/dev/null
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure -j"$jobs"
+
+failed_stages=()
+stage() {  # stage NAME COMMAND...
+  local name=$1
+  shift
+  echo "== stage: $name"
+  "$@" || failed_stages+=("$name")
+}
 
 # The Windows program: cross-built with MinGW-w64 and run under Wine.
-scripts/test-windows.sh build-test/pl2html
+stage windows scripts/test-windows.sh build-test/pl2html
+
+echo "== stage: native tests"
+native=0
+ctest --test-dir build-test --output-on-failure -j"$jobs" || native=$?
+if [ ${#failed_stages[@]} -ne 0 ]; then
+  echo "failed stages: ${failed_stages[*]}"
+  exit 1
+fi
+exit "$native"

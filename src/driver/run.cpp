@@ -23,7 +23,7 @@ constexpr int kPlainMessage = 0;  // one OK button, no icon
 constexpr std::string_view kStandardInputTitle = "stdin";
 
 constexpr std::string_view kUsage =
-    "usage: pl2html                  choose a Prolog file, convert it and show its page\n"
+    "usage: pl2html [--open]         choose a Prolog file, convert it and show its page\n"
     "       pl2html [--open] FILE... convert each FILE into FILE.html\n"
     "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
     "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
@@ -110,7 +110,12 @@ int RunDesktopFlow(FileSystem& fs, Desktop& desktop) {
 }
 
 int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProvider& desktop) {
-  if (args.empty()) return RunDesktopFlow(fs, desktop());
+  // A desktop launcher starts "pl2html --open %F" with no file at all when
+  // the program is picked from a menu rather than for a file: that is the
+  // desktop flow too.
+  if (args.empty() || (args.size() == 1 && args[0] == "--open")) {
+    return RunDesktopFlow(fs, desktop());
+  }
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--") break;

@@ -254,11 +254,23 @@ TEST_F(CommandLineTest, OpensThePagesWhenAsked) {
   EXPECT_EQ(desktop.launched, (std::vector<std::string>{"a.pl.html", "b.pl.html"}));
 }
 
+// "pl2html --open %F" from a desktop entry started from a menu: no file.
+TEST_F(CommandLineTest, OpenWithoutAFileAsksForOne) {
+  fs.files["prog.pl"] = "a.\n";
+  desktop.answer = "prog.pl";
+  EXPECT_EQ(Run({"--open"}), kSuccess);
+  EXPECT_EQ(desktop.dialogs.size(), 1u);
+  EXPECT_EQ(desktop.launched, std::vector<std::string>{"prog.pl.html"});
+
+  desktop.answer = "";
+  EXPECT_EQ(Run({"--open"}), kFailure);
+  EXPECT_EQ(desktop.messages, std::vector<std::string>{kErrorMessage});
+}
+
 TEST_F(CommandLineTest, RejectsBadUsageWithStatusTwo) {
   for (const auto& args : std::vector<std::vector<std::string>>{{"--bogus", "a.pl"},
                                                                 {"-o"},
                                                                 {"-o", "x", "a.pl", "b.pl"},
-                                                                {"--open"},
                                                                 {"-o", "x"},
                                                                 {"-o", "x", "-o", "y", "a.pl"}}) {
     fs.standardError.clear();

@@ -1,0 +1,40 @@
+// What an open-file dialog is asked for, worked out without any toolkit: the
+// filter list cut from a pattern such as "Fichiers Prolog (*.pl)|*.pl" into
+// entries, and the case-insensitive glob a toolkit needs to list what Windows
+// lists. A toolkit backend turns these into its own calls; the rules live here
+// so that they are tested without a display. (The Windows dialog takes the
+// list as one text instead: FilterList in desktop_paths.hpp, same rules.)
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pl2html {
+
+// One entry of the dialog's filter list. Texts are Windows-1252 bytes.
+struct FileFilter {
+  std::string description;            // "Fichiers Prolog (*.pl)"
+  std::vector<std::string> patterns;  // {"*.pl"}: the entry lists names matching any of them
+};
+
+// Cuts `pattern` at every "|" into alternating descriptions and patterns; a
+// pattern field may hold several patterns separated by ";". A pair with an
+// empty piece and a description without a pattern (an odd number of fields,
+// a trailing "|") are left out, and the empty text gives no entries.
+std::vector<FileFilter> ParseFilterList(std::string_view pattern);
+
+// The entry a 0-based `patternIndex` preselects among `count` entries; an
+// index out of range selects the first entry.
+std::size_t PreselectedFilter(int patternIndex, std::size_t count);
+
+// A Windows file pattern as a glob that matches the same names on a
+// case-sensitive system: every letter becomes a bracket of both its cases
+// ("*.pl" gives "*.[pP][lL]"), the glob's own special characters "[", "]" and
+// "\" are escaped because they are plain characters in a Windows pattern, and
+// "*.*", which Windows reads as "every file", becomes "*". Windows-1252 in,
+// Windows-1252 out: accented letters pair with their other case too.
+std::string CaseInsensitiveGlob(std::string_view windowsPattern);
+
+}  // namespace pl2html
