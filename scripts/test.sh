@@ -7,10 +7,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
-# The sanitizer and fuzz stages come first, so that the native test run
-# below stays the last summary printed.
-scripts/test-sanitize.sh
-
 cmake -S . -B build-test -DPL2HTML_WERROR="${PL2HTML_WERROR:-OFF}" >/dev/null
 cmake --build build-test -j"$jobs"
 
@@ -21,6 +17,9 @@ stage() {  # stage NAME COMMAND...
   echo "== stage: $name"
   "$@" || failed_stages+=("$name")
 }
+
+# Every test under AddressSanitizer and UBSan, then the fuzz target.
+stage sanitizers scripts/test-sanitize.sh
 
 # The Windows program: cross-built with MinGW-w64 and run under Wine.
 stage windows scripts/test-windows.sh build-test/pl2html
