@@ -15,7 +15,8 @@
 # Usage: bench/compare.sh [--big]
 #   --big     also converts a 1 GB file, to show that memory stays flat
 # Environment: ROUNDS (default 5), PEER_TIMEOUT in seconds (default 30),
-#   PEERS=0 to time pl2html and cat only, BUILD (default build-bench).
+#   PEERS=0 to time pl2html and cat only, BUILD (default build-bench),
+#   CMAKE_ARGS for the build (e.g. -DPL2HTML_GTK=OFF).
 # Needs: swi-prolog-nox, highlight, source-highlight, python3-pygments, time,
 #   libbenchmark-dev (for the input generator's build).
 set -euo pipefail
@@ -33,8 +34,9 @@ for arg in "$@"; do
   esac
 done
 
+# shellcheck disable=SC2086 # CMAKE_ARGS holds several arguments
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPL2HTML_BENCH=ON \
-  -DPL2HTML_TESTS=OFF >/dev/null
+  -DPL2HTML_TESTS=OFF ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)" --target pl2html pl2html_input >/dev/null
 pl2html=$build/pl2html
 make_input=$build/bench/pl2html_input
@@ -159,6 +161,10 @@ bytes=$(size_of "$realistic")
 echo "## pl2html and its peers"
 echo
 echo "$(uname -m), $cores cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); one core each; best of $rounds rounds."
+desktop="no desktop backend"
+ldd "$pl2html" 2>/dev/null | grep -q libgtk-3 && desktop="GTK desktop backend"
+echo "pl2html $("$pl2html" --version | cut -d' ' -f2), built with $desktop" \
+  "($(ldd "$pl2html" 2>/dev/null | wc -l) shared libraries)."
 echo "Input: the SWI-Prolog library (${#sources[@]} files) concatenated, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB."
 echo
 measure "$realistic" "$rounds" "${tools[@]}"
