@@ -161,10 +161,11 @@ bytes=$(size_of "$realistic")
 echo "## pl2html and its peers"
 echo
 echo "$(uname -m), $cores cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); one core each; best of $rounds rounds."
+libraries=$(ldd "$pl2html" 2>/dev/null || true)
 desktop="no desktop backend"
-ldd "$pl2html" 2>/dev/null | grep -q libgtk-3 && desktop="GTK desktop backend"
+[[ $libraries == *libgtk-3* ]] && desktop="the GTK desktop backend"
 echo "pl2html $("$pl2html" --version | cut -d' ' -f2), built with $desktop" \
-  "($(ldd "$pl2html" 2>/dev/null | wc -l) shared libraries)."
+  "($(grep -c . <<<"$libraries") shared libraries)."
 echo "Input: the SWI-Prolog library (${#sources[@]} files) concatenated, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB."
 echo
 measure "$realistic" "$rounds" "${tools[@]}"
