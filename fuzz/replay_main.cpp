@@ -1,6 +1,6 @@
 // Runs the fuzz target once on each file named on the command line (a folder
 // stands for every file in it), without libFuzzer: a crash found by the
-// fuzzer, or any input of the seed and regression corpora, replays in any
+// fuzzer, or any input kept in fuzz/corpus or fuzz/regressions, replays in any
 // build, with any compiler.
 #include <cstdint>
 #include <cstdio>
