@@ -350,25 +350,27 @@ expect_files prog.pl prog.pl.html
 expect_page
 expect_launched "$work/prog.pl.html"
 
+# A refused run: status 1, one error box, nothing written or launched.
+expect_refused() {
+  expect_status 1
+  expect_boxes 1
+  expect_files prog.pl
+  expect_not_launched
+}
+
 new_scenario "cancel the dialog"
 start
 cancel_dialog
 dismiss_box
 finish
-expect_status 1
-expect_boxes 1
-expect_files prog.pl
-expect_not_launched
+expect_refused
 
 new_scenario "type the name of a missing file"
 start
 choose "$work/missing.pl"
 dismiss_box
 finish
-expect_status 1
-expect_boxes 1
-expect_files prog.pl
-expect_not_launched
+expect_refused
 
 # The folder of a typed name must exist: GTK says so in a box of its own,
 # without a title, and the dialog stays open.
@@ -379,10 +381,7 @@ dismiss_gtk_box
 cancel_dialog
 dismiss_box
 finish
-expect_status 1
-expect_boxes 1
-expect_files prog.pl
-expect_not_launched
+expect_refused
 
 new_scenario "no display: the terminal serves"
 (cd "$work" && echo "$work/prog.pl" | env -u DISPLAY "$program" >"$tmp/out" 2>"$tmp/err")
