@@ -36,6 +36,7 @@ FileHandle FileTable::Install(std::int32_t number, FileHandle handle, bool forWr
     file->reader = std::make_unique<LineReader>([this, raw](char* buffer, std::size_t size) {
       return fs_.Read(raw->handle, buffer, size);
     });
+    file->reader->GiveSpill(std::move(spareSpill_));
   }
   current_ = file.get();
   table_[static_cast<std::size_t>(number)] = std::move(file);
@@ -104,6 +105,10 @@ bool FileTable::CloseNumbered(std::int32_t number) {
   if (file == nullptr) return true;
   bool ok = file->forWriting ? Flush(*file) : !file->failed;
   if (!fs_.Close(file->handle)) ok = false;
+  if (file->reader) {
+    SpillBuffer spill = file->reader->TakeSpill();
+    if (spill.Capacity() > spareSpill_.Capacity()) spareSpill_ = std::move(spill);
+  }
   if (current_ == file) current_ = nullptr;
   table_[static_cast<std::size_t>(number)].reset();
   return ok;

@@ -109,6 +109,9 @@ class FileTable {
 
   FileSystem& fs_;
   std::vector<std::unique_ptr<OpenFile>> table_;
+  // A closed reader's memory for long lines, for the next reader: the
+  // source is read twice.
+  SpillBuffer spareSpill_;
   OpenFile* current_ = nullptr;
 };
 

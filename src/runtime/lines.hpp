@@ -15,6 +15,33 @@
 
 namespace pl2html {
 
+// The bytes of a line that crosses refills of a reader's buffer. It grows
+// with realloc, which moves the pages of a large block rather than copying
+// them, and passes from one reader to the next (LineReader::TakeSpill), so
+// that a long line read twice is given memory once.
+class SpillBuffer {
+ public:
+  SpillBuffer() = default;
+  SpillBuffer(SpillBuffer&& other) noexcept { Swap(other); }
+  SpillBuffer& operator=(SpillBuffer&& other) noexcept {
+    Swap(other);
+    return *this;
+  }
+  ~SpillBuffer();
+
+  void Clear() { size_ = 0; }
+  void Append(std::string_view bytes);
+  std::string_view View() const { return {data_, size_}; }
+  std::size_t Capacity() const { return capacity_; }
+
+ private:
+  void Swap(SpillBuffer& other) noexcept;
+
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 class LineReader {
  public:
   // Fills `buffer` with up to `size` bytes: the count, 0 at the end, -1 on an
@@ -49,6 +76,12 @@ class LineReader {
 
   bool Failed() const { return failed_; }
 
+  // Hands the memory kept for long lines to another reader, or takes it.
+  SpillBuffer TakeSpill() { return std::move(spill_); }
+  void GiveSpill(SpillBuffer spill) {
+    if (spill.Capacity() > spill_.Capacity()) spill_ = std::move(spill);
+  }
+
  private:
   bool AtEndOfBuffer();  // AtEnd, once the buffer may need a refill
   bool HaveByte();       // refills when the buffer is used up
@@ -82,7 +115,7 @@ class LineReader {
   bool failed_ = false;
   // The last line ended with CR: an LF right after it belongs to that line end.
   bool afterReturn_ = false;
-  std::string spill_;  // a line that crosses a refill of the buffer
+  SpillBuffer spill_;  // a line that crosses a refill of the buffer
   // The line ends among the 64 bytes of the buffer from maskStart_ on, as a
   // bit mask (see byte_masks.hpp). Each block is examined once, when the
   // reading first reaches it.
