@@ -12,14 +12,22 @@
 namespace pl2html {
 
 // An ordered list of distinct words with a hash index, so that a lookup costs
-// the same whether the file taught us ten type words or a million.
+// the same whether the file taught us ten type words or a million. The words
+// lie end to end in one block of bytes, in the order they came: a file with
+// many declarations makes many small words, and one allocation each would
+// cost more than the words themselves.
 class WordTable {
  public:
   WordTable();
   bool Contains(std::string_view word) const;
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
-  const StringList& Words() const { return list_; }
+  std::size_t Count() const { return starts_.size() - 1; }
+  std::string_view Word(std::size_t index) const {
+    return std::string_view(bytes_).substr(starts_[index], starts_[index + 1] - starts_[index]);
+  }
+  // The words in the order they were added.
+  std::vector<std::string> Words() const;
 
   // False when no word of the table has the first byte and the length of
   // `word`: most words of a source are settled by this test alone.
@@ -37,10 +45,11 @@ class WordTable {
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void Grow();
 
-  StringList list_;
-  // 0 = empty, else the top 32 bits of the word's hash, then its index in
-  // list_ + 1: most slots that do not hold the word are passed over without
-  // reading the word itself.
+  std::string bytes_;                  // every word, end to end
+  std::vector<std::uint64_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
+  // 0 = empty, else the top 32 bits of the word's hash, which also pick the
+  // slot, then its index + 1: most slots that do not hold the word are
+  // passed over without reading the word, and growing needs no word at all.
   std::vector<std::uint64_t> slots_;
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
@@ -95,7 +104,8 @@ constexpr bool IsWordByte(unsigned char ch) {
 struct WordByteTable {
   bool word[256];
   constexpr WordByteTable() : word() {
-    for (int ch = 0; ch < 256; ++ch) word[ch] = IsWordByte(static_cast<unsigned char>(ch));
+    for (int ch = 0; ch < 256; ++ch)
+      word[ch] = IsWordByte(static_cast<unsigned char>(ch));
   }
 };
 inline constexpr WordByteTable kWordBytes;

@@ -16,11 +16,11 @@ std::string Coloured(const Conversion& conversion, std::string_view word) {
 TEST(WordTables, HoldTheBuiltInVocabularyInOrder) {
   Conversion conversion;
   EXPECT_EQ(
-      conversion.typeWords.Words().items,
+      conversion.typeWords.Words(),
       (std::vector<std::string>{"int", "char", "double", "void", "FILE", "struct", "time_t"}));
-  EXPECT_EQ(conversion.keywords.Words().items.size(), 14u);
-  EXPECT_EQ(conversion.keywords.Words().items.front(), "if");
-  EXPECT_EQ(conversion.keywords.Words().items.back(), "typedef");
+  EXPECT_EQ(conversion.keywords.Words().size(), 14u);
+  EXPECT_EQ(conversion.keywords.Words().front(), "if");
+  EXPECT_EQ(conversion.keywords.Words().back(), "typedef");
 }
 
 TEST(ColourWord, MarksTypeWordsThenKeywords) {
@@ -42,8 +42,8 @@ TEST(AddTypeWord, AddsEachWordOnce) {
   AddTypeWord(conversion, "mytype");
   AddTypeWord(conversion, "mytype");
   AddTypeWord(conversion, "int");
-  EXPECT_EQ(conversion.typeWords.Words().items.size(), 8u);
-  EXPECT_EQ(conversion.typeWords.Words().items.back(), "mytype");
+  EXPECT_EQ(conversion.typeWords.Words().size(), 8u);
+  EXPECT_EQ(conversion.typeWords.Words().back(), "mytype");
   EXPECT_EQ(Coloured(conversion, "mytype"), "<font class='type'>mytype</font>");
 
   AddTypeWord(conversion, "");
@@ -62,7 +62,7 @@ TEST(AddTypeWord, KeepsOrderAndFindsEveryWordOfALargeTable) {
     AddTypeWord(conversion, Numbered(i));
   for (int i = 0; i < 50000; i += 997)
     AddTypeWord(conversion, Numbered(i));
-  const auto& words = conversion.typeWords.Words().items;
+  const auto& words = conversion.typeWords.Words();
   ASSERT_EQ(words.size(), 7u + 50000u);
   EXPECT_EQ(words[7], "t0");
   EXPECT_EQ(words.back(), "t49999");
