@@ -1,34 +1,8 @@
 #include "runtime/lines.hpp"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 
 namespace pl2html {
-
-SpillBuffer::~SpillBuffer() {
-  std::free(data_);
-}
-
-void SpillBuffer::Swap(SpillBuffer& other) noexcept {
-  std::swap(data_, other.data_);
-  std::swap(size_, other.size_);
-  std::swap(capacity_, other.capacity_);
-}
-
-void SpillBuffer::Append(std::string_view bytes) {
-  if (bytes.size() > capacity_ - size_) {
-    if (bytes.size() > SIZE_MAX / 2 - size_) throw std::bad_alloc();
-    std::size_t capacity = std::max({capacity_ * 2, size_ + bytes.size(), std::size_t{4096}});
-    void* grown = std::realloc(data_, capacity);
-    if (grown == nullptr) throw std::bad_alloc();
-    data_ = static_cast<char*>(grown);
-    capacity_ = capacity;
-  }
-  if (!bytes.empty()) std::memcpy(data_ + size_, bytes.data(), bytes.size());
-  size_ += bytes.size();
-}
 
 LineReader::LineReader(Fill fill, std::size_t bufferSize)
     : fill_(std::move(fill)), buffer_(bufferSize) {
@@ -75,7 +49,7 @@ std::string_view LineReader::ReadLineSlowly() {
     std::size_t at = NextLineEnd();
     if (at == end_) {
       // The line goes on past this buffer: keep what we have and refill.
-      spill_.Append({data_ + start, at - start});
+      spill_.Append(data_ + start, at - start);
       spilled = true;
       pos_ = at;
       continue;
@@ -84,7 +58,7 @@ std::string_view LineReader::ReadLineSlowly() {
     afterReturn_ = data_[at] == '\r';
     std::string_view piece(data_ + start, at - start);
     if (!spilled) return piece;
-    spill_.Append(piece);
+    spill_.Append(piece.data(), piece.size());
     return spill_.View();
   }
   return spill_.View();

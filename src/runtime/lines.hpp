@@ -12,35 +12,14 @@
 #include <vector>
 
 #include "runtime/byte_masks.hpp"
+#include "runtime/growable.hpp"
 
 namespace pl2html {
 
-// The bytes of a line that crosses refills of a reader's buffer. It grows
-// with realloc, which moves the pages of a large block rather than copying
-// them, and passes from one reader to the next (LineReader::TakeSpill), so
-// that a long line read twice is given memory once.
-class SpillBuffer {
- public:
-  SpillBuffer() = default;
-  SpillBuffer(SpillBuffer&& other) noexcept { Swap(other); }
-  SpillBuffer& operator=(SpillBuffer&& other) noexcept {
-    Swap(other);
-    return *this;
-  }
-  ~SpillBuffer();
-
-  void Clear() { size_ = 0; }
-  void Append(std::string_view bytes);
-  std::string_view View() const { return {data_, size_}; }
-  std::size_t Capacity() const { return capacity_; }
-
- private:
-  void Swap(SpillBuffer& other) noexcept;
-
-  char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+// The bytes of a line that crosses refills of a reader's buffer. It passes
+// from one reader to the next (LineReader::TakeSpill), so that a long line
+// read twice is given memory once.
+using SpillBuffer = GrowableArray<char>;
 
 class LineReader {
  public:

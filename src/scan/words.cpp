@@ -96,7 +96,9 @@ constexpr KindTable kKinds;
 
 }  // namespace
 
-WordTable::WordTable() : starts_{0}, slots_(64, 0) {}
+WordTable::WordTable() : slots_(GrowableArray<std::uint64_t>::Zeroed(64)) {
+  starts_.PushBack(0);
+}
 
 namespace {
 constexpr std::uint64_t kIndexBits = 0xFFFFFFFFULL;
@@ -110,7 +112,7 @@ constexpr std::size_t HomeOf(std::uint64_t tag, std::size_t mask) {
 }  // namespace
 
 std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slots_.Size() - 1;
   const std::uint64_t tag = TagOf(hash);
   for (std::size_t slot = HomeOf(tag, mask);; slot = (slot + 1) & mask) {
     std::uint64_t entry = slots_[slot];
@@ -121,6 +123,17 @@ std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
 
 bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const {
   return slots_[Slot(word, hash)] != 0;
+}
+
+bool WordTable::ContainsInOrder(std::string_view word, std::uint64_t hash) const {
+  if (nextInOrder_ < Count() && Word(nextInOrder_) == word) {
+    ++nextInOrder_;
+    return true;
+  }
+  std::uint64_t entry = slots_[Slot(word, hash)];
+  if (entry == 0) return false;
+  nextInOrder_ = entry & kIndexBits;  // the found word's index + 1
+  return true;
 }
 
 bool WordTable::Contains(std::string_view word) const {
@@ -136,10 +149,11 @@ std::vector<std::string> WordTable::Words() const {
 }
 
 void WordTable::Grow() {
-  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (std::uint64_t entry : old) {
+  GrowableArray<std::uint64_t> old = std::move(slots_);
+  slots_ = GrowableArray<std::uint64_t>::Zeroed(old.Size() * 2);
+  const std::size_t mask = slots_.Size() - 1;
+  for (std::size_t i = 0; i < old.Size(); ++i) {
+    const std::uint64_t entry = old[i];
     if (entry == 0) continue;
     std::size_t slot = HomeOf(TagOf(entry), mask);
     while (slots_[slot] != 0)
@@ -154,8 +168,8 @@ void WordTable::Add(std::string_view word) {
   if (slots_[slot] != 0) return;
   // The index must fit beside the tag.
   if (Count() >= kIndexBits - 1) throw std::length_error("too many type words");
-  bytes_.append(word);
-  starts_.push_back(bytes_.size());
+  bytes_.Append(word.data(), word.size());
+  starts_.PushBack(bytes_.Size());
   slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(Count());
   if (word.empty()) {
     hasEmpty_ = true;
@@ -163,7 +177,7 @@ void WordTable::Add(std::string_view word) {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
   }
-  if (Count() * 4 > slots_.size() * 3) Grow();
+  if (Count() * 4 > slots_.Size() * 3) Grow();
 }
 
 void LoadWordTables(Conversion& conversion) {
@@ -182,7 +196,7 @@ WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
   std::uint64_t hash = HashOfWord(word);
-  if (mayBeType && conversion.typeWords.ContainsHashed(word, hash)) return WordClass::kType;
+  if (mayBeType && conversion.typeWords.ContainsInOrder(word, hash)) return WordClass::kType;
   if (mayBeKeyword && conversion.keywords.ContainsHashed(word, hash)) return WordClass::kKeyword;
   return WordClass::kPlain;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/growable.hpp"
 #include "runtime/text.hpp"
 
 namespace pl2html {
@@ -22,9 +23,9 @@ class WordTable {
   bool Contains(std::string_view word) const;
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
-  std::size_t Count() const { return starts_.size() - 1; }
+  std::size_t Count() const { return starts_.Size() - 1; }
   std::string_view Word(std::size_t index) const {
-    return std::string_view(bytes_).substr(starts_[index], starts_[index + 1] - starts_[index]);
+    return {bytes_.Data() + starts_[index], starts_[index + 1] - starts_[index]};
   }
   // The words in the order they were added.
   std::vector<std::string> Words() const;
@@ -38,6 +39,13 @@ class WordTable {
   // Contains, with the hash of `word` (HashOfWord) already at hand.
   bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
 
+  // Contains, for words met in the order of a source. The page pass meets
+  // the words of the declarations in the order the declaration scan learned
+  // them, so the word after the last one found is tried first: in a file of
+  // many declarations that spares a lookup at a random place in a large
+  // index for every word it declares.
+  bool ContainsInOrder(std::string_view word, std::uint64_t hash) const;
+
  private:
   static unsigned LengthBit(std::string_view word) {
     return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
@@ -45,12 +53,13 @@ class WordTable {
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void Grow();
 
-  std::string bytes_;                  // every word, end to end
-  std::vector<std::uint64_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
+  GrowableArray<char> bytes_;            // every word, end to end
+  GrowableArray<std::uint64_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
   // 0 = empty, else the top 32 bits of the word's hash, which also pick the
   // slot, then its index + 1: most slots that do not hold the word are
   // passed over without reading the word, and growing needs no word at all.
-  std::vector<std::uint64_t> slots_;
+  GrowableArray<std::uint64_t> slots_;
+  mutable std::size_t nextInOrder_ = 0;  // the word after the last one found
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
   bool hasEmpty_ = false;
