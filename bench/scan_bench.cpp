@@ -89,7 +89,7 @@ void ScanLines(benchmark::State& state, const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
       scan.ScanLine(line);
     scan.EndScan();
-    benchmark::DoNotOptimize(conversion.typeWords.Words().items.size());
+    benchmark::DoNotOptimize(conversion.typeWords.Words().size());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(lines)));
 }

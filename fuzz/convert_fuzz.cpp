@@ -115,7 +115,7 @@ void CheckPage(std::string_view source, std::string_view page) {
   for (std::string_view line : lines)
     scan.ScanLine(line);
   scan.EndScan();
-  if (conversion.typeWords.Words().items != model.typeWords) {
+  if (conversion.typeWords.Words() != model.typeWords) {
     Fail("type words differ from the model's", 0);
   }
 

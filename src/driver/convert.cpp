@@ -1,5 +1,7 @@
 #include "driver/convert.hpp"
 
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "page/page.hpp"
@@ -64,6 +66,8 @@ std::string Describe(const Outcome& outcome) {
     case Failure::kCannotWrite:
       text = "page cannot be written";
       break;
+    case Failure::kOutOfMemory:
+      return "is too large to convert (out of memory)";
   }
   if (!outcome.detail.empty()) text += " (" + outcome.detail + ")";
   return text;
@@ -106,9 +110,16 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
     if (scratch.empty()) return Fail(Failure::kCannotWrite, error);
   }
 
-  WritePageHead(files, title);
-  WritePageBody(files, conversion);
-  WritePageTail(files);
+  try {
+    WritePageHead(files, title);
+    WritePageBody(files, conversion);
+    WritePageTail(files);
+  } catch (...) {
+    // Out of memory for a line or a table: no half page is left behind.
+    files.CloseAllFiles();
+    if (!scratch.empty()) DeletePath(fs, scratch);
+    throw;
+  }
 
   bool readFailed = files.Failed(kSourceFile);
   std::string readError = readFailed ? fs.LastError() : std::string();
@@ -130,11 +141,19 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
 
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
                       std::string_view title) {
-  Conversion conversion;
-  FileTable files(fs);
-  Outcome scanned = ScanDeclarations(conversion, files, inputPath);
-  if (!scanned.Ok()) return scanned;
-  return ConvertFile(conversion, files, inputPath, target, title);
+  // A line or a set of declarations too large for the memory fails this
+  // file only: the next files of a batch still convert.
+  try {
+    Conversion conversion;
+    FileTable files(fs);
+    Outcome scanned = ScanDeclarations(conversion, files, inputPath);
+    if (!scanned.Ok()) return scanned;
+    return ConvertFile(conversion, files, inputPath, target, title);
+  } catch (const std::bad_alloc&) {
+    return Fail(Failure::kOutOfMemory);
+  } catch (const std::length_error&) {
+    return Fail(Failure::kOutOfMemory);
+  }
 }
 
 Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {

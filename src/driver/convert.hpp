@@ -12,7 +12,15 @@
 
 namespace pl2html {
 
-enum class Failure { kNone, kNoSuchFile, kIsDirectory, kIsEmpty, kCannotRead, kCannotWrite };
+enum class Failure {
+  kNone,
+  kNoSuchFile,
+  kIsDirectory,
+  kIsEmpty,
+  kCannotRead,
+  kCannotWrite,
+  kOutOfMemory,
+};
 
 struct Outcome {
   Failure failure = Failure::kNone;

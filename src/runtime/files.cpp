@@ -1,5 +1,7 @@
 #include "runtime/files.hpp"
 
+#include <cstring>
+
 namespace pl2html {
 
 namespace {
@@ -7,23 +9,10 @@ constexpr std::size_t kWriteBuffer = 1 << 16;
 constexpr std::int32_t kInitialNumbers = 10;
 }  // namespace
 
-struct FileTable::OpenFile {
-  FileHandle handle = 0;
-  bool forWriting = false;
-  bool failed = false;
-  std::unique_ptr<LineReader> reader;
-  std::string pending;  // bytes written but not yet handed to the platform
-};
-
 FileTable::FileTable(FileSystem& fs) : fs_(fs), table_(kInitialNumbers) {}
 
 FileTable::~FileTable() {
   CloseAllFiles();
-}
-
-FileTable::OpenFile* FileTable::Entry(std::int32_t number) const {
-  if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
-  return table_[static_cast<std::size_t>(number)].get();
 }
 
 FileHandle FileTable::Install(std::int32_t number, FileHandle handle, bool forWriting) {
@@ -40,11 +29,14 @@ FileHandle FileTable::Install(std::int32_t number, FileHandle handle, bool forWr
   auto file = std::make_unique<OpenFile>();
   file->handle = handle;
   file->forWriting = forWriting;
-  if (!forWriting) {
+  if (forWriting) {
+    file->buffer = std::make_unique_for_overwrite<char[]>(kWriteBuffer);
+  } else {
     OpenFile* raw = file.get();
     file->reader = std::make_unique<LineReader>([this, raw](char* buffer, std::size_t size) {
       return fs_.Read(raw->handle, buffer, size);
     });
+    file->reader->GiveSpill(std::move(spareSpill_));
   }
   current_ = file.get();
   table_[static_cast<std::size_t>(number)] = std::move(file);
@@ -63,62 +55,48 @@ FileHandle FileTable::AttachNumbered(std::int32_t number, FileHandle handle, boo
   return Install(number, handle, forWriting);
 }
 
-void FileTable::SelectFile(std::int32_t number) {
-  if (OpenFile* file = Entry(number)) current_ = file;
-}
-
-std::string_view FileTable::ReadLine() {
-  if (current_ == nullptr || !current_->reader) return {};
-  std::string_view line = current_->reader->ReadLine();
-  if (current_->reader->Failed()) current_->failed = true;
-  return line;
-}
-
-std::int32_t FileTable::AtEnd(std::int32_t number) {
-  OpenFile* file = Entry(number);
-  if (file == nullptr || !file->reader) return kTrue;
-  bool atEnd = file->reader->AtEnd();
-  if (file->reader->Failed()) file->failed = true;
-  return atEnd ? kTrue : 0;
-}
-
 bool FileTable::Flush(OpenFile& file) {
-  if (!file.pending.empty()) {
-    if (!file.failed && !fs_.Write(file.handle, file.pending.data(), file.pending.size())) {
-      file.failed = true;
-    }
-    file.pending.clear();
+  if (file.used != 0) {
+    if (!file.failed && !fs_.Write(file.handle, file.buffer.get(), file.used)) file.failed = true;
+    file.used = 0;
   }
   return !file.failed;
 }
 
+// Copies `s` into the buffer, handing the buffer to the platform whenever it
+// fills; a text longer than the buffer goes to the platform as it is, after
+// what is waiting, rather than being copied first.
+void FileTable::Append(OpenFile& file, std::string_view s) {
+  if (s.size() > kWriteBuffer - file.used) {
+    Flush(file);
+    if (s.size() >= kWriteBuffer) {
+      if (!file.failed && !fs_.Write(file.handle, s.data(), s.size())) file.failed = true;
+      return;
+    }
+  }
+  if (!s.empty()) std::memcpy(file.buffer.get() + file.used, s.data(), s.size());
+  file.used += s.size();
+}
+
 std::int64_t FileTable::WriteText(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
-  std::string& pending = current_->pending;
-  if (s.size() < kWriteBuffer) {
+  OpenFile& file = *current_;
+  if (s.size() + 2 <= kWriteBuffer - file.used) {
     // The usual page line: into the buffer with its line end in one go.
-    pending.append(s).append("\r\n");
-    if (pending.size() >= kWriteBuffer) Flush(*current_);
+    if (!s.empty()) std::memcpy(file.buffer.get() + file.used, s.data(), s.size());
+    file.used += s.size();
+    file.buffer[file.used++] = '\r';
+    file.buffer[file.used++] = '\n';
   } else {
-    WritePart(s);
-    WritePart("\r\n");
+    Append(file, s);
+    Append(file, "\r\n");
   }
   return static_cast<std::int64_t>(s.size()) + 2;
 }
 
 std::int64_t FileTable::WritePart(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
-  if (s.size() >= kWriteBuffer) {
-    // A long text goes to the platform as it is, after what is waiting,
-    // rather than being copied into the buffer first.
-    Flush(*current_);
-    if (!current_->failed && !fs_.Write(current_->handle, s.data(), s.size())) {
-      current_->failed = true;
-    }
-  } else {
-    current_->pending.append(s);
-    if (current_->pending.size() >= kWriteBuffer) Flush(*current_);
-  }
+  Append(*current_, s);
   return static_cast<std::int64_t>(s.size());
 }
 
@@ -127,6 +105,10 @@ bool FileTable::CloseNumbered(std::int32_t number) {
   if (file == nullptr) return true;
   bool ok = file->forWriting ? Flush(*file) : !file->failed;
   if (!fs_.Close(file->handle)) ok = false;
+  if (file->reader) {
+    SpillBuffer spill = file->reader->TakeSpill();
+    if (spill.Capacity() > spareSpill_.Capacity()) spareSpill_ = std::move(spill);
+  }
   if (current_ == file) current_ = nullptr;
   table_[static_cast<std::size_t>(number)].reset();
   return ok;

@@ -42,15 +42,28 @@ class FileTable {
   // Puts an already open handle (a standard stream) under `number`.
   FileHandle AttachNumbered(std::int32_t number, FileHandle handle, bool forWriting);
 
-  void SelectFile(std::int32_t number);
+  void SelectFile(std::int32_t number) {
+    if (OpenFile* file = Entry(number)) current_ = file;
+  }
 
   // The next line of the current file; the view lasts until that file is
   // read again.
-  std::string_view ReadLine();
+  std::string_view ReadLine() {
+    if (current_ == nullptr || !current_->reader) return {};
+    std::string_view line = current_->reader->ReadLine();
+    if (current_->reader->Failed()) current_->failed = true;
+    return line;
+  }
 
   // kTrue when the file under `number` has no byte left, else 0. The
   // current file does not change.
-  std::int32_t AtEnd(std::int32_t number);
+  std::int32_t AtEnd(std::int32_t number) {
+    OpenFile* file = Entry(number);
+    if (file == nullptr || !file->reader) return kTrue;
+    bool atEnd = file->reader->AtEnd();
+    if (file->reader->Failed()) file->failed = true;
+    return atEnd ? kTrue : 0;
+  }
 
   // Writes `s` and CR LF to the current file; the number of bytes taken.
   std::int64_t WriteText(std::string_view s);
@@ -73,13 +86,32 @@ class FileTable {
   FileSystem& System() const { return fs_; }
 
  private:
-  struct OpenFile;
-  OpenFile* Entry(std::int32_t number) const;
+  // Reading, writing and the end test run once per line of a source and of
+  // its page, so the table and its entries are visible here and those calls
+  // are inline.
+  struct OpenFile {
+    FileHandle handle = 0;
+    bool forWriting = false;
+    bool failed = false;
+    std::unique_ptr<LineReader> reader;
+    // Bytes written but not yet handed to the platform: buffer[0, used).
+    std::unique_ptr<char[]> buffer;
+    std::size_t used = 0;
+  };
+
+  OpenFile* Entry(std::int32_t number) const {
+    if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
+    return table_[static_cast<std::size_t>(number)].get();
+  }
+  void Append(OpenFile& file, std::string_view s);
   FileHandle Install(std::int32_t number, FileHandle handle, bool forWriting);
   bool Flush(OpenFile& file);
 
   FileSystem& fs_;
   std::vector<std::unique_ptr<OpenFile>> table_;
+  // A closed reader's memory for long lines, for the next reader: the
+  // source is read twice.
+  SpillBuffer spareSpill_;
   OpenFile* current_ = nullptr;
 };
 

@@ -1,7 +1,6 @@
 #include "runtime/lines.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 namespace pl2html {
 
@@ -11,9 +10,7 @@ LineReader::LineReader(Fill fill, std::size_t bufferSize)
 }
 
 LineReader::LineReader(std::string_view bytes)
-    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {
-  FindLineEnds();
-}
+    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {}
 
 bool LineReader::HaveByte() {
   if (pos_ < end_) return true;
@@ -26,7 +23,7 @@ bool LineReader::HaveByte() {
   }
   pos_ = 0;
   end_ = static_cast<std::size_t>(got);
-  FindLineEnds();
+  maskStart_ = kNoBlock;
   return true;
 }
 
@@ -43,44 +40,16 @@ bool LineReader::AtEndOfBuffer() {
   return !HaveByte();
 }
 
-namespace {
-
-// The first `byte` of data[from, end), or `end`.
-std::size_t Find(const char* data, std::size_t from, std::size_t end, char byte) {
-  if (from >= end) return end;
-  const void* hit = std::memchr(data + from, byte, end - from);
-  return hit == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-}
-
-}  // namespace
-
-void LineReader::FindLineEnds() {
-  nextLineFeed_ = Find(data_, pos_, end_, '\n');
-  nextReturn_ = Find(data_, pos_, end_, '\r');
-  nextZero_ = Find(data_, pos_, end_, '\0');
-}
-
-// The first line end at or after pos_, or end_. Each kind of line end is
-// looked for again only once the reading has passed the last one found, so
-// every byte of the buffer is looked at once for each kind, even when one
-// kind is missing from a file.
-std::size_t LineReader::NextLineEnd() {
-  if (nextLineFeed_ < pos_) nextLineFeed_ = Find(data_, pos_, end_, '\n');
-  if (nextReturn_ < pos_) nextReturn_ = Find(data_, pos_, end_, '\r');
-  if (nextZero_ < pos_) nextZero_ = Find(data_, pos_, end_, '\0');
-  return std::min(nextLineFeed_, std::min(nextReturn_, nextZero_));
-}
-
-std::string_view LineReader::ReadLine() {
+std::string_view LineReader::ReadLineSlowly() {
   SkipLineFeedAfterReturn();
-  spill_.clear();
+  spill_.Clear();
   bool spilled = false;
   while (HaveByte()) {
     std::size_t start = pos_;
     std::size_t at = NextLineEnd();
     if (at == end_) {
       // The line goes on past this buffer: keep what we have and refill.
-      spill_.append(data_ + start, at - start);
+      spill_.Append(data_ + start, at - start);
       spilled = true;
       pos_ = at;
       continue;
@@ -89,10 +58,10 @@ std::string_view LineReader::ReadLine() {
     afterReturn_ = data_[at] == '\r';
     std::string_view piece(data_ + start, at - start);
     if (!spilled) return piece;
-    spill_.append(piece);
-    return spill_;
+    spill_.Append(piece.data(), piece.size());
+    return spill_.View();
   }
-  return spill_;
+  return spill_.View();
 }
 
 }  // namespace pl2html

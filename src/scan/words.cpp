@@ -1,6 +1,7 @@
 #include "scan/words.hpp"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "scan/conversion.hpp"
 
@@ -95,8 +96,8 @@ constexpr KindTable kKinds;
 
 }  // namespace
 
-WordTable::WordTable() : slots_(64, 0) {
-  ListNew(list_);
+WordTable::WordTable() : slots_(GrowableArray<std::uint64_t>::Zeroed(64)) {
+  starts_.PushBack(0);
 }
 
 namespace {
@@ -104,15 +105,19 @@ constexpr std::uint64_t kIndexBits = 0xFFFFFFFFULL;
 constexpr std::uint64_t TagOf(std::uint64_t hash) {
   return hash & ~kIndexBits;
 }
+// The slot a tag starts from in a table of mask + 1 slots.
+constexpr std::size_t HomeOf(std::uint64_t tag, std::size_t mask) {
+  return static_cast<std::size_t>(tag >> 32) & mask;
+}
 }  // namespace
 
 std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
-  std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slots_.Size() - 1;
   const std::uint64_t tag = TagOf(hash);
-  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+  for (std::size_t slot = HomeOf(tag, mask);; slot = (slot + 1) & mask) {
     std::uint64_t entry = slots_[slot];
     if (entry == 0) return slot;
-    if (TagOf(entry) == tag && list_.items[(entry & kIndexBits) - 1] == word) return slot;
+    if (TagOf(entry) == tag && Word((entry & kIndexBits) - 1) == word) return slot;
   }
 }
 
@@ -120,17 +125,37 @@ bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const 
   return slots_[Slot(word, hash)] != 0;
 }
 
+bool WordTable::ContainsInOrder(std::string_view word, std::uint64_t hash) const {
+  if (nextInOrder_ < Count() && Word(nextInOrder_) == word) {
+    ++nextInOrder_;
+    return true;
+  }
+  std::uint64_t entry = slots_[Slot(word, hash)];
+  if (entry == 0) return false;
+  nextInOrder_ = entry & kIndexBits;  // the found word's index + 1
+  return true;
+}
+
 bool WordTable::Contains(std::string_view word) const {
   return MayContain(word) && ContainsHashed(word, HashOfWord(word));
 }
 
+std::vector<std::string> WordTable::Words() const {
+  std::vector<std::string> words;
+  words.reserve(Count());
+  for (std::size_t i = 0; i < Count(); ++i)
+    words.emplace_back(Word(i));
+  return words;
+}
+
 void WordTable::Grow() {
-  std::vector<std::uint64_t> old(slots_.size() * 2, 0);
-  old.swap(slots_);
-  std::size_t mask = slots_.size() - 1;
-  for (std::uint64_t entry : old) {
+  GrowableArray<std::uint64_t> old = std::move(slots_);
+  slots_ = GrowableArray<std::uint64_t>::Zeroed(old.Size() * 2);
+  const std::size_t mask = slots_.Size() - 1;
+  for (std::size_t i = 0; i < old.Size(); ++i) {
+    const std::uint64_t entry = old[i];
     if (entry == 0) continue;
-    std::size_t slot = HashOfWord(list_.items[(entry & kIndexBits) - 1]) & mask;
+    std::size_t slot = HomeOf(TagOf(entry), mask);
     while (slots_[slot] != 0)
       slot = (slot + 1) & mask;
     slots_[slot] = entry;
@@ -141,19 +166,18 @@ void WordTable::Add(std::string_view word) {
   std::uint64_t hash = HashOfWord(word);
   std::size_t slot = Slot(word, hash);
   if (slots_[slot] != 0) return;
-  // A new word always goes after the last one, as ListAdd does after a walk
-  // of the whole list.
-  list_.cursor = list_.items.empty() ? StringList::kNone : list_.items.size() - 1;
-  ListAdd(list_);
-  list_.Current().assign(word);
-  slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(list_.items.size());
+  // The index must fit beside the tag.
+  if (Count() >= kIndexBits - 1) throw std::length_error("too many type words");
+  bytes_.Append(word.data(), word.size());
+  starts_.PushBack(bytes_.Size());
+  slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(Count());
   if (word.empty()) {
     hasEmpty_ = true;
   } else {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
   }
-  if (list_.items.size() * 4 > slots_.size() * 3) Grow();
+  if (Count() * 4 > slots_.Size() * 3) Grow();
 }
 
 void LoadWordTables(Conversion& conversion) {
@@ -172,7 +196,7 @@ WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
   std::uint64_t hash = HashOfWord(word);
-  if (mayBeType && conversion.typeWords.ContainsHashed(word, hash)) return WordClass::kType;
+  if (mayBeType && conversion.typeWords.ContainsInOrder(word, hash)) return WordClass::kType;
   if (mayBeKeyword && conversion.keywords.ContainsHashed(word, hash)) return WordClass::kKeyword;
   return WordClass::kPlain;
 }

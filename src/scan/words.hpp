@@ -7,19 +7,28 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/growable.hpp"
 #include "runtime/text.hpp"
 
 namespace pl2html {
 
 // An ordered list of distinct words with a hash index, so that a lookup costs
-// the same whether the file taught us ten type words or a million.
+// the same whether the file taught us ten type words or a million. The words
+// lie end to end in one block of bytes, in the order they came: a file with
+// many declarations makes many small words, and one allocation each would
+// cost more than the words themselves.
 class WordTable {
  public:
   WordTable();
   bool Contains(std::string_view word) const;
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
-  const StringList& Words() const { return list_; }
+  std::size_t Count() const { return starts_.Size() - 1; }
+  std::string_view Word(std::size_t index) const {
+    return {bytes_.Data() + starts_[index], starts_[index + 1] - starts_[index]};
+  }
+  // The words in the order they were added.
+  std::vector<std::string> Words() const;
 
   // False when no word of the table has the first byte and the length of
   // `word`: most words of a source are settled by this test alone.
@@ -30,6 +39,13 @@ class WordTable {
   // Contains, with the hash of `word` (HashOfWord) already at hand.
   bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
 
+  // Contains, for words met in the order of a source. The page pass meets
+  // the words of the declarations in the order the declaration scan learned
+  // them, so the word after the last one found is tried first: in a file of
+  // many declarations that spares a lookup at a random place in a large
+  // index for every word it declares.
+  bool ContainsInOrder(std::string_view word, std::uint64_t hash) const;
+
  private:
   static unsigned LengthBit(std::string_view word) {
     return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
@@ -37,11 +53,13 @@ class WordTable {
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void Grow();
 
-  StringList list_;
-  // 0 = empty, else the top 32 bits of the word's hash, then its index in
-  // list_ + 1: most slots that do not hold the word are passed over without
-  // reading the word itself.
-  std::vector<std::uint64_t> slots_;
+  GrowableArray<char> bytes_;            // every word, end to end
+  GrowableArray<std::uint64_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
+  // 0 = empty, else the top 32 bits of the word's hash, which also pick the
+  // slot, then its index + 1: most slots that do not hold the word are
+  // passed over without reading the word, and growing needs no word at all.
+  GrowableArray<std::uint64_t> slots_;
+  mutable std::size_t nextInOrder_ = 0;  // the word after the last one found
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
   bool hasEmpty_ = false;
@@ -95,7 +113,8 @@ constexpr bool IsWordByte(unsigned char ch) {
 struct WordByteTable {
   bool word[256];
   constexpr WordByteTable() : word() {
-    for (int ch = 0; ch < 256; ++ch) word[ch] = IsWordByte(static_cast<unsigned char>(ch));
+    for (int ch = 0; ch < 256; ++ch)
+      word[ch] = IsWordByte(static_cast<unsigned char>(ch));
   }
 };
 inline constexpr WordByteTable kWordBytes;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "driver/convert.hpp"
 #include "driver/run.hpp"
 #include "runtime/memory_files.hpp"
@@ -209,6 +211,35 @@ TEST_F(CommandLineTest, ReportsEachFailedFileAndGoesOn) {
             "pl2html: dir: is a directory\n");
   EXPECT_EQ(fs.files.count("good.pl.html"), 1u);
   EXPECT_TRUE(desktop.messages.empty());
+}
+
+// Memory running out while the page of one file is made: as for a line or a
+// table of type words too large for the machine.
+class MemoryRunsOut : public MemoryFileSystem {
+ public:
+  FileHandle OpenForReading(const std::string& path) override {
+    ++sourcesOpened;
+    return MemoryFileSystem::OpenForReading(path);
+  }
+  std::int64_t Read(FileHandle file, char* buffer, std::size_t size) override {
+    if (sourcesOpened == 2) throw std::bad_alloc();  // the page pass over the first file
+    return MemoryFileSystem::Read(file, buffer, size);
+  }
+  int sourcesOpened = 0;
+};
+
+TEST(OutOfMemory, FailsThatFileOnlyAndLeavesNoPartOfItsPage) {
+  MemoryRunsOut fs;
+  ScriptedDesktop desktop;
+  fs.files["big.pl"] = "a.\n";
+  fs.files["big.pl.html"] = "earlier page";
+  fs.files["good.pl"] = "b.\n";
+  EXPECT_EQ(Main({"big.pl", "good.pl"}, fs, [&]() -> Desktop& { return desktop; }), kFailure);
+  EXPECT_EQ(fs.standardError, "pl2html: big.pl: is too large to convert (out of memory)\n");
+  EXPECT_EQ(fs.files["big.pl.html"], "earlier page");
+  EXPECT_EQ(fs.files.count("good.pl.html"), 1u);
+  EXPECT_EQ(fs.files.size(), 4u);  // no scratch file left
+  EXPECT_EQ(fs.OpenHandles(), 0u);
 }
 
 TEST_F(CommandLineTest, NamesThePlatformsReasonForAPageThatCannotBeWritten) {

@@ -69,6 +69,27 @@ TEST_F(FileTableTest, ReopeningANumberClosesItsOldFile) {
   EXPECT_EQ(fs.OpenHandles(), 0u);
 }
 
+TEST_F(FileTableTest, LongLinesSurviveReopeningAndSecondReaders) {
+  // The memory of a long line passes from a closed reader to the next one;
+  // two readers open at once must still keep their own lines.
+  const std::string longA(300000, 'a');
+  const std::string longB(200000, 'b');
+  fs.files["a"] = longA + "\nshort\n" + longA + "x";
+  fs.files["b"] = longB + "\r\n";
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_NE(files.OpenNumbered(1, "a"), 0);
+    EXPECT_EQ(files.ReadLine(), longA);
+    ASSERT_NE(files.OpenNumbered(3, "b"), 0);
+    std::string_view lineOfB = files.ReadLine();
+    files.SelectFile(1);
+    EXPECT_EQ(files.ReadLine(), "short");
+    EXPECT_EQ(files.ReadLine(), longA + "x");
+    EXPECT_EQ(lineOfB, longB);  // untouched by reading file 1
+    EXPECT_EQ(files.AtEnd(1), kTrue);
+    files.CloseAllFiles();
+  }
+}
+
 TEST_F(FileTableTest, CreatingNeverReplacesAnExistingFile) {
   fs.files["page"] = "earlier";
   EXPECT_EQ(files.CreateNumbered(2, "page"), 0);

@@ -83,6 +83,44 @@ TEST(LineReader, SplitsTheSameWhateverTheBufferSize) {
   }
 }
 
+// The rules, a byte at a time: what the reader's block-wise search must give.
+std::vector<std::string> ReferenceLines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    char c = bytes[i];
+    if (c != '\n' && c != '\r' && c != '\0') {
+      line += c;
+      continue;
+    }
+    lines.push_back(line);
+    line.clear();
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+TEST(LineReader, FindsLineEndsAtEveryPlaceOfItsBlocks) {
+  // Line ends of every kind, alone and in runs, at every distance from the
+  // 64-byte blocks the reader examines and from the edges of its buffer.
+  std::string bytes;
+  std::uint32_t seed = 12345;
+  const char kAlphabet[] = {'a', 'b', ' ', '\n', '\r', '\0', '\xe9'};
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    int pick = static_cast<int>((seed >> 16) % 16);
+    bytes += kAlphabet[pick < 7 ? pick : pick % 3];  // mostly text
+  }
+  bytes += std::string(300, 'z');  // a last line longer than some buffers
+  const std::vector<std::string> expected = ReferenceLines(bytes);
+  LineReader whole(bytes);
+  EXPECT_EQ(Lines(whole), expected);
+  for (std::size_t chunk : {63, 64, 65, 100, 128, 4096}) {
+    EXPECT_EQ(LinesInChunks(bytes, chunk), expected) << "chunk " << chunk;
+  }
+}
+
 TEST(LineReader, KeepsLinesLongerThanItsBuffer) {
   std::string longLine(100000, 'x');
   EXPECT_EQ(LinesInChunks(longLine + "\r\nyz", 4096), (std::vector<std::string>{longLine, "yz"}));

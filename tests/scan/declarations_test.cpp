@@ -12,7 +12,7 @@ std::vector<std::string> Learned(const std::vector<std::string>& lines) {
   for (const std::string& line : lines)
     scan.ScanLine(line);
   scan.EndScan();
-  const auto& words = conversion.typeWords.Words().items;
+  const auto& words = conversion.typeWords.Words();
   return {words.begin() + 7, words.end()};
 }
 

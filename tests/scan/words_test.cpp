@@ -15,12 +15,11 @@ std::string Coloured(const Conversion& conversion, std::string_view word) {
 
 TEST(WordTables, HoldTheBuiltInVocabularyInOrder) {
   Conversion conversion;
-  EXPECT_EQ(
-      conversion.typeWords.Words().items,
-      (std::vector<std::string>{"int", "char", "double", "void", "FILE", "struct", "time_t"}));
-  EXPECT_EQ(conversion.keywords.Words().items.size(), 14u);
-  EXPECT_EQ(conversion.keywords.Words().items.front(), "if");
-  EXPECT_EQ(conversion.keywords.Words().items.back(), "typedef");
+  EXPECT_EQ(conversion.typeWords.Words(), (std::vector<std::string>{"int", "char", "double", "void",
+                                                                    "FILE", "struct", "time_t"}));
+  EXPECT_EQ(conversion.keywords.Words().size(), 14u);
+  EXPECT_EQ(conversion.keywords.Words().front(), "if");
+  EXPECT_EQ(conversion.keywords.Words().back(), "typedef");
 }
 
 TEST(ColourWord, MarksTypeWordsThenKeywords) {
@@ -42,8 +41,8 @@ TEST(AddTypeWord, AddsEachWordOnce) {
   AddTypeWord(conversion, "mytype");
   AddTypeWord(conversion, "mytype");
   AddTypeWord(conversion, "int");
-  EXPECT_EQ(conversion.typeWords.Words().items.size(), 8u);
-  EXPECT_EQ(conversion.typeWords.Words().items.back(), "mytype");
+  EXPECT_EQ(conversion.typeWords.Words().size(), 8u);
+  EXPECT_EQ(conversion.typeWords.Words().back(), "mytype");
   EXPECT_EQ(Coloured(conversion, "mytype"), "<font class='type'>mytype</font>");
 
   AddTypeWord(conversion, "");
@@ -62,7 +61,7 @@ TEST(AddTypeWord, KeepsOrderAndFindsEveryWordOfALargeTable) {
     AddTypeWord(conversion, Numbered(i));
   for (int i = 0; i < 50000; i += 997)
     AddTypeWord(conversion, Numbered(i));
-  const auto& words = conversion.typeWords.Words().items;
+  const auto& words = conversion.typeWords.Words();
   ASSERT_EQ(words.size(), 7u + 50000u);
   EXPECT_EQ(words[7], "t0");
   EXPECT_EQ(words.back(), "t49999");
@@ -70,6 +69,28 @@ TEST(AddTypeWord, KeepsOrderAndFindsEveryWordOfALargeTable) {
     EXPECT_TRUE(conversion.typeWords.Contains(Numbered(i)));
   }
   EXPECT_FALSE(conversion.typeWords.Contains("t50000"));
+}
+
+TEST(ClassOfWord, FindsTypeWordsMetInAnyOrder) {
+  // Lookups in the order the words were learned take a quicker path; every
+  // other order must give the same answers.
+  Conversion conversion;
+  for (int i = 0; i < 2000; ++i)
+    AddTypeWord(conversion, Numbered(i));
+  auto classOf = [&](std::string_view word) { return ClassOfWord(conversion, word); };
+  for (int i = 0; i < 2000; ++i)
+    ASSERT_EQ(classOf(Numbered(i)), WordClass::kType) << i;
+  for (int i = 1999; i >= 0; i -= 7)
+    ASSERT_EQ(classOf(Numbered(i)), WordClass::kType) << i;
+  EXPECT_EQ(classOf("t1"), WordClass::kType);
+  EXPECT_EQ(classOf("t1"), WordClass::kType);    // the same word again
+  EXPECT_EQ(classOf("t2"), WordClass::kType);    // the next one is "t2"
+  EXPECT_EQ(classOf("t3x"), WordClass::kPlain);  // "t3" is next, not this
+  EXPECT_EQ(classOf("t"), WordClass::kPlain);
+  EXPECT_EQ(classOf("t1999"), WordClass::kType);  // the last word, no next
+  EXPECT_EQ(classOf("t2000"), WordClass::kPlain);
+  EXPECT_EQ(classOf("int"), WordClass::kType);
+  EXPECT_EQ(classOf("while"), WordClass::kKeyword);
 }
 
 TEST(CharKind, ClassifiesSeparatorsOperatorsAndBlanks) {
