@@ -53,8 +53,8 @@ class WordTable {
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void Grow();
 
-  GrowableArray<char> bytes_;            // every word, end to end
-  GrowableArray<std::uint64_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
+  GrowableArray<char> bytes_;          // every word, end to end
+  GrowableArray<std::size_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
   // 0 = empty, else the top 32 bits of the word's hash, which also pick the
   // slot, then its index + 1: most slots that do not hold the word are
   // passed over without reading the word, and growing needs no word at all.
