@@ -163,7 +163,11 @@ echo
 echo "$(uname -m), $cores cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo); one core each; best of $rounds rounds."
 libraries=$(ldd "$pl2html" 2>/dev/null || true)
 desktop="no desktop backend"
-[[ $libraries == *libgtk-3* ]] && desktop="the GTK desktop backend"
+# The GTK backend is a module that only the desktop flow loads, so the
+# program's own libraries do not show it; the loader holds the name of the
+# module's entry point.
+grep -qa pl2html_gtk_desktop "$pl2html" &&
+  desktop="the GTK desktop backend (a module the desktop flow loads)"
 echo "pl2html $("$pl2html" --version | cut -d' ' -f2), built with $desktop" \
   "($(grep -c . <<<"$libraries") shared libraries)."
 echo "Input: the SWI-Prolog library (${#sources[@]} files) concatenated, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB."

@@ -1,5 +1,7 @@
 // The desktop with GTK 3: the open-file dialog, the message box and the
-// launch of a page with the desktop's program for it.
+// launch of a page with the desktop's program for it. It is built as a module
+// of its own, which desktop_gtk_loader.cpp loads when the desktop is first
+// needed, so that a conversion on the command line never maps GTK.
 //
 // The program has no window of its own. Each dialog is a modal top-level
 // window without a parent, centred on the screen like a Windows dialog that
@@ -161,20 +163,17 @@ class GtkDesktop final : public Desktop {
   FileSystem& fs_;
 };
 
-std::unique_ptr<Desktop> MakeDesktop(FileSystem& fs) {
+}  // namespace
+
+// The module's one visible symbol; the rest of it is hidden, so its copies of
+// the core's helpers never stand in for the program's.
+[[gnu::visibility("default")]] Desktop* pl2html_gtk_desktop(FileSystem& fs) {
   // The program's name names its windows (WM_CLASS) after the desktop entry.
   g_set_prgname("pl2html");
   // gtk_init would end the process when no display can be reached;
-  // gtk_init_check reports it, and the terminal serves instead.
-  if (gtk_init_check(nullptr, nullptr) == FALSE) return MakeTerminalDesktop(fs);
-  return std::make_unique<GtkDesktop>(fs);
-}
-
-}  // namespace
-
-Desktop& SystemDesktop(FileSystem& fs) {
-  static std::unique_ptr<Desktop> desktop = MakeDesktop(fs);
-  return *desktop;
+  // gtk_init_check reports it, and the loader lets the terminal serve.
+  if (gtk_init_check(nullptr, nullptr) == FALSE) return nullptr;
+  return new GtkDesktop(fs);
 }
 
 }  // namespace pl2html

@@ -1,8 +1,9 @@
 // Everything pl2html asks of the operating system goes through this header.
 // The build picks one file-system backend (files_posix.cpp or files_win32.cpp)
-// and one desktop backend (desktop_gtk.cpp, desktop_win32.cpp, or none, in
-// which case the terminal desktop serves). The scanner, the page writer and the
-// driver see only these interfaces, so tests can hand them a fake platform
+// and one desktop backend (desktop_win32.cpp; desktop_gtk_loader.cpp, which
+// loads desktop_gtk.cpp built as a module; or none, in which case the
+// terminal desktop serves). The scanner, the page writer and the driver see
+// only these interfaces, so tests can hand them a fake platform
 // (MemoryFileSystem, a scripted Desktop) that fails on demand.
 #pragma once
 
@@ -98,9 +99,15 @@ class Desktop {
 // The real file system of the machine.
 FileSystem& SystemFileSystem();
 
-// The desktop backend chosen by the build. When it cannot reach a display it
-// hands over to the terminal desktop.
+// The desktop backend chosen by the build. When it cannot reach a display, or
+// cannot be loaded, it hands over to the terminal desktop.
 Desktop& SystemDesktop(FileSystem& files);
+
+// The one entry point of the GTK desktop module, which a GTK build loads at
+// run time rather than linking: a desktop over `files`, or null when no
+// display can be reached. The program never unloads the module, so the
+// desktop lives as long as the process.
+extern "C" Desktop* pl2html_gtk_desktop(FileSystem& files);
 
 // A desktop in a terminal, over the standard streams of `files`: the dialog
 // prompts on standard error and reads a path from standard input, the message

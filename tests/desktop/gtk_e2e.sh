@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The desktop program with its GTK backend, driven as a user would drive it,
 # on a private virtual X server: the open-file dialog, the error box, the
-# launch of the page, the terminal flow without a display, and the installed
+# launch of the page, the terminal flow without a display or without the GTK
+# module, a command line that loads no GTK, and the installed program and
 # desktop entry.
 #
 # Usage: gtk_e2e.sh PROGRAM BACKEND BUILD_DIR CMAKE
@@ -393,6 +394,47 @@ expect_page
 grep -q "^$dialog_title: " "$tmp/err" || fail "no prompt: \"$(cat "$tmp/err")\""
 expect_not_launched
 
+# GTK is a module that the desktop flow loads: a conversion on the command
+# line maps none of it. The run without a display shows that the check sees
+# the module when it is loaded.
+new_scenario "the command line does not load GTK"
+if ldd "$program" | grep -q libgtk; then
+  fail "the program links GTK: $(ldd "$program" | grep libgtk)"
+fi
+(cd "$work" && LD_DEBUG=libs timeout 30 "$program" -o "$tmp/page.html" prog.pl) 2>"$tmp/libs" ||
+  fail "the conversion failed"
+if grep -qE 'pl2html-gtk|libgtk' "$tmp/libs"; then
+  fail "a conversion loaded $(grep -oE '[^ /]*(pl2html-gtk|libgtk)[^ ]*' "$tmp/libs" | sort -u | tr '\n' ' ')"
+fi
+(cd "$work" && echo "$work/prog.pl" | env -u DISPLAY LD_DEBUG=libs timeout 30 "$program" \
+  >/dev/null) 2>"$tmp/libs"
+grep -q 'pl2html-gtk\.so' "$tmp/libs" && grep -q 'libgtk-3' "$tmp/libs" ||
+  fail "the desktop flow did not load the module and GTK"
+
+# Without its module (a program copied on its own), or with one that does not
+# load, the program still runs the desktop flow, in the terminal, and says
+# once why. A program that shows the dialog instead is stopped after 30 s.
+new_scenario "no module: the terminal serves and says why"
+mkdir -p "$tmp/alone"
+cp "$program" "$tmp/alone/pl2html"
+no_module() {  # no_module REASON_REGEX
+  (cd "$work" && echo "$work/prog.pl" | timeout 30 "$tmp/alone/pl2html" >"$tmp/out" 2>"$tmp/err")
+  status=$?
+  expect_status 0
+  expect_files prog.pl prog.pl.html
+  expect_page
+  [ "$(cat "$tmp/out")" = "$work/prog.pl.html" ] || fail "printed \"$(cat "$tmp/out")\""
+  grep -q "^$dialog_title: " "$tmp/err" || fail "no prompt: \"$(cat "$tmp/err")\""
+  [ "$(grep -c 'GTK desktop' "$tmp/err")" -eq 1 ] &&
+    grep -qE "^pl2html: the GTK desktop could not be loaded \($1\); the terminal serves instead\$" \
+      "$tmp/err" || fail "said \"$(cat "$tmp/err")\""
+  expect_not_launched
+}
+no_module "no $tmp/alone/pl2html-gtk.so nor .*/pl2html-gtk.so"
+rm -f "$work/prog.pl.html"
+printf 'not a library\n' >"$tmp/alone/pl2html-gtk.so"
+no_module "$tmp/alone/pl2html-gtk.so: .+"
+
 # The installed desktop entry, started the way a file manager ("Open with")
 # and a menu start it. A stand-in named pl2html first on PATH notes the
 # arguments and the PID, then becomes the installed program.
@@ -410,6 +452,22 @@ exec "$tmp/prefix/bin/pl2html" "\$@"
 EOF
   chmod +x "$tmp/spy/pl2html"
   export PATH=$tmp/spy:$PATH
+
+  # The installed program finds its module where the installation put it,
+  # not beside itself.
+  new_scenario "the installed program loads its module"
+  [ "$(ls "$tmp/prefix/bin")" = pl2html ] || fail "bin/ holds $(ls "$tmp/prefix/bin" | tr '\n' ' ')"
+  build_program=$program
+  program=$tmp/prefix/bin/pl2html
+  start
+  choose prog.pl
+  finish
+  program=$build_program
+  expect_status 0
+  expect_boxes 0
+  expect_files prog.pl prog.pl.html
+  expect_launched "$work/prog.pl.html"
+  [ ! -s "$tmp/err" ] || fail "said \"$(cat "$tmp/err")\""
 
   # The name is not UTF-8 and has a space: paths pass as raw bytes.
   new_scenario "open with pl2html"
