@@ -104,6 +104,14 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
     if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
       return Fail(Failure::kCannotWrite, "no standard output");
     }
+  } else if (fs.Stat(target.path).kind == PathKind::Device) {
+    // /dev/null or a named pipe: the page goes into it. A scratch page
+    // renamed over it would put a plain file in the device's place.
+    if (files.AttachNumbered(kPageFile, fs.OpenForWriting(target.path), true) == 0) {
+      std::string error = fs.LastError();
+      files.CloseNumbered(kSourceFile);
+      return Fail(Failure::kCannotWrite, error);
+    }
   } else {
     std::string error;
     scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp", error);

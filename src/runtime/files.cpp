@@ -142,6 +142,7 @@ std::int64_t FileSizeOf(FileSystem& fs, const std::string& path) {
     case PathKind::Directory:
       return kDirectoryPath;
     case PathKind::File:
+    case PathKind::Device:  // its size says nothing of what it would give
       break;
   }
   return status.size;

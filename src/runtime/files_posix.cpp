@@ -29,6 +29,7 @@ class PosixFileSystem final : public FileSystem {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return {PathKind::Missing, 0};
     if (S_ISDIR(info.st_mode)) return {PathKind::Directory, 0};
+    if (!S_ISREG(info.st_mode)) return {PathKind::Device, 0};
     return {PathKind::File, static_cast<std::int64_t>(info.st_size)};
   }
 
@@ -38,6 +39,10 @@ class PosixFileSystem final : public FileSystem {
 
   FileHandle CreateExclusive(const std::string& path) override {
     return FromDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  }
+
+  FileHandle OpenForWriting(const std::string& path) override {
+    return FromDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
   }
 
   std::int64_t Read(FileHandle file, char* buffer, std::size_t size) override {

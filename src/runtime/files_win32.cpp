@@ -62,6 +62,11 @@ class Win32FileSystem final : public FileSystem {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
+  FileHandle OpenForWriting(const std::string& path) override {
+    return Opened(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+
   std::int64_t Read(FileHandle file, char* buffer, std::size_t size) override {
     DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     DWORD got = 0;

@@ -7,6 +7,7 @@ namespace pl2html {
 
 PathStatus MemoryFileSystem::Stat(const std::string& path) {
   if (folders.count(path) != 0) return {PathKind::Directory, 0};
+  if (devices.count(path) != 0) return {PathKind::Device, 0};
   auto found = files.find(path);
   if (found == files.end()) {
     lastError_ = "No such file or directory";  // as stat() leaves errno
@@ -39,12 +40,24 @@ FileHandle MemoryFileSystem::CreateExclusive(const std::string& path) {
   return handle;
 }
 
+FileHandle MemoryFileSystem::OpenForWriting(const std::string& path) {
+  if (devices.count(path) == 0) {
+    lastError_ = "No such device or address";
+    return 0;
+  }
+  ++opens;
+  FileHandle handle = nextHandle_++;
+  handles_[handle] = Handle{path, 0, true};
+  return handle;
+}
+
 std::string* MemoryFileSystem::Target(FileHandle file) {
   if (file == kStdin) return &standardInput;
   if (file == kStdout) return &standardOutput;
   if (file == kStderr) return &standardError;
   auto found = handles_.find(file);
   if (found == handles_.end()) return nullptr;
+  if (found->second.device) return &devices[found->second.path];
   return &files[found->second.path];
 }
 

@@ -17,6 +17,7 @@ class MemoryFileSystem : public FileSystem {
   explicit MemoryFileSystem(char separator = '/') : separator_(separator) {}
 
   std::map<std::string, std::string> files;
+  std::map<std::string, std::string> devices;  // what was written to each
   std::set<std::string> folders;
   std::string standardInput;
   std::string standardOutput;
@@ -41,6 +42,7 @@ class MemoryFileSystem : public FileSystem {
   PathStatus Stat(const std::string& path) override;
   FileHandle OpenForReading(const std::string& path) override;
   FileHandle CreateExclusive(const std::string& path) override;
+  FileHandle OpenForWriting(const std::string& path) override;
   std::int64_t Read(FileHandle file, char* buffer, std::size_t size) override;
   bool Write(FileHandle file, const char* data, std::size_t size) override;
   bool Close(FileHandle file) override;
@@ -58,6 +60,7 @@ class MemoryFileSystem : public FileSystem {
   struct Handle {
     std::string path;
     std::size_t position = 0;
+    bool device = false;
   };
   std::string* Target(FileHandle file);
 

@@ -18,7 +18,9 @@ namespace pl2html {
 // handle is never 0.
 using FileHandle = std::intptr_t;
 
-enum class PathKind { Missing, Directory, File };
+// Device: a device, a named pipe or a socket (/dev/null, a FIFO): a page for
+// one is written into it, never put in its place.
+enum class PathKind { Missing, Directory, File, Device };
 
 struct PathStatus {
   PathKind kind = PathKind::Missing;
@@ -41,6 +43,10 @@ class FileSystem {
   // Creates a new file for writing; fails (0) when the path already exists,
   // so a temporary name never clobbers anything.
   virtual FileHandle CreateExclusive(const std::string& path) = 0;
+
+  // Opens an existing device or pipe for writing, neither creating nor
+  // truncating anything; 0 on failure.
+  virtual FileHandle OpenForWriting(const std::string& path) = 0;
 
   // Reads up to `size` bytes: the count read, 0 at the end, -1 on an error.
   virtual std::int64_t Read(FileHandle file, char* buffer, std::size_t size) = 0;

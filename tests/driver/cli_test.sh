@@ -90,6 +90,21 @@ check "an unwritable folder says so" grep -q "ro/prog.pl: page cannot be written
 check "the earlier page is kept" [ "$(cat ro/prog.pl.html)" = earlier ]
 chmod 755 ro
 
+# A device or a named pipe as the page: written into, never replaced. (As
+# root, a page renamed over /dev/null would put a plain file in its place for
+# the whole machine, so /dev/null is only tried as the user; the pipe shows
+# the same as root.)
+check "a page goes into /dev/null" as_user "$pl2html" -o /dev/null prog.pl
+check "/dev/null stays a device" [ -c /dev/null ]
+mkfifo page.fifo
+timeout 30 cat page.fifo >from-fifo.html &  # not forever, should the pipe be replaced
+reader=$!
+check "a page goes into a named pipe" "$pl2html" -o page.fifo prog.pl
+wait "$reader"
+check "the pipe stays a pipe" [ -p page.fifo ]
+check "the pipe carries the whole page" cmp -s from-fifo.html first.html
+check "no scratch page is left beside them" [ -z "$(ls -a | grep '\.tmp$')" ]
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library

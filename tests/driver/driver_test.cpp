@@ -242,6 +242,15 @@ TEST(OutOfMemory, FailsThatFileOnlyAndLeavesNoPartOfItsPage) {
   EXPECT_EQ(fs.OpenHandles(), 0u);
 }
 
+TEST_F(CommandLineTest, WritesIntoADeviceWithoutPuttingAFileInItsPlace) {
+  fs.files["a.pl"] = "a.\n";
+  fs.devices["/dev/null"];
+  EXPECT_EQ(Run({"-o", "/dev/null", "a.pl"}), kSuccess);
+  EXPECT_NE(fs.devices["/dev/null"].find("<pre>\r\na.\r\n</pre>"), std::string::npos);
+  EXPECT_EQ(fs.files.size(), 1u);  // neither a scratch page nor a file named /dev/null
+  EXPECT_EQ(fs.OpenHandles(), 0u);
+}
+
 TEST_F(CommandLineTest, NamesThePlatformsReasonForAPageThatCannotBeWritten) {
   fs.files["a.pl"] = "a.\n";
   fs.failAllCreates = true;
