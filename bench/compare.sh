@@ -167,7 +167,7 @@ desktop="no desktop backend"
 # program's own libraries do not show it; the loader holds the name of the
 # module's entry point.
 grep -qa pl2html_gtk_desktop "$pl2html" &&
-  desktop="the GTK desktop backend (a module the desktop flow loads)"
+  desktop="the GTK desktop backend as a module"
 echo "pl2html $("$pl2html" --version | cut -d' ' -f2), built with $desktop" \
   "($(grep -c . <<<"$libraries") shared libraries)."
 echo "Input: the SWI-Prolog library (${#sources[@]} files) concatenated, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }') MB."
