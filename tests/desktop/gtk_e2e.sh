@@ -384,15 +384,21 @@ dismiss_box
 finish
 expect_refused
 
+# What a desktop flow in the terminal leaves: the prompt on standard error,
+# the page made and its path printed, no browser started.
+expect_terminal_flow() {
+  expect_status 0
+  expect_files prog.pl prog.pl.html
+  expect_page
+  [ "$(cat "$tmp/out")" = "$work/prog.pl.html" ] || fail "printed \"$(cat "$tmp/out")\""
+  grep -q "^$dialog_title: " "$tmp/err" || fail "no prompt: \"$(cat "$tmp/err")\""
+  expect_not_launched
+}
+
 new_scenario "no display: the terminal serves"
 (cd "$work" && echo "$work/prog.pl" | env -u DISPLAY "$program" >"$tmp/out" 2>"$tmp/err")
 status=$?
-expect_status 0
-expect_files prog.pl prog.pl.html
-expect_page
-[ "$(cat "$tmp/out")" = "$work/prog.pl.html" ] || fail "printed \"$(cat "$tmp/out")\""
-grep -q "^$dialog_title: " "$tmp/err" || fail "no prompt: \"$(cat "$tmp/err")\""
-expect_not_launched
+expect_terminal_flow
 
 # GTK is a module that the desktop flow loads: a conversion on the command
 # line maps none of it. The run without a display shows that the check sees
@@ -420,15 +426,10 @@ cp "$program" "$tmp/alone/pl2html"
 no_module() {  # no_module REASON_REGEX
   (cd "$work" && echo "$work/prog.pl" | timeout 30 "$tmp/alone/pl2html" >"$tmp/out" 2>"$tmp/err")
   status=$?
-  expect_status 0
-  expect_files prog.pl prog.pl.html
-  expect_page
-  [ "$(cat "$tmp/out")" = "$work/prog.pl.html" ] || fail "printed \"$(cat "$tmp/out")\""
-  grep -q "^$dialog_title: " "$tmp/err" || fail "no prompt: \"$(cat "$tmp/err")\""
+  expect_terminal_flow
   [ "$(grep -c 'GTK desktop' "$tmp/err")" -eq 1 ] &&
     grep -qE "^pl2html: the GTK desktop could not be loaded \($1\); the terminal serves instead\$" \
       "$tmp/err" || fail "said \"$(cat "$tmp/err")\""
-  expect_not_launched
 }
 no_module "no $tmp/alone/pl2html-gtk.so nor .*/pl2html-gtk.so"
 rm -f "$work/prog.pl.html"
