@@ -55,41 +55,11 @@ std::uint64_t HashOfWord(std::string_view word) {
 
 namespace {
 
-constexpr CharKindValue MakeKind(unsigned char ch) {
-  switch (ch) {
-    case '(':
-    case ')':
-    case '{':
-    case '}':
-    case '[':
-    case ']':
-    case ',':
-    case ';':
-    case '!':
-      return kSeparator;
-    case '=':
-    case '*':
-    case '/':
-    case '-':
-    case '+':
-    case '<':
-    case '>':
-    case '%':
-    case '&':
-      return kOperator;
-    case ' ':
-    case '\t':
-      return kBlank;
-    default:
-      return kOrdinary;
-  }
-}
-
 struct KindTable {
   CharKindValue kind[256];
   constexpr KindTable() : kind() {
     for (int ch = 0; ch < 256; ++ch)
-      kind[ch] = MakeKind(static_cast<unsigned char>(ch));
+      kind[ch] = KindOfByte(static_cast<unsigned char>(ch));
   }
 };
 constexpr KindTable kKinds;

@@ -94,6 +94,38 @@ enum CharKindValue : std::int8_t {
   kBlank = -1,     // space or tab
 };
 
+// The class of a byte, for tables built at compile time; CharKind reads it
+// from such a table.
+constexpr CharKindValue KindOfByte(unsigned char ch) {
+  switch (ch) {
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case ',':
+    case ';':
+    case '!':
+      return kSeparator;
+    case '=':
+    case '*':
+    case '/':
+    case '-':
+    case '+':
+    case '<':
+    case '>':
+    case '%':
+    case '&':
+      return kOperator;
+    case ' ':
+    case '\t':
+      return kBlank;
+    default:
+      return kOrdinary;
+  }
+}
+
 CharKindValue CharKind(unsigned char ch);
 // The class of a one-character text; the empty text is ordinary.
 CharKindValue CharKind(std::string_view ch);
