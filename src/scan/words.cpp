@@ -146,6 +146,7 @@ void WordTable::Add(std::string_view word) {
   } else {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
+    lengthsByLastByte_[static_cast<unsigned char>(word.back())] |= lengthBit;
   }
   if (Count() * 4 > slots_.Size() * 3) Grow();
 }

@@ -31,10 +31,14 @@ class WordTable {
   std::vector<std::string> Words() const;
 
   // False when no word of the table has the first byte and the length of
-  // `word`: most words of a source are settled by this test alone.
+  // `word`, or none has its last byte and length: most words of a source
+  // are settled by the first test alone, and most of the rest (Prolog's
+  // "is" beside the keyword "if") by the second, without being hashed.
   bool MayContain(std::string_view word) const {
     if (word.empty()) return hasEmpty_;
-    return (lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> LengthBit(word)) & 1;
+    const unsigned bit = LengthBit(word);
+    return ((lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> bit) & 1) &&
+           ((lengthsByLastByte_[static_cast<unsigned char>(word.back())] >> bit) & 1);
   }
   // Contains, with the hash of `word` (HashOfWord) already at hand.
   bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
@@ -62,6 +66,7 @@ class WordTable {
   mutable std::size_t nextInOrder_ = 0;  // the word after the last one found
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
+  std::uint64_t lengthsByLastByte_[256] = {};  // the same for the last byte
   bool hasEmpty_ = false;
 };
 
