@@ -165,8 +165,12 @@ class GtkDesktop final : public Desktop {
 
 }  // namespace
 
-// The module's one visible symbol; the rest of it is hidden, so its copies of
-// the core's helpers never stand in for the program's.
+// The module's two visible symbols; the rest of it is hidden, so its copies
+// of the core's helpers never stand in for the program's.
+[[gnu::visibility("default")]] const char* pl2html_gtk_module_version() {
+  return PL2HTML_VERSION;
+}
+
 [[gnu::visibility("default")]] Desktop* pl2html_gtk_desktop(FileSystem& fs) {
   // The program's name names its windows (WM_CLASS) after the desktop entry.
   g_set_prgname("pl2html");

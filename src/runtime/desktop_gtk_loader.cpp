@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,12 @@ Loaded LoadModule() {
     // words to show, rather than in the middle of a dialog.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) return {nullptr, dlerror()};
+    auto version = reinterpret_cast<decltype(&pl2html_gtk_module_version)>(
+        dlsym(module, "pl2html_gtk_module_version"));
+    if (version == nullptr) return {nullptr, path + " is not a module of pl2html " PL2HTML_VERSION};
+    if (std::strcmp(version(), PL2HTML_VERSION) != 0) {
+      return {nullptr, path + " is from pl2html " + version() + ", not " PL2HTML_VERSION};
+    }
     void* entry = dlsym(module, "pl2html_gtk_desktop");
     if (entry == nullptr) return {nullptr, dlerror()};
     return {reinterpret_cast<Factory>(entry), {}};

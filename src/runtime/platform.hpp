@@ -115,6 +115,11 @@ Desktop& SystemDesktop(FileSystem& files);
 // desktop lives as long as the process.
 extern "C" Desktop* pl2html_gtk_desktop(FileSystem& files);
 
+// The version of pl2html the GTK module was built with. The module and the
+// program share these interfaces, so a module left from another version is
+// refused before its entry point is called.
+extern "C" const char* pl2html_gtk_module_version();
+
 // A desktop in a terminal, over the standard streams of `files`: the dialog
 // prompts on standard error and reads a path from standard input, the message
 // box is a line on standard error, the launch prints the page's path.

@@ -36,15 +36,16 @@ void DeclarationScan::ExamineLine(std::string_view line) {
     return;
   }
   if (w1 == "is" || w2 == "is") return;
-  AddTypeWord(conversion_, w1);
+  Offer(w1);
   std::string_view afterParen = line.substr(line.find('(') + 1);
   std::size_t close = afterParen.find(')');
   if (close != std::string_view::npos) {
     OfferParameters(afterParen.substr(0, close));
-    return;
+  } else {
+    rest_.assign(afterParen);
+    joining_ = true;
   }
-  rest_.assign(afterParen);
-  joining_ = true;
+  Learn();
 }
 
 // Continuation lines are joined with nothing between them until one holds
@@ -58,6 +59,7 @@ void DeclarationScan::JoinLine(std::string_view line) {
   rest_.append(line.substr(0, close));
   joining_ = false;
   OfferParameters(rest_);
+  Learn();
   rest_.clear();
 }
 
@@ -67,6 +69,17 @@ void DeclarationScan::EndScan() {
   joining_ = false;
   rest_.clear();
   OfferParameters({});
+  Learn();
+}
+
+void DeclarationScan::Offer(std::string_view word) {
+  if (offeredCount_ == kOffered) Learn();
+  offered_[offeredCount_++] = word;
+}
+
+void DeclarationScan::Learn() {
+  AddTypeWords(conversion_, {offered_, offeredCount_});
+  offeredCount_ = 0;
 }
 
 // Offers the first space-separated word of every comma-separated parameter,
@@ -80,7 +93,7 @@ void DeclarationScan::OfferParameters(std::string_view parameters) {
         parameters.substr(from, comma == std::string_view::npos ? comma : comma - from);
     Text type = FieldOf(TrimText(parameter), 1, " ");
     if (RightOf(type, 1) == "*") type = TrimText(LeftOf(type, TextLength(type) - 1));
-    AddTypeWord(conversion_, type);
+    Offer(type);
     if (comma == std::string_view::npos) break;
     from = comma + 1;
   }

@@ -1,5 +1,6 @@
 #include "scan/words.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -133,7 +134,25 @@ void WordTable::Grow() {
 }
 
 void WordTable::Add(std::string_view word) {
-  std::uint64_t hash = HashOfWord(word);
+  AddHashed(word, HashOfWord(word));
+}
+
+void WordTable::AddAll(std::span<const std::string_view> words) {
+  constexpr std::size_t kAtOnce = 8;
+  std::uint64_t hashes[kAtOnce];
+  for (std::size_t from = 0; from < words.size(); from += kAtOnce) {
+    const std::size_t count = std::min(kAtOnce, words.size() - from);
+    const std::size_t mask = slots_.Size() - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+      hashes[i] = HashOfWord(words[from + i]);
+      __builtin_prefetch(&slots_[HomeOf(TagOf(hashes[i]), mask)]);
+    }
+    for (std::size_t i = 0; i < count; ++i)
+      AddHashed(words[from + i], hashes[i]);
+  }
+}
+
+void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
   std::size_t slot = Slot(word, hash);
   if (slots_[slot] != 0) return;
   // The index must fit beside the tag.
@@ -158,6 +177,10 @@ void LoadWordTables(Conversion& conversion) {
 
 void AddTypeWord(Conversion& conversion, std::string_view word) {
   conversion.typeWords.Add(word);
+}
+
+void AddTypeWords(Conversion& conversion, std::span<const std::string_view> words) {
+  conversion.typeWords.AddAll(words);
 }
 
 WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {

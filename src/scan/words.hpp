@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ class WordTable {
   bool Contains(std::string_view word) const;
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
+  // Adds each of `words` in turn. The index slots of all of them are fetched
+  // from memory at once, before the first is added: in a file of many
+  // declarations each slot lies at a random place of a large index.
+  void AddAll(std::span<const std::string_view> words);
   std::size_t Count() const { return starts_.Size() - 1; }
   std::string_view Word(std::size_t index) const {
     return {bytes_.Data() + starts_[index], starts_[index + 1] - starts_[index]};
@@ -55,6 +60,7 @@ class WordTable {
     return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
   }
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
+  void AddHashed(std::string_view word, std::uint64_t hash);
   void Grow();
 
   GrowableArray<char> bytes_;          // every word, end to end
@@ -79,6 +85,8 @@ void LoadWordTables(Conversion& conversion);
 
 // Adds a type word learned from the source; repeats are ignored.
 void AddTypeWord(Conversion& conversion, std::string_view word);
+// AddTypeWord for each of `words`, in order.
+void AddTypeWords(Conversion& conversion, std::span<const std::string_view> words);
 
 enum class WordClass { kPlain, kType, kKeyword };
 

@@ -435,6 +435,15 @@ no_module "no $tmp/alone/pl2html-gtk.so nor .*/pl2html-gtk.so"
 rm -f "$work/prog.pl.html"
 printf 'not a library\n' >"$tmp/alone/pl2html-gtk.so"
 no_module "$tmp/alone/pl2html-gtk.so: .+"
+# A module left from another version shares no interface with this program:
+# it is refused before its entry point could be called.
+if command -v cc >/dev/null; then
+  rm -f "$work/prog.pl.html"
+  printf '%s\n' 'const char* pl2html_gtk_module_version(void) { return "0.1"; }' \
+    'void* pl2html_gtk_desktop(void* files) { return files; }' |
+    cc -shared -fPIC -x c -o "$tmp/alone/pl2html-gtk.so" - &&
+    no_module "$tmp/alone/pl2html-gtk.so is from pl2html 0.1, not [0-9.]+"
+fi
 
 # The installed desktop entry, started the way a file manager ("Open with")
 # and a menu start it. A stand-in named pl2html first on PATH notes the
