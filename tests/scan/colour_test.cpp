@@ -38,6 +38,20 @@ TEST(ColourLine, MarksRoutineNamesBeforeAParenthesis) {
   });
 }
 
+// Breaks are found sixteen bytes at a time: words, "<" and stops on either
+// side of those bounds, and lines shorter than sixteen bytes, colour alike.
+TEST(ColourLine, ColoursAlikeAcrossBlocksOfSixteenBytes) {
+  ExpectColours({
+      {"abcdefghijklmnopqrs(X)", "<font class='fonction'>abcdefghijklmnopqrs</font>(X)"},
+      {"aaaaaaaaaaaaaa  f(1) % c",
+       "aaaaaaaaaaaaaa  <font class='fonction'>f</font>(<font class='nombre'>1</font>) "
+       "<font class='comment'>% c</font>"},
+      {"xxxxxxxxxxxxxxx<if", "xxxxxxxxxxxxxxx&lt;<font class='keyWord'>if</font>"},
+      {"p :- q, 'x'", "p :- q, <font class='texte'>'x'</font>"},
+      {"int", "<font class='type'>int</font>"},
+  });
+}
+
 TEST(ColourLine, MarksNumbersButNotTheLastWordOfARun) {
   ExpectColours({
       {"X is 3 + 4.", "X is <font class='nombre'>3</font> + 4."},
