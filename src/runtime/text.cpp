@@ -91,19 +91,17 @@ std::string ReplaceText(Text s, Text find, Text replacement) {
   return result;
 }
 
-// AppendEscaped once the first "<" of `s` is known to be at `less`.
-void AppendEscapedFrom(std::string& out, Text s, const char* less) {
+void AppendEscaped(std::string& out, Text s) {
   for (;;) {
-    std::size_t at = static_cast<std::size_t>(less - s.data());
-    out.append(s.substr(0, at));
-    out.append("&lt;");
-    s.remove_prefix(at + 1);
-    const void* next = s.empty() ? nullptr : std::memchr(s.data(), '<', s.size());
-    if (next == nullptr) {
+    const void* hit = s.empty() ? nullptr : std::memchr(s.data(), '<', s.size());
+    if (hit == nullptr) {
       out.append(s);
       return;
     }
-    less = static_cast<const char*>(next);
+    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    out.append(s.substr(0, at));
+    out.append("&lt;");
+    s.remove_prefix(at + 1);
   }
 }
 

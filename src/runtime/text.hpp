@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,17 +36,7 @@ std::string ReplaceText(Text s, Text find, Text replacement);
 
 // Appends `s` to `out` with every "<" written as "&lt;", the one escape the
 // page needs.
-// Most texts hold no "<": they are settled here with one search and one
-// copy, without the call to the escaping loop.
-void AppendEscapedFrom(std::string& out, Text s, const char* less);
-inline void AppendEscaped(std::string& out, Text s) {
-  const void* less = s.empty() ? nullptr : std::memchr(s.data(), '<', s.size());
-  if (less == nullptr) {
-    out.append(s);
-  } else {
-    AppendEscapedFrom(out, s, static_cast<const char*>(less));
-  }
-}
+void AppendEscaped(std::string& out, Text s);
 
 // The one-byte text of the low 8 bits of `code`; empty for a 0 byte.
 std::string CharText(std::int32_t code);

@@ -1,11 +1,8 @@
 #include "scan/colour.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
-
-#include "runtime/byte_masks.hpp"
 
 namespace pl2html {
 
@@ -21,28 +18,31 @@ std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
                         : static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
 }
 
-// The bytes that end a word: separators, operators and blanks.
-constexpr bool EndsWord(unsigned char ch) {
-  return KindOfByte(ch) != kOrdinary;
-}
-// In a line, a run of code ends at "#", a quote or "%".
-constexpr bool EndsLineRun(unsigned char ch) {
-  return ch == '#' || ch == '"' || ch == '\'' || ch == '%';
-}
-constexpr bool EndsWordInLine(unsigned char ch) {
-  return EndsWord(ch) || EndsLineRun(ch);
-}
-constexpr bool InNoRun(unsigned char) {
-  return false;
+// How the colourer sees a byte of code.
+enum ByteRole : std::uint8_t {
+  kWordPart,  // CharKind 0: part of the current word
+  kBreak,     // a separator, an operator or a blank: ends the word before it
+  kStop,      // ends the run of code (only when colouring a whole line)
+};
+
+struct RoleTable {
+  ByteRole role[256];
+};
+
+RoleTable MakeRoles(std::string_view stops) {
+  RoleTable table{};
+  for (int ch = 0; ch < 256; ++ch) {
+    table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? kWordPart : kBreak;
+  }
+  for (char ch : stops)
+    table.role[static_cast<unsigned char>(ch)] = kStop;
+  return table;
 }
 
 // FlushCode's text is code from end to end.
-constexpr auto kCodeBreaks = MakeByteSet<EndsWord>();
-constexpr auto kCodeStops = MakeByteSet<InNoRun>();
-constexpr auto kLineBreaks = MakeByteSet<EndsWordInLine>();
-constexpr auto kLineStops = MakeByteSet<EndsLineRun>();
-// ChunkAt pads a short line with zeros, which must end nothing.
-static_assert(!EndsWordInLine(0));
+const RoleTable kCodeRoles = MakeRoles("");
+// In a line, a run of code ends at "#", a quote or "%".
+const RoleTable kLineRoles = MakeRoles("#\"'%");
 
 // A coloured line longer than this goes to lineOutSink, when there is one,
 // at the next point where ColourLine may cut it.
@@ -128,9 +128,9 @@ void AppendEscapedLess(const Conversion& conversion, std::string& out) {
 }
 
 // Colours code[from, stop), where `stop` is the first byte from `from` on
-// that is in kStops, or the end; returns `stop`. Words are the stretches
-// between bytes of kBreaks (the breaks); the last word of the run, which no
-// break follows, is only looked up in the tables. Stretches without markup are copied whole. An
+// whose role is kStop, or the end; returns `stop`. Words are the stretches
+// between breaks; the last word of the run, which no break follows, is only
+// looked up in the tables. Stretches without markup are copied whole. An
 // empty run writes nothing, not even the markup of an empty type word.
 //
 // A "<" is escaped as it is met: for the word before it, "<" and the "&" of
@@ -141,31 +141,35 @@ void AppendEscapedLess(const Conversion& conversion, std::string& out) {
 // The look-ahead for "(" may pass `stop` when `code` is a whole line: it
 // only skips blanks, and neither a blank nor "(" is a stop byte, so it gives
 // the same answer as within the run.
-template <const auto& kBreaks, const auto& kStops>
-std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t from) {
+std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t from,
+                      const RoleTable& roles) {
   std::string& out = conversion.lineOut;
   const char* bytes = code.data();
   std::size_t copied = from;  // code[from, copied) is in lineOut already
   std::size_t start = from;   // where the current word starts
   std::size_t at = from;
-  // The breaks and stops of a chunk of bytes are found together as bit
-  // masks, without a branch on each byte, whose outcome the processor could
-  // not guess; then the words between the breaks are looked at.
+  // The breaks of a block of bytes are listed first without a branch on
+  // each byte, whose outcome the processor could not guess; then the words
+  // between them are looked at.
+  constexpr std::size_t kBlock = 64;
+  std::uint8_t breaks[kBlock + 1];
   bool stopped = false;
   while (at < code.size() && !stopped) {
-    char spare[kChunk];
-    unsigned skip = 0;
-    const char* chunk = ChunkAt(code, at, spare, skip);
-    std::uint32_t breaks = ChunkMask<kBreaks>(chunk) >> skip;
-    std::size_t chunkEnd = std::min(code.size(), at + kChunk);
-    if (const std::uint32_t stops = ChunkMask<kStops>(chunk) >> skip; stops != 0) {
-      const unsigned stopAt = static_cast<unsigned>(std::countr_zero(stops));
-      breaks &= (std::uint32_t{1} << stopAt) - 1;
-      chunkEnd = at + stopAt;
-      stopped = true;
+    const std::size_t blockEnd = std::min(code.size(), at + kBlock);
+    std::size_t count = 0;
+    std::size_t k = at;
+    for (; k < blockEnd; ++k) {
+      ByteRole role = roles.role[static_cast<unsigned char>(bytes[k])];
+      breaks[count] = static_cast<std::uint8_t>(k - at);
+      count += role != kWordPart;
+      if (role == kStop) {
+        stopped = true;
+        --count;
+        break;
+      }
     }
-    for (; breaks != 0; breaks &= breaks - 1) {
-      const std::size_t breakAt = at + static_cast<std::size_t>(std::countr_zero(breaks));
+    for (std::size_t b = 0; b < count; ++b) {
+      std::size_t breakAt = at + breaks[b];
       if (breakAt > start) {
         std::string_view word(bytes + start, breakAt - start);
         std::string_view open = OpeningOf(conversion, code, word, breakAt);
@@ -182,7 +186,7 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
       }
       start = breakAt + 1;
     }
-    at = chunkEnd;
+    at = k;
     // Only lineOut's own bytes are cut off: `copied` counts code bytes.
     SinkIfLong(conversion);
   }
@@ -219,7 +223,7 @@ void FlushCode(Conversion& conversion) {
     code = conversion.escapedCode;
   }
   if (conversion.quoteState == kInCode) {
-    ColourRun<kCodeBreaks, kCodeStops>(conversion, code, 0);
+    ColourRun(conversion, code, 0, kCodeRoles);
   } else {
     conversion.lineOut.append(code);
   }
@@ -266,7 +270,7 @@ const std::string& ColourLine(Conversion& conversion, std::string_view line) {
       i = close + 1;
       continue;
     }
-    i = ColourRun<kLineBreaks, kLineStops>(conversion, line, i);
+    i = ColourRun(conversion, line, i, kLineRoles);
     if (i == line.size()) break;
     const char c = line[i];
     switch (c) {

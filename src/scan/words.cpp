@@ -56,11 +56,41 @@ std::uint64_t HashOfWord(std::string_view word) {
 
 namespace {
 
+constexpr CharKindValue MakeKind(unsigned char ch) {
+  switch (ch) {
+    case '(':
+    case ')':
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case ',':
+    case ';':
+    case '!':
+      return kSeparator;
+    case '=':
+    case '*':
+    case '/':
+    case '-':
+    case '+':
+    case '<':
+    case '>':
+    case '%':
+    case '&':
+      return kOperator;
+    case ' ':
+    case '\t':
+      return kBlank;
+    default:
+      return kOrdinary;
+  }
+}
+
 struct KindTable {
   CharKindValue kind[256];
   constexpr KindTable() : kind() {
     for (int ch = 0; ch < 256; ++ch)
-      kind[ch] = KindOfByte(static_cast<unsigned char>(ch));
+      kind[ch] = MakeKind(static_cast<unsigned char>(ch));
   }
 };
 constexpr KindTable kKinds;
@@ -184,8 +214,8 @@ void AddTypeWords(Conversion& conversion, std::span<const std::string_view> word
 }
 
 WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
-  bool mayBeType = conversion.typeWords.MayContain(word);
-  bool mayBeKeyword = conversion.keywords.MayContain(word);
+  bool mayBeType = conversion.typeWords.MayContainByBothEnds(word);
+  bool mayBeKeyword = conversion.keywords.MayContainByBothEnds(word);
   if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;

@@ -36,14 +36,19 @@ class WordTable {
   std::vector<std::string> Words() const;
 
   // False when no word of the table has the first byte and the length of
-  // `word`, or none has its last byte and length: most words of a source
-  // are settled by the first test alone, and most of the rest (Prolog's
-  // "is" beside the keyword "if") by the second, without being hashed.
+  // `word`: most words of a source are settled by this test alone.
   bool MayContain(std::string_view word) const {
     if (word.empty()) return hasEmpty_;
-    const unsigned bit = LengthBit(word);
-    return ((lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> bit) & 1) &&
-           ((lengthsByLastByte_[static_cast<unsigned char>(word.back())] >> bit) & 1);
+    return (lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> LengthBit(word)) & 1;
+  }
+  // MayContain, then the same test on the last byte: it settles most words
+  // that pass the first (Prolog's "is" beside the keyword "if") before they
+  // are hashed. Kept apart, so that the first test stays small enough to be
+  // inlined wherever words are met.
+  bool MayContainByBothEnds(std::string_view word) const {
+    return MayContain(word) &&
+           (word.empty() ||
+            ((lengthsByLastByte_[static_cast<unsigned char>(word.back())] >> LengthBit(word)) & 1));
   }
   // Contains, with the hash of `word` (HashOfWord) already at hand.
   bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
@@ -106,38 +111,6 @@ enum CharKindValue : std::int8_t {
   kOperator = 2,   // = * / - + < > % &
   kBlank = -1,     // space or tab
 };
-
-// The class of a byte, for tables built at compile time; CharKind reads it
-// from such a table.
-constexpr CharKindValue KindOfByte(unsigned char ch) {
-  switch (ch) {
-    case '(':
-    case ')':
-    case '{':
-    case '}':
-    case '[':
-    case ']':
-    case ',':
-    case ';':
-    case '!':
-      return kSeparator;
-    case '=':
-    case '*':
-    case '/':
-    case '-':
-    case '+':
-    case '<':
-    case '>':
-    case '%':
-    case '&':
-      return kOperator;
-    case ' ':
-    case '\t':
-      return kBlank;
-    default:
-      return kOrdinary;
-  }
-}
 
 CharKindValue CharKind(unsigned char ch);
 // The class of a one-character text; the empty text is ordinary.
