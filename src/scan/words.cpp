@@ -195,6 +195,7 @@ void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
   } else {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
+    lengthsByLastByte_[static_cast<unsigned char>(word.back())] |= lengthBit;
   }
   if (Count() * 4 > slots_.Size() * 3) Grow();
 }
@@ -213,8 +214,8 @@ void AddTypeWords(Conversion& conversion, std::span<const std::string_view> word
 }
 
 WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
-  bool mayBeType = conversion.typeWords.MayContain(word);
-  bool mayBeKeyword = conversion.keywords.MayContain(word);
+  bool mayBeType = conversion.typeWords.MayContainByBothEnds(word);
+  bool mayBeKeyword = conversion.keywords.MayContainByBothEnds(word);
   if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;

@@ -41,6 +41,15 @@ class WordTable {
     if (word.empty()) return hasEmpty_;
     return (lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> LengthBit(word)) & 1;
   }
+  // MayContain, then the same test on the last byte: it settles most words
+  // that pass the first (Prolog's "is" beside the keyword "if") before they
+  // are hashed. Kept apart, so that the first test stays small enough to be
+  // inlined wherever words are met.
+  bool MayContainByBothEnds(std::string_view word) const {
+    return MayContain(word) &&
+           (word.empty() ||
+            ((lengthsByLastByte_[static_cast<unsigned char>(word.back())] >> LengthBit(word)) & 1));
+  }
   // Contains, with the hash of `word` (HashOfWord) already at hand.
   bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
 
@@ -68,6 +77,7 @@ class WordTable {
   mutable std::size_t nextInOrder_ = 0;  // the word after the last one found
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
+  std::uint64_t lengthsByLastByte_[256] = {};  // the same for the last byte
   bool hasEmpty_ = false;
 };
 

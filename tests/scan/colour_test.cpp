@@ -38,6 +38,25 @@ TEST(ColourLine, MarksRoutineNamesBeforeAParenthesis) {
   });
 }
 
+// Breaks are found 64 bytes at a time: words, "<" and stops on either side
+// of those bounds, and lines shorter than a block, colour alike.
+TEST(ColourLine, ColoursAlikeAcrossBlocksOf64Bytes) {
+  const std::string pad(60, 'a');
+  const std::string spaces(62, ' ');
+  ExpectColours({
+      {(pad + "bcdefgh(X)").c_str(),
+       ("<font class='fonction'>" + pad + "bcdefgh</font>(X)").c_str()},
+      {(spaces + "f(1) % c").c_str(),
+       (spaces + "<font class='fonction'>f</font>(<font class='nombre'>1</font>) " +
+        "<font class='comment'>% c</font>")
+           .c_str()},
+      {(spaces + "x<if").c_str(), (spaces + "x&lt;<font class='keyWord'>if</font>").c_str()},
+      {(pad + "p :- q, 'x'").c_str(), (pad + "p :- q, <font class='texte'>'x'</font>").c_str()},
+      {"p :- q, 'x'", "p :- q, <font class='texte'>'x'</font>"},
+      {"int", "<font class='type'>int</font>"},
+  });
+}
+
 TEST(ColourLine, MarksNumbersButNotTheLastWordOfARun) {
   ExpectColours({
       {"X is 3 + 4.", "X is <font class='nombre'>3</font> + 4."},

@@ -93,6 +93,24 @@ TEST(ClassOfWord, FindsTypeWordsMetInAnyOrder) {
   EXPECT_EQ(classOf("while"), WordClass::kKeyword);
 }
 
+TEST(ClassOfWord, TellsApartWordsThatShareTheFirstByteAndTheLength) {
+  // Words are first sorted out by their first byte and length, then by
+  // their last byte and length: each bit must come from a word of the table.
+  Conversion conversion;
+  AddTypeWord(conversion, "xs");
+  AddTypeWord(conversion, std::string(70, 'q'));
+  AddTypeWord(conversion, "");
+  auto classOf = [&](std::string_view word) { return ClassOfWord(conversion, word); };
+  EXPECT_EQ(classOf("if"), WordClass::kKeyword);
+  EXPECT_EQ(classOf("is"), WordClass::kPlain);  // "i", 2 bytes, "s": no one word
+  EXPECT_EQ(classOf("xs"), WordClass::kType);
+  EXPECT_EQ(classOf("xf"), WordClass::kPlain);
+  EXPECT_EQ(classOf("as"), WordClass::kPlain);
+  EXPECT_EQ(classOf(std::string(70, 'q')), WordClass::kType);
+  EXPECT_EQ(classOf(std::string(64, 'q')), WordClass::kPlain);  // same length class, other word
+  EXPECT_EQ(classOf(""), WordClass::kType);
+}
+
 TEST(CharKind, ClassifiesSeparatorsOperatorsAndBlanks) {
   for (char c : std::string("(){}[],;!"))
     EXPECT_EQ(CharKind(c), kSeparator) << c;
