@@ -58,6 +58,14 @@ class GrowableArray {
     if (size_ == capacity_) Reserve(1);
     data_[size_++] = value;
   }
+  // Grows to `count` values, the new ones zero. The values kept are moved
+  // by realloc, so a large array keeps its pages.
+  void GrowZeroed(std::size_t count) {
+    if (count <= size_) return;
+    if (count - size_ > capacity_ - size_) Reserve(count - size_);
+    std::memset(static_cast<void*>(data_ + size_), 0, (count - size_) * sizeof(T));
+    size_ = count;
+  }
 
   // The bytes held, for an array of char.
   std::string_view View() const requires std::is_same_v<T, char> { return {data_, size_}; }

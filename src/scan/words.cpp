@@ -97,18 +97,19 @@ constexpr KindTable kKinds;
 
 }  // namespace
 
-WordTable::WordTable() : slots_(GrowableArray<std::uint64_t>::Zeroed(64)) {
-  starts_.PushBack(0);
-}
+WordTable::WordTable() : slots_(GrowableArray<std::uint64_t>::Zeroed(64)) {}
 
 namespace {
-constexpr std::uint64_t kIndexBits = 0xFFFFFFFFULL;
+constexpr std::uint64_t kPlaceBits = 0xFFFFFFFFULL;
 constexpr std::uint64_t TagOf(std::uint64_t hash) {
-  return hash & ~kIndexBits;
+  return hash & ~kPlaceBits;
 }
 // The slot a tag starts from in a table of mask + 1 slots.
 constexpr std::size_t HomeOf(std::uint64_t tag, std::size_t mask) {
   return static_cast<std::size_t>(tag >> 32) & mask;
+}
+constexpr std::size_t PlaceOf(std::uint64_t entry) {
+  return static_cast<std::size_t>(entry & kPlaceBits) - 1;
 }
 }  // namespace
 
@@ -118,7 +119,7 @@ std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
   for (std::size_t slot = HomeOf(tag, mask);; slot = (slot + 1) & mask) {
     std::uint64_t entry = slots_[slot];
     if (entry == 0) return slot;
-    if (TagOf(entry) == tag && Word((entry & kIndexBits) - 1) == word) return slot;
+    if (TagOf(entry) == tag && WordAt(PlaceOf(entry)) == word) return slot;
   }
 }
 
@@ -127,13 +128,13 @@ bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const 
 }
 
 bool WordTable::ContainsInOrder(std::string_view word, std::uint64_t hash) const {
-  if (nextInOrder_ < Count() && Word(nextInOrder_) == word) {
-    ++nextInOrder_;
+  if (nextInOrder_ < bytes_.Size() && WordAt(nextInOrder_) == word) {
+    nextInOrder_ = EndOf(nextInOrder_);
     return true;
   }
   std::uint64_t entry = slots_[Slot(word, hash)];
   if (entry == 0) return false;
-  nextInOrder_ = entry & kIndexBits;  // the found word's index + 1
+  nextInOrder_ = EndOf(PlaceOf(entry));
   return true;
 }
 
@@ -144,23 +145,48 @@ bool WordTable::Contains(std::string_view word) const {
 std::vector<std::string> WordTable::Words() const {
   std::vector<std::string> words;
   words.reserve(Count());
-  for (std::size_t i = 0; i < Count(); ++i)
-    words.emplace_back(Word(i));
+  for (std::size_t at = 0; at < bytes_.Size(); at = EndOf(at))
+    words.emplace_back(WordAt(at));
   return words;
 }
 
-void WordTable::Grow() {
-  GrowableArray<std::uint64_t> old = std::move(slots_);
-  slots_ = GrowableArray<std::uint64_t>::Zeroed(old.Size() * 2);
+// Puts an entry at the first free slot from its home.
+void WordTable::Place(std::uint64_t entry) {
   const std::size_t mask = slots_.Size() - 1;
-  for (std::size_t i = 0; i < old.Size(); ++i) {
-    const std::uint64_t entry = old[i];
+  std::size_t slot = HomeOf(TagOf(entry), mask);
+  while (slots_[slot] != 0)
+    slot = (slot + 1) & mask;
+  slots_[slot] = entry;
+}
+
+// Doubles the index in place: the slots are extended with zeros (realloc
+// moves the pages of a large index rather than copying them, and no second
+// index is needed beside the first), then every entry is placed again.
+//
+// Entries are taken from the old slots in order, starting after an empty
+// one, and each is placed before the next is taken. An entry's home in the
+// doubled index is its old home or that plus the old size. The slots from
+// its old home to its old slot were all full, and have all been placed
+// again already, so its new place is at most its old slot, and no probe
+// passes an entry still waiting to be placed. The entries before the first
+// empty slot may have wrapped around from the end of the old index; they
+// are taken out first and placed last, when every other entry is settled.
+void WordTable::Grow() {
+  const std::size_t oldSize = slots_.Size();
+  std::size_t firstEmpty = 0;
+  while (slots_[firstEmpty] != 0)
+    ++firstEmpty;
+  std::vector<std::uint64_t> wrapped(slots_.Data(), slots_.Data() + firstEmpty);
+  slots_.GrowZeroed(oldSize * 2);
+  std::fill(slots_.Data(), slots_.Data() + firstEmpty, 0);
+  for (std::size_t i = firstEmpty + 1; i < oldSize; ++i) {
+    const std::uint64_t entry = slots_[i];
     if (entry == 0) continue;
-    std::size_t slot = HomeOf(TagOf(entry), mask);
-    while (slots_[slot] != 0)
-      slot = (slot + 1) & mask;
-    slots_[slot] = entry;
+    slots_[i] = 0;
+    Place(entry);
   }
+  for (std::uint64_t entry : wrapped)
+    Place(entry);
 }
 
 void WordTable::Add(std::string_view word) {
@@ -182,14 +208,28 @@ void WordTable::AddAll(std::span<const std::string_view> words) {
   }
 }
 
+void WordTable::AppendWord(std::string_view word) {
+  if (word.size() < kLongWord) {
+    const char length = static_cast<char>(word.size());
+    bytes_.Append(&length, 1);
+  } else {
+    const char mark = static_cast<char>(kLongWord);
+    const std::size_t length = word.size();
+    bytes_.Append(&mark, 1);
+    bytes_.Append(reinterpret_cast<const char*>(&length), sizeof length);
+  }
+  bytes_.Append(word.data(), word.size());
+}
+
 void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
   std::size_t slot = Slot(word, hash);
   if (slots_[slot] != 0) return;
-  // The index must fit beside the tag.
-  if (Count() >= kIndexBits - 1) throw std::length_error("too many type words");
-  bytes_.Append(word.data(), word.size());
-  starts_.PushBack(bytes_.Size());
-  slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(Count());
+  // Where the word lies must fit beside the tag.
+  const std::size_t at = bytes_.Size();
+  if (at >= kPlaceBits - 1) throw std::length_error("too many type words");
+  AppendWord(word);
+  ++count_;
+  slots_[slot] = TagOf(hash) | static_cast<std::uint64_t>(at + 1);
   if (word.empty()) {
     hasEmpty_ = true;
   } else {
@@ -197,7 +237,7 @@ void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
     lengthsByLastByte_[static_cast<unsigned char>(word.back())] |= lengthBit;
   }
-  if (Count() * 4 > slots_.Size() * 3) Grow();
+  if (count_ * 4 > slots_.Size() * 3) Grow();
 }
 
 void LoadWordTables(Conversion& conversion) {

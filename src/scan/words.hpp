@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,9 +16,9 @@ namespace pl2html {
 
 // An ordered list of distinct words with a hash index, so that a lookup costs
 // the same whether the file taught us ten type words or a million. The words
-// lie end to end in one block of bytes, in the order they came: a file with
-// many declarations makes many small words, and one allocation each would
-// cost more than the words themselves.
+// lie end to end in one block of bytes, in the order they came, each after
+// its length: a file with many declarations makes many small words, and one
+// allocation or one position each would cost more than the words themselves.
 class WordTable {
  public:
   WordTable();
@@ -28,10 +29,7 @@ class WordTable {
   // from memory at once, before the first is added: in a file of many
   // declarations each slot lies at a random place of a large index.
   void AddAll(std::span<const std::string_view> words);
-  std::size_t Count() const { return starts_.Size() - 1; }
-  std::string_view Word(std::size_t index) const {
-    return {bytes_.Data() + starts_[index], starts_[index + 1] - starts_[index]};
-  }
+  std::size_t Count() const { return count_; }
   // The words in the order they were added.
   std::vector<std::string> Words() const;
 
@@ -64,17 +62,37 @@ class WordTable {
   static unsigned LengthBit(std::string_view word) {
     return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
   }
+  // The word whose length is stored at `at` in bytes_. A length below 255
+  // takes one byte; a longer one is 255 and then the length in full.
+  std::string_view WordAt(std::size_t at) const {
+    const char* bytes = bytes_.Data() + at;
+    const auto length = static_cast<unsigned char>(*bytes);
+    if (length != kLongWord) return {bytes + 1, length};
+    std::size_t longLength;
+    std::memcpy(&longLength, bytes + 1, sizeof longLength);
+    return {bytes + 1 + sizeof longLength, longLength};
+  }
+  // Where the word after the one whose length is stored at `at` starts.
+  std::size_t EndOf(std::size_t at) const {
+    std::string_view word = WordAt(at);
+    return static_cast<std::size_t>(word.data() - bytes_.Data()) + word.size();
+  }
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
   void AddHashed(std::string_view word, std::uint64_t hash);
+  void AppendWord(std::string_view word);
   void Grow();
+  void Place(std::uint64_t entry);
 
-  GrowableArray<char> bytes_;          // every word, end to end
-  GrowableArray<std::size_t> starts_;  // word i is bytes_[starts_[i], starts_[i + 1])
+  static constexpr unsigned char kLongWord = 255;
+  GrowableArray<char> bytes_;  // every word, end to end, each after its length
+  std::size_t count_ = 0;
   // 0 = empty, else the top 32 bits of the word's hash, which also pick the
-  // slot, then its index + 1: most slots that do not hold the word are
-  // passed over without reading the word, and growing needs no word at all.
+  // slot, then where the word's length lies in bytes_, + 1: most slots that
+  // do not hold the word are passed over without reading the word, and
+  // growing needs no word at all.
   GrowableArray<std::uint64_t> slots_;
-  mutable std::size_t nextInOrder_ = 0;  // the word after the last one found
+  // Where the word after the last one found lies in bytes_.
+  mutable std::size_t nextInOrder_ = 0;
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
   std::uint64_t lengthsByLastByte_[256] = {};  // the same for the last byte

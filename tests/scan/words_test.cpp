@@ -65,10 +65,38 @@ TEST(AddTypeWord, KeepsOrderAndFindsEveryWordOfALargeTable) {
   ASSERT_EQ(words.size(), 7u + 50000u);
   EXPECT_EQ(words[7], "t0");
   EXPECT_EQ(words.back(), "t49999");
-  for (int i = 0; i < 50000; i += 1234) {
-    EXPECT_TRUE(conversion.typeWords.Contains(Numbered(i)));
-  }
+  for (int i = 0; i < 50000; ++i)
+    ASSERT_TRUE(conversion.typeWords.Contains(Numbered(i))) << i;
   EXPECT_FALSE(conversion.typeWords.Contains("t50000"));
+}
+
+TEST(AddTypeWord, FindsEveryWordAfterEachGrowthOfTheIndex) {
+  // The index doubles in place, moving its entries; a run of full slots at
+  // its end wraps around to its start. Every word must stay findable after
+  // every growth, whatever the sizes.
+  WordTable table;
+  for (int n = 0; n < 1500; ++n) {
+    table.Add(Numbered(n));
+    for (int i = 0; i <= n; ++i)
+      ASSERT_TRUE(table.Contains(Numbered(i))) << i << " of " << n;
+    ASSERT_FALSE(table.Contains(Numbered(n + 1)));
+  }
+}
+
+TEST(AddTypeWord, KeepsWordsOfEveryLength) {
+  // A word's length is kept in one byte up to 254, and in full beyond.
+  Conversion conversion;
+  const std::vector<std::size_t> lengths = {1, 254, 255, 256, 70000, 2};
+  for (std::size_t length : lengths)
+    AddTypeWord(conversion, std::string(length, 'w'));
+  AddTypeWord(conversion, std::string(255, 'w'));
+  const auto& words = conversion.typeWords.Words();
+  ASSERT_EQ(words.size(), 7u + lengths.size());
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    EXPECT_EQ(words[7 + i], std::string(lengths[i], 'w'));
+    EXPECT_EQ(ClassOfWord(conversion, words[7 + i]), WordClass::kType);
+  }
+  EXPECT_EQ(ClassOfWord(conversion, std::string(257, 'w')), WordClass::kPlain);
 }
 
 TEST(ClassOfWord, FindsTypeWordsMetInAnyOrder) {
