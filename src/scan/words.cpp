@@ -127,12 +127,12 @@ bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const 
   return slots_[Slot(word, hash)] != 0;
 }
 
-bool WordTable::ContainsInOrder(std::string_view word, std::uint64_t hash) const {
+bool WordTable::ContainsInOrder(std::string_view word) const {
   if (nextInOrder_ < bytes_.Size() && WordAt(nextInOrder_) == word) {
     nextInOrder_ = EndOf(nextInOrder_);
     return true;
   }
-  std::uint64_t entry = slots_[Slot(word, hash)];
+  std::uint64_t entry = slots_[Slot(word, HashOfWord(word))];
   if (entry == 0) return false;
   nextInOrder_ = EndOf(PlaceOf(entry));
   return true;
@@ -259,9 +259,10 @@ WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
   if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
-  std::uint64_t hash = HashOfWord(word);
-  if (mayBeType && conversion.typeWords.ContainsInOrder(word, hash)) return WordClass::kType;
-  if (mayBeKeyword && conversion.keywords.ContainsHashed(word, hash)) return WordClass::kKeyword;
+  if (mayBeType && conversion.typeWords.ContainsInOrder(word)) return WordClass::kType;
+  if (mayBeKeyword && conversion.keywords.ContainsHashed(word, HashOfWord(word))) {
+    return WordClass::kKeyword;
+  }
   return WordClass::kPlain;
 }
 

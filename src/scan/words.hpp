@@ -55,8 +55,8 @@ class WordTable {
   // the words of the declarations in the order the declaration scan learned
   // them, so the word after the last one found is tried first: in a file of
   // many declarations that spares a lookup at a random place in a large
-  // index for every word it declares.
-  bool ContainsInOrder(std::string_view word, std::uint64_t hash) const;
+  // index for every word it declares, and the word is not even hashed.
+  bool ContainsInOrder(std::string_view word) const;
 
  private:
   static unsigned LengthBit(std::string_view word) {
