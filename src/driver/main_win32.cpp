@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/run.hpp"
+#include "runtime/growable.hpp"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
@@ -21,6 +22,7 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   for (int i = 1; i < __argc; ++i)
     args.emplace_back(__argv[i]);
   pl2html::FileSystem& fs = pl2html::SystemFileSystem();
+  pl2html::prepareMemory = &pl2html::PrepareMemory;
   return pl2html::Main(args, fs,
                        [&fs]() -> pl2html::Desktop& { return pl2html::SystemDesktop(fs); });
 }

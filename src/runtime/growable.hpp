@@ -16,6 +16,12 @@
 
 namespace pl2html {
 
+// Makes fresh memory that is about to be written whole present at once,
+// rather than one page fault at a time. The program points it at the
+// platform's PrepareMemory (platform.hpp); left empty, as in the tests,
+// pages simply come as they are touched.
+inline void (*prepareMemory)(void* start, std::size_t size) = nullptr;
+
 template <typename T>
 class GrowableArray {
   static_assert(std::is_trivially_copyable_v<T>);
@@ -59,11 +65,14 @@ class GrowableArray {
     data_[size_++] = value;
   }
   // Grows to `count` values, the new ones zero. The values kept are moved
-  // by realloc, so a large array keeps its pages.
+  // by realloc, so a large array keeps its pages; the new ones are written
+  // at once, so their memory is asked for in one go.
   void GrowZeroed(std::size_t count) {
     if (count <= size_) return;
     if (count - size_ > capacity_ - size_) Reserve(count - size_);
-    std::memset(static_cast<void*>(data_ + size_), 0, (count - size_) * sizeof(T));
+    const std::size_t bytes = (count - size_) * sizeof(T);
+    if (prepareMemory != nullptr) prepareMemory(data_ + size_, bytes);
+    std::memset(static_cast<void*>(data_ + size_), 0, bytes);
     size_ = count;
   }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "driver/convert.hpp"
 #include "runtime/files.hpp"
@@ -148,6 +149,18 @@ TEST_F(SystemFiles, APageNameTakenByAFolderFailsAndLeavesNoScratch) {
   EXPECT_TRUE(stdfs::is_directory(folder_ / "a.pl.html"));
   EXPECT_EQ(std::distance(stdfs::directory_iterator(folder_), stdfs::directory_iterator()), 2)
       << "the scratch page was left behind";
+}
+
+TEST(PrepareMemory, LeavesWhatTheMemoryHoldsAsItIs) {
+  // Only a hint: whatever range it is given, even one that starts and ends
+  // inside pages shared with other data, no byte may change.
+  std::vector<unsigned char> bytes(3 << 20);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<unsigned char>(i * 7 + 1);
+  PrepareMemory(bytes.data() + 5, bytes.size() - 9);
+  PrepareMemory(bytes.data() + 1, 100);  // too small to be worth a request
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7 + 1)) << i;
 }
 
 }  // namespace
