@@ -4,14 +4,6 @@
 
 namespace pl2html {
 
-void DeclarationScan::ScanLine(std::string_view line) {
-  if (joining_) {
-    JoinLine(line);
-  } else {
-    ExamineLine(line);
-  }
-}
-
 // A declaration: a word, a space, a word, and "(" either inside the second
 // space-separated field or starting the third. Fields are cut at every single
 // space, so "a  b" has an empty second field, and an empty text is a word.

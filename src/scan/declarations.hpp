@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "scan/conversion.hpp"
+#include "scan/words.hpp"
 
 namespace pl2html {
 
@@ -16,11 +17,29 @@ class DeclarationScan {
  public:
   explicit DeclarationScan(Conversion& conversion) : conversion_(conversion) {}
 
-  void ScanLine(std::string_view line);
+  void ScanLine(std::string_view line) {
+    if (joining_) {
+      JoinLine(line);
+    } else if (MayDeclare(line)) {
+      ExamineLine(line);
+    }
+  }
   // The input ended; a parameter list still open offers the empty word.
   void EndScan();
 
  private:
+  // Most lines of a source are settled by their first bytes, here: a
+  // declaration starts with a word byte, or with one space and then a word
+  // byte, "(" or " (" (an empty first word, and an empty second one).
+  // Indented code, comments and empty lines fail at once.
+  static bool MayDeclare(std::string_view line) {
+    if (line.empty()) return false;
+    if (IsWordByte(static_cast<unsigned char>(line[0]))) return true;
+    if (line[0] != ' ' || line.size() < 2) return false;
+    const char second = line[1];
+    return IsWordByte(static_cast<unsigned char>(second)) || second == '(' ||
+           (second == ' ' && line.size() > 2 && line[2] == '(');
+  }
   void ExamineLine(std::string_view line);
   void JoinLine(std::string_view line);
   // Type words found on a line are added together, a few at a time (see

@@ -48,6 +48,15 @@ TEST(DeclarationScan, PrologLinesIndentedByOneSpaceCanMatch) {
   EXPECT_EQ(Learned({"  foo(X)"}), Words{});  // the second field is empty, the third "foo(X)"
 }
 
+TEST(DeclarationScan, LinesOfSpacesAndParenthesesAreSettledByTheirFields) {
+  // Lines are first sorted out by their first bytes; these pass or fail on
+  // the second or third byte, where an empty word may still be a field.
+  EXPECT_EQ(Learned({" (x)"}), (Words{"", "x"}));
+  EXPECT_EQ(Learned({"  (x)"}), (Words{"", "x"}));
+  EXPECT_EQ(Learned({" ("}), Words{""});  // never closed
+  EXPECT_EQ(Learned({"   (x)", " ", "  ", "(x)", "\t(x)", " \t(x)", ""}), Words{});
+}
+
 TEST(DeclarationScan, JoinsParameterListsOverSeveralLines) {
   EXPECT_EQ(Learned({"void f(", "int a,", "long b)", "other g(h)"}), (Words{"long", "other", "h"}));
   // Continuation lines are not examined as declarations themselves.
