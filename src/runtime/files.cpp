@@ -5,7 +5,6 @@
 namespace pl2html {
 
 namespace {
-constexpr std::size_t kWriteBuffer = 1 << 16;
 constexpr std::int32_t kInitialNumbers = 10;
 }  // namespace
 
@@ -78,20 +77,10 @@ void FileTable::Append(OpenFile& file, std::string_view s) {
   file.used += s.size();
 }
 
-std::int64_t FileTable::WriteText(std::string_view s) {
-  if (current_ == nullptr || !current_->forWriting) return 0;
-  OpenFile& file = *current_;
-  if (s.size() + 2 <= kWriteBuffer - file.used) {
-    // The usual page line: into the buffer with its line end in one go.
-    if (!s.empty()) std::memcpy(file.buffer.get() + file.used, s.data(), s.size());
-    file.used += s.size();
-    file.buffer[file.used++] = '\r';
-    file.buffer[file.used++] = '\n';
-  } else {
-    Append(file, s);
-    Append(file, "\r\n");
-  }
-  return static_cast<std::int64_t>(s.size()) + 2;
+// A line that does not fit in what is left of the buffer.
+void FileTable::WriteLongText(OpenFile& file, std::string_view s) {
+  Append(file, s);
+  Append(file, "\r\n");
 }
 
 std::int64_t FileTable::WritePart(std::string_view s) {

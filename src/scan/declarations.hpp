@@ -34,10 +34,10 @@ class DeclarationScan {
   // Indented code, comments and empty lines fail at once.
   static bool MayDeclare(std::string_view line) {
     if (line.empty()) return false;
-    if (IsWordByte(static_cast<unsigned char>(line[0]))) return true;
+    if (kWordBytes.word[static_cast<unsigned char>(line[0])]) return true;
     if (line[0] != ' ' || line.size() < 2) return false;
     const char second = line[1];
-    return IsWordByte(static_cast<unsigned char>(second)) || second == '(' ||
+    return kWordBytes.word[static_cast<unsigned char>(second)] || second == '(' ||
            (second == ' ' && line.size() > 2 && line[2] == '(');
   }
   void ExamineLine(std::string_view line);
