@@ -92,7 +92,7 @@ std::int64_t FileTable::WritePart(std::string_view s) {
 bool FileTable::CloseNumbered(std::int32_t number) {
   OpenFile* file = Entry(number);
   if (file == nullptr) return true;
-  bool ok = file->forWriting ? Flush(*file) : !file->failed;
+  bool ok = file->forWriting ? Flush(*file) : !file->Failed();
   if (!fs_.Close(file->handle)) ok = false;
   if (file->reader) {
     SpillBuffer spill = file->reader->TakeSpill();
@@ -111,7 +111,7 @@ void FileTable::CloseAllFiles() {
 
 bool FileTable::Failed(std::int32_t number) const {
   OpenFile* file = Entry(number);
-  return file != nullptr && file->failed;
+  return file != nullptr && file->Failed();
 }
 
 FileHandle FileTable::HandleOf(std::int32_t number) const {

@@ -51,9 +51,7 @@ class FileTable {
   // read again.
   std::string_view ReadLine() {
     if (current_ == nullptr || !current_->reader) return {};
-    std::string_view line = current_->reader->ReadLine();
-    if (current_->reader->Failed()) current_->failed = true;
-    return line;
+    return current_->reader->ReadLine();
   }
 
   // kTrue when the file under `number` has no byte left, else 0. The
@@ -61,9 +59,7 @@ class FileTable {
   std::int32_t AtEnd(std::int32_t number) {
     OpenFile* file = Entry(number);
     if (file == nullptr || !file->reader) return kTrue;
-    bool atEnd = file->reader->AtEnd();
-    if (file->reader->Failed()) file->failed = true;
-    return atEnd ? kTrue : 0;
+    return file->reader->AtEnd() ? kTrue : 0;
   }
 
   // Writes `s` and CR LF to the current file; the number of bytes taken.
@@ -107,7 +103,8 @@ class FileTable {
   struct OpenFile {
     FileHandle handle = 0;
     bool forWriting = false;
-    bool failed = false;
+    bool failed = false;  // a write failed; a reader remembers its own failure
+    bool Failed() const { return failed || (reader && reader->Failed()); }
     std::unique_ptr<LineReader> reader;
     // Bytes written but not yet handed to the platform: buffer[0, used).
     std::unique_ptr<char[]> buffer;
