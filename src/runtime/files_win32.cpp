@@ -220,8 +220,8 @@ FileSystem& SystemFileSystem() {
   return system;
 }
 
-// Windows hands out the pages of a fresh allocation on first touch as well,
-// but no faster way was measured there; the pages come as they are touched.
+// On Windows the pages of a fresh allocation come as they are touched: no
+// request for them at once was tried there.
 void PrepareMemory(void* /*start*/, std::size_t /*size*/) {}
 
 }  // namespace pl2html
