@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "scan/conversion.hpp"
 
 namespace pl2html {
@@ -80,6 +83,38 @@ TEST(AddTypeWord, FindsEveryWordAfterEachGrowthOfTheIndex) {
     for (int i = 0; i <= n; ++i)
       ASSERT_TRUE(table.Contains(Numbered(i))) << i << " of " << n;
     ASSERT_FALSE(table.Contains(Numbered(n + 1)));
+  }
+}
+
+TEST(WordTable, AgreesWithASetOnRandomWordsOfAnyLengthAndByte) {
+  // Words of every byte value and of lengths on both sides of 255 (where
+  // the stored length changes form), many repeated, through every growth
+  // of the index; lookups in learned order, in random order and of words
+  // never added.
+  std::mt19937 random(20261207);
+  auto randomWord = [&] {
+    std::size_t length = random() % 8 == 0 ? 250 + random() % 10 : random() % 6;
+    std::string word;
+    for (std::size_t i = 0; i < length; ++i)
+      word += static_cast<char>(random() % 4 == 0 ? random() % 256 : 'a' + random() % 3);
+    return word;
+  };
+  WordTable table;
+  std::vector<std::string> order;
+  std::set<std::string> known;
+  for (int i = 0; i < 20000; ++i) {
+    std::string word = randomWord();
+    table.Add(word);
+    if (known.insert(word).second) order.push_back(word);
+  }
+  EXPECT_EQ(table.Words(), order);
+  EXPECT_EQ(table.Count(), order.size());
+  for (const std::string& word : order)
+    ASSERT_TRUE(table.ContainsInOrder(word));
+  for (int i = 0; i < 20000; ++i) {
+    std::string word = randomWord();
+    ASSERT_EQ(table.Contains(word), known.count(word) == 1);
+    ASSERT_EQ(table.ContainsInOrder(word), known.count(word) == 1);
   }
 }
 
