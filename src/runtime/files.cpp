@@ -94,10 +94,7 @@ bool FileTable::CloseNumbered(std::int32_t number) {
   if (file == nullptr) return true;
   bool ok = file->forWriting ? Flush(*file) : !file->Failed();
   if (!fs_.Close(file->handle)) ok = false;
-  if (file->reader) {
-    SpillBuffer spill = file->reader->TakeSpill();
-    if (spill.Capacity() > spareSpill_.Capacity()) spareSpill_ = std::move(spill);
-  }
+  if (file->reader) KeepLargerSpill(spareSpill_, file->reader->TakeSpill());
   if (current_ == file) current_ = nullptr;
   table_[static_cast<std::size_t>(number)].reset();
   return ok;

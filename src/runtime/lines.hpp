@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "runtime/byte_masks.hpp"
@@ -20,6 +21,11 @@ namespace pl2html {
 // from one reader to the next (LineReader::TakeSpill), so that a long line
 // read twice is given memory once.
 using SpillBuffer = GrowableArray<char>;
+
+// Keeps in `kept` whichever of the two buffers has more memory.
+inline void KeepLargerSpill(SpillBuffer& kept, SpillBuffer offered) {
+  if (offered.Capacity() > kept.Capacity()) kept = std::move(offered);
+}
 
 class LineReader {
  public:
@@ -57,9 +63,7 @@ class LineReader {
 
   // Hands the memory kept for long lines to another reader, or takes it.
   SpillBuffer TakeSpill() { return std::move(spill_); }
-  void GiveSpill(SpillBuffer spill) {
-    if (spill.Capacity() > spill_.Capacity()) spill_ = std::move(spill);
-  }
+  void GiveSpill(SpillBuffer spill) { KeepLargerSpill(spill_, std::move(spill)); }
 
  private:
   bool AtEndOfBuffer();  // AtEnd, once the buffer may need a refill
