@@ -46,6 +46,9 @@ constexpr std::string_view kStyleLines[] = {
 
 constexpr std::string_view kTailLines[] = {"</pre>", "</body>", "</html>"};
 
+// How much of the page gathers in memory before it is written.
+constexpr std::size_t kGatheredPage = 1 << 16;
+
 }  // namespace
 
 void WritePageHead(FileTable& files, std::string_view title) {
@@ -60,18 +63,29 @@ void WritePageHead(FileTable& files, std::string_view title) {
 }
 
 void WritePageBody(FileTable& files, Conversion& conversion) {
-  // A long coloured line reaches the page piece by piece as it is made
-  // (ColourLine runs while the page is the current file), so that no page
-  // line is ever held whole in memory.
+  // The coloured lines gather in lineOut, each with its line end, and reach
+  // the page whenever that grows long: ColourLine hands it to lineOutSink
+  // (the page is the current file while it runs), and so does the loop after
+  // each line. So no page line is ever held whole in memory, and the lines
+  // are copied to the page in large pieces, not one by one.
   conversion.lineOutSink = [&files](std::string_view part) { files.WritePart(part); };
+  std::string& out = conversion.lineOut;
+  out.clear();
   // The end test comes before each read, so a line end at the very end of
   // the source gives no extra empty page line.
   while (files.AtEnd(kSourceFile) == 0) {
     files.SelectFile(kSourceFile);
     std::string_view line = files.ReadLine();
     files.SelectFile(kPageFile);
-    files.WriteText(ColourLine(conversion, line));
+    AppendColouredLine(conversion, line);
+    out += "\r\n";
+    if (out.size() >= kGatheredPage) {
+      files.WritePart(out);
+      out.clear();
+    }
   }
+  files.WritePart(out);
+  out.clear();
   conversion.lineOutSink = nullptr;
 }
 

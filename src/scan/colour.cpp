@@ -252,8 +252,13 @@ std::size_t AppendDirective(std::string& out, std::string_view line, std::size_t
 }  // namespace
 
 const std::string& ColourLine(Conversion& conversion, std::string_view line) {
+  conversion.lineOut.clear();
+  AppendColouredLine(conversion, line);
+  return conversion.lineOut;
+}
+
+void AppendColouredLine(Conversion& conversion, std::string_view line) {
   std::string& out = conversion.lineOut;
-  out.clear();
   std::size_t i = 0;
   while (i < line.size()) {
     SinkIfLong(conversion);
@@ -263,7 +268,7 @@ const std::string& ColourLine(Conversion& conversion, std::string_view line) {
       const char quote = conversion.quoteState == kInDoubleQuotes ? '"' : '\'';
       std::size_t close = NextByte(line, i, quote);
       AppendEscaped(out, line.substr(i, close - i));
-      if (close == line.size()) return out;
+      if (close == line.size()) return;
       out += quote;
       out.append(kClose);
       conversion.quoteState = kInCode;
@@ -292,7 +297,6 @@ const std::string& ColourLine(Conversion& conversion, std::string_view line) {
         break;
     }
   }
-  return out;
 }
 
 }  // namespace pl2html

@@ -15,6 +15,11 @@ namespace pl2html {
 // conversion.lineOut, valid until the next call.
 const std::string& ColourLine(Conversion& conversion, std::string_view line);
 
+// ColourLine, with the coloured line added to what conversion.lineOut
+// already holds: a writer can gather many lines there and send them on
+// together (see lineOutSink).
+void AppendColouredLine(Conversion& conversion, std::string_view line);
+
 // Writes conversion.pendingCode to lineOut, escaped, and coloured word by
 // word when outside quoted text; leaves pendingCode empty.
 void FlushCode(Conversion& conversion);

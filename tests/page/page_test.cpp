@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "runtime/memory_files.hpp"
+#include "scan/colour.hpp"
 
 namespace pl2html {
 namespace {
@@ -91,6 +94,50 @@ TEST(Page, EscapesTheTitleAndKeepsItsBytes) {
 TEST(Page, IsWrittenInFullWhenQuotedTextStaysOpen) {
   EXPECT_EQ(PageOf("x = 'open\nstill\n"),
             Head("prog.pl") + "x = <font class='texte'>'open\r\nstill\r\n" + kTail);
+}
+
+// Remembers the largest piece handed to the platform at once.
+class PieceSizeFileSystem : public MemoryFileSystem {
+ public:
+  bool Write(FileHandle handle, const char* bytes, std::size_t size) override {
+    largestPiece = std::max(largestPiece, size);
+    return MemoryFileSystem::Write(handle, bytes, size);
+  }
+  std::size_t largestPiece = 0;
+};
+
+// The coloured lines are gathered and written in pieces: every line reaches
+// the page, in order, and what waits in memory stays small however many
+// lines there are, empty ones included.
+TEST(Page, GathersLinesIntoPiecesOfBoundedSize) {
+  const std::string lines[] = {"foo(X) :- bar('<', X). % c", "", "  \"open", "still\" 12 x"};
+  std::string source;
+  std::string body;
+  Conversion expected;
+  for (int i = 0; i < 40000; ++i) {
+    const std::string& line = lines[i % 4];
+    source += line + "\n";
+    body += ColourLine(expected, line) + "\r\n";
+  }
+  source += std::string(300000, '\n');
+  body += [] {
+    std::string crlf;
+    for (int i = 0; i < 300000; ++i)
+      crlf += "\r\n";
+    return crlf;
+  }();
+
+  PieceSizeFileSystem fs;
+  fs.files["prog.pl"] = source;
+  Conversion conversion;
+  {
+    FileTable files(fs);
+    files.OpenNumbered(kSourceFile, "prog.pl");
+    files.CreateNumbered(kPageFile, "prog.pl.html");
+    WritePageBody(files, conversion);
+  }
+  EXPECT_EQ(fs.files["prog.pl.html"], body);
+  EXPECT_LE(fs.largestPiece, std::size_t{70000});
 }
 
 TEST(Page, KeepsLatin1BytesUnchanged) {

@@ -154,6 +154,18 @@ TEST(ColourLine, UsesTypeWordsLearnedFromTheFile) {
   EXPECT_EQ(ColourLine(conversion, "a b"), "a b");
 }
 
+// A writer gathers lines in lineOut: a line is added after what is there,
+// and quoted text left open carries over as with ColourLine.
+TEST(AppendColouredLine, AddsTheLineToWhatLineOutHolds) {
+  Conversion conversion;
+  conversion.lineOut = "x\r\n";
+  AppendColouredLine(conversion, "f(1) 'a");
+  AppendColouredLine(conversion, "b' <");
+  EXPECT_EQ(conversion.lineOut,
+            "x\r\n<font class='fonction'>f</font>(<font class='nombre'>1</font>) "
+            "<font class='texte'>'ab'</font> &lt;");
+}
+
 TEST(FlushCode, WritesQuotedTextUncoloured) {
   Conversion conversion;
   conversion.quoteState = kInDoubleQuotes;
