@@ -1,6 +1,7 @@
 #include "scan/colour.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -18,24 +19,27 @@ std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
                         : static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
 }
 
-// How the colourer sees a byte of code.
-enum ByteRole : std::uint8_t {
-  kWordPart,  // CharKind 0: part of the current word
-  kBreak,     // a separator, an operator or a blank: ends the word before it
-  kStop,      // ends the run of code (only when colouring a whole line)
+// How the colourer sees a byte of code, as bits: a break (a separator, an
+// operator or a blank) ends the word before it; a stop ends the run of code
+// (only when colouring a whole line); "<" is also escaped.
+enum RoleBits : std::uint8_t {
+  kBreakBit = 1,
+  kStopBit = 2,
+  kLessBit = 4,
 };
 
 struct RoleTable {
-  ByteRole role[256];
+  std::uint8_t role[256];
 };
 
 RoleTable MakeRoles(std::string_view stops) {
   RoleTable table{};
   for (int ch = 0; ch < 256; ++ch) {
-    table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? kWordPart : kBreak;
+    table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? 0 : kBreakBit;
   }
+  table.role[static_cast<unsigned char>('<')] |= kLessBit;
   for (char ch : stops)
-    table.role[static_cast<unsigned char>(ch)] = kStop;
+    table.role[static_cast<unsigned char>(ch)] = kStopBit;
   return table;
 }
 
@@ -127,8 +131,13 @@ void AppendEscapedLess(const Conversion& conversion, std::string& out) {
   out += ';';
 }
 
+// The bits below `count` (< 64) set.
+std::uint64_t LowBits(unsigned count) {
+  return (std::uint64_t{1} << count) - 1;
+}
+
 // Colours code[from, stop), where `stop` is the first byte from `from` on
-// whose role is kStop, or the end; returns `stop`. Words are the stretches
+// whose role is a stop, or the end; returns `stop`. Words are the stretches
 // between breaks; the last word of the run, which no break follows, is only
 // looked up in the tables. Stretches without markup are copied whole. An
 // empty run writes nothing, not even the markup of an empty type word.
@@ -148,47 +157,63 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
   std::size_t copied = from;  // code[from, copied) is in lineOut already
   std::size_t start = from;   // where the current word starts
   std::size_t at = from;
-  // The breaks of a block of bytes are listed first without a branch on
-  // each byte, whose outcome the processor could not guess; then the words
-  // between them are looked at.
+  // Code is taken 64 bytes at a time, its breaks as a bit mask. Only the
+  // breaks that end a word, and each "<", need a look: runs of blanks and
+  // separators, such as indentation, cost no step of their own.
   constexpr std::size_t kBlock = 64;
-  std::uint8_t breaks[kBlock + 1];
-  bool stopped = false;
-  while (at < code.size() && !stopped) {
-    const std::size_t blockEnd = std::min(code.size(), at + kBlock);
-    std::size_t count = 0;
-    std::size_t k = at;
-    for (; k < blockEnd; ++k) {
-      ByteRole role = roles.role[static_cast<unsigned char>(bytes[k])];
-      breaks[count] = static_cast<std::uint8_t>(k - at);
-      count += role != kWordPart;
-      if (role == kStop) {
-        stopped = true;
-        --count;
-        break;
-      }
+  while (at < code.size()) {
+    std::size_t count = std::min(kBlock, code.size() - at);
+    std::uint64_t breaks = 0;
+    unsigned seen = 0;  // the roles met, together
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t role = roles.role[static_cast<unsigned char>(bytes[at + i])];
+      breaks |= static_cast<std::uint64_t>(role & kBreakBit) << i;
+      seen |= role;
     }
-    for (std::size_t b = 0; b < count; ++b) {
-      std::size_t breakAt = at + breaks[b];
-      if (breakAt > start) {
-        std::string_view word(bytes + start, breakAt - start);
+    const bool stopped = (seen & kStopBit) != 0;
+    if (stopped) {
+      count = 0;
+      while ((roles.role[static_cast<unsigned char>(bytes[at + count])] & kStopBit) == 0)
+        ++count;
+      breaks &= LowBits(static_cast<unsigned>(count));
+    }
+    std::uint64_t less = 0;
+    if ((seen & kLessBit) != 0) {
+      for (std::size_t i = 0; i < count; ++i)
+        less |= std::uint64_t{bytes[at + i] == '<'} << i;
+    }
+    // A break ends a word when a word byte comes before it; for the block's
+    // first byte, when a word is under way.
+    const std::uint64_t afterBreak = (breaks << 1) | std::uint64_t{start == at};
+    const std::uint64_t wordEnds = breaks & ~afterBreak;
+    for (std::uint64_t steps = wordEnds | less; steps != 0; steps &= steps - 1) {
+      const auto bit = static_cast<unsigned>(std::countr_zero(steps));
+      const std::size_t breakAt = at + bit;
+      if ((wordEnds >> bit) & 1) {
+        // The word starts after the last break before it, or where it began
+        // in an earlier block.
+        const std::uint64_t before = breaks & LowBits(bit);
+        const std::size_t wordStart =
+            before != 0 ? at + kBlock - static_cast<std::size_t>(std::countl_zero(before)) : start;
+        std::string_view word(bytes + wordStart, breakAt - wordStart);
         std::string_view open = OpeningOf(conversion, code, word, breakAt);
         if (!open.empty()) {
-          out.append(bytes + copied, start - copied);
+          out.append(bytes + copied, wordStart - copied);
           AppendWrapped(out, open, word);
           copied = breakAt;
         }
       }
-      if (bytes[breakAt] == '<') {
+      if ((less >> bit) & 1) {
         out.append(bytes + copied, breakAt - copied);
         AppendEscapedLess(conversion, out);
         copied = breakAt + 1;
       }
-      start = breakAt + 1;
     }
-    at = k;
+    if (breaks != 0) start = at + kBlock - static_cast<std::size_t>(std::countl_zero(breaks));
+    at += count;
     // Only lineOut's own bytes are cut off: `copied` counts code bytes.
     SinkIfLong(conversion);
+    if (stopped) break;
   }
   if (at == from) return at;
   std::string_view last(bytes + start, at - start);
