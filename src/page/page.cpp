@@ -71,6 +71,9 @@ void WritePageBody(FileTable& files, Conversion& conversion) {
   conversion.lineOutSink = [&files](std::string_view part) { files.WritePart(part); };
   std::string& out = conversion.lineOut;
   out.clear();
+  // Room for a full piece and the line that completes it, asked for once:
+  // growing by doubling would pass the piece size and copy it on the way.
+  out.reserve(kGatheredPage + kGatheredPage / 8);
   // The end test comes before each read, so a line end at the very end of
   // the source gives no extra empty page line.
   while (files.AtEnd(kSourceFile) == 0) {
