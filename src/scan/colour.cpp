@@ -165,17 +165,18 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
     std::size_t count = std::min(kBlock, code.size() - at);
     std::uint64_t breaks = 0;
     unsigned seen = 0;  // the roles met, together
+    bool stopped = false;
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint8_t role = roles.role[static_cast<unsigned char>(bytes[at + i])];
+      if ((role & kStopBit) != 0) {
+        // Runs of code between stops may be a byte long: what follows the
+        // stop is not looked at here.
+        count = i;
+        stopped = true;
+        break;
+      }
       breaks |= static_cast<std::uint64_t>(role & kBreakBit) << i;
       seen |= role;
-    }
-    const bool stopped = (seen & kStopBit) != 0;
-    if (stopped) {
-      count = 0;
-      while ((roles.role[static_cast<unsigned char>(bytes[at + count])] & kStopBit) == 0)
-        ++count;
-      breaks &= LowBits(static_cast<unsigned>(count));
     }
     std::uint64_t less = 0;
     if ((seen & kLessBit) != 0) {
