@@ -52,9 +52,12 @@ std::string Head(const std::string& title) {
   return head;
 }
 
-// Writes the page of `source` as the driver does and returns its bytes.
-std::string PageOf(const std::string& source, std::string_view title = "prog.pl") {
-  MemoryFileSystem fs;
+// Writes the page of `source` as the driver does, through `system` when
+// given, and returns its bytes.
+std::string PageOf(const std::string& source, std::string_view title = "prog.pl",
+                   MemoryFileSystem* system = nullptr) {
+  MemoryFileSystem ownSystem;
+  MemoryFileSystem& fs = system != nullptr ? *system : ownSystem;
   fs.files["prog.pl"] = source;
   Conversion conversion;
   {
@@ -128,15 +131,7 @@ TEST(Page, GathersLinesIntoPiecesOfBoundedSize) {
   }();
 
   PieceSizeFileSystem fs;
-  fs.files["prog.pl"] = source;
-  Conversion conversion;
-  {
-    FileTable files(fs);
-    files.OpenNumbered(kSourceFile, "prog.pl");
-    files.CreateNumbered(kPageFile, "prog.pl.html");
-    WritePageBody(files, conversion);
-  }
-  EXPECT_EQ(fs.files["prog.pl.html"], body);
+  EXPECT_EQ(PageOf(source, "prog.pl", &fs), Head("prog.pl") + body + kTail);
   EXPECT_LE(fs.largestPiece, std::size_t{70000});
 }
 
