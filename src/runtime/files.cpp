@@ -6,6 +6,7 @@ namespace pl2html {
 
 namespace {
 constexpr std::int32_t kInitialNumbers = 10;
+constexpr std::size_t kWriteBuffer = 1 << 16;
 }  // namespace
 
 FileTable::FileTable(FileSystem& fs) : fs_(fs), table_(kInitialNumbers) {}
@@ -77,10 +78,11 @@ void FileTable::Append(OpenFile& file, std::string_view s) {
   file.used += s.size();
 }
 
-// A line that does not fit in what is left of the buffer.
-void FileTable::WriteLongText(OpenFile& file, std::string_view s) {
-  Append(file, s);
-  Append(file, "\r\n");
+std::int64_t FileTable::WriteText(std::string_view s) {
+  if (current_ == nullptr || !current_->forWriting) return 0;
+  Append(*current_, s);
+  Append(*current_, "\r\n");
+  return static_cast<std::int64_t>(s.size()) + 2;
 }
 
 std::int64_t FileTable::WritePart(std::string_view s) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,21 +62,7 @@ class FileTable {
   }
 
   // Writes `s` and CR LF to the current file; the number of bytes taken.
-  std::int64_t WriteText(std::string_view s) {
-    OpenFile* file = current_;
-    if (file == nullptr || !file->forWriting) return 0;
-    if (s.size() + 2 <= kWriteBuffer - file->used) {
-      // The usual page line: into the buffer with its line end in one go.
-      char* at = file->buffer.get() + file->used;
-      if (!s.empty()) std::memcpy(at, s.data(), s.size());
-      at[s.size()] = '\r';
-      at[s.size() + 1] = '\n';
-      file->used += s.size() + 2;
-    } else {
-      WriteLongText(*file, s);
-    }
-    return static_cast<std::int64_t>(s.size()) + 2;
-  }
+  std::int64_t WriteText(std::string_view s);
 
   // Writes `s` to the current file with no line end: the start of a line
   // that a later WriteText ends. The number of bytes taken.
@@ -97,9 +82,8 @@ class FileTable {
   FileSystem& System() const { return fs_; }
 
  private:
-  // Reading, writing and the end test run once per line of a source and of
-  // its page, so the table and its entries are visible here and those calls
-  // are inline.
+  // Reading and the end test run once per line of a source, so the table
+  // and its entries are visible here and those calls are inline.
   struct OpenFile {
     FileHandle handle = 0;
     bool forWriting = false;
@@ -115,9 +99,7 @@ class FileTable {
     if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
     return table_[static_cast<std::size_t>(number)].get();
   }
-  static constexpr std::size_t kWriteBuffer = 1 << 16;
   void Append(OpenFile& file, std::string_view s);
-  void WriteLongText(OpenFile& file, std::string_view s);
   FileHandle Install(std::int32_t number, FileHandle handle, bool forWriting);
   bool Flush(OpenFile& file);
 
