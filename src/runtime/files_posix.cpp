@@ -1,6 +1,5 @@
 // The file system of a POSIX machine.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,27 +107,6 @@ class PosixFileSystem final : public FileSystem {
 FileSystem& SystemFileSystem() {
   static PosixFileSystem system;
   return system;
-}
-
-void PrepareMemory(void* start, std::size_t size) {
-#ifdef MADV_POPULATE_WRITE
-  // Below this a request costs about what the faults it saves do.
-  constexpr std::size_t kWorthIt = std::size_t{1} << 16;
-  if (size < kWorthIt) return;
-  // Only whole pages are asked for: the range may share its first and last
-  // pages with other data. A kernel without the request (before 5.14) says
-  // EINVAL, and the pages then come one fault at a time.
-  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const auto begin = reinterpret_cast<std::uintptr_t>(start);
-  const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
-  const std::uintptr_t last = (begin + size) & ~(page - 1);
-  if (last > first) {
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-  }
-#else
-  (void)start;
-  (void)size;
-#endif
 }
 
 }  // namespace pl2html

@@ -220,8 +220,4 @@ FileSystem& SystemFileSystem() {
   return system;
 }
 
-// On Windows the pages of a fresh allocation come as they are touched: no
-// request for them at once was tried there.
-void PrepareMemory(void* /*start*/, std::size_t /*size*/) {}
-
 }  // namespace pl2html

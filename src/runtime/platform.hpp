@@ -14,6 +14,8 @@
 
 namespace pl2html {
 
+struct LargeMemory;
+
 // An open platform file. 0 means "no file", as on Windows where a valid
 // handle is never 0.
 using FileHandle = std::intptr_t;
@@ -105,12 +107,9 @@ class Desktop {
 // The real file system of the machine.
 FileSystem& SystemFileSystem();
 
-// Makes the memory of [start, start + size), which the caller is about to
-// write whole, present in one request where the system offers one, instead
-// of one page fault per page: on a virtual machine that shadows page tables
-// a fault costs some 10 microseconds. Only a hint; small ranges are left
-// alone.
-void PrepareMemory(void* start, std::size_t size);
+// The system's reserved address space for arrays that grow large
+// (growable.hpp).
+const LargeMemory& SystemLargeMemory();
 
 // The desktop backend chosen by the build. When it cannot reach a display, or
 // cannot be loaded, it hands over to the terminal desktop.

@@ -159,9 +159,9 @@ void WordTable::Place(std::uint64_t entry) {
   slots_[slot] = entry;
 }
 
-// Doubles the index in place: the slots are extended with zeros (realloc
-// moves the pages of a large index rather than copying them, and no second
-// index is needed beside the first), then every entry is placed again.
+// Doubles the index in place: the slots are extended with zeros (a large
+// index grows where it lies, and no second index is needed beside the
+// first), then every entry is placed again.
 //
 // Entries are taken from the old slots in order, starting after an empty
 // one, and each is placed before the next is taken. An entry's home in the

@@ -151,17 +151,5 @@ TEST_F(SystemFiles, APageNameTakenByAFolderFailsAndLeavesNoScratch) {
       << "the scratch page was left behind";
 }
 
-TEST(PrepareMemory, LeavesWhatTheMemoryHoldsAsItIs) {
-  // Only a hint: whatever range it is given, even one that starts and ends
-  // inside pages shared with other data, no byte may change.
-  std::vector<unsigned char> bytes(3 << 20);
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<unsigned char>(i * 7 + 1);
-  PrepareMemory(bytes.data() + 5, bytes.size() - 9);
-  PrepareMemory(bytes.data() + 1, 100);  // too small to be worth a request
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    ASSERT_EQ(bytes[i], static_cast<unsigned char>(i * 7 + 1)) << i;
-}
-
 }  // namespace
 }  // namespace pl2html
