@@ -44,7 +44,7 @@ make_input=$build/bench/pl2html_input
 work=$(mktemp -d "${TMPDIR:-/tmp}/pl2html-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-cores=$(nproc)
+cores=$(nproc --all)  # the machine's, whatever this shell may use
 
 # One core for everybody: pl2html runs on one thread, and so must the
 # others. The script pins itself, and the programs it starts inherit that.
