@@ -18,7 +18,7 @@
 
 #include "driver/convert.hpp"
 #include "model.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
 #include "support/word_table_probe.hpp"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 #include "scan/colour.hpp"
 
 namespace pl2html {

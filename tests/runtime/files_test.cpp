@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html {
 namespace {

@@ -3,7 +3,7 @@
 // entries, and the case-insensitive glob a toolkit needs to list what Windows
 // lists. A toolkit backend turns these into its own calls; the rules live here
 // so that they are tested without a display. (The Windows dialog takes the
-// list as one text instead: FilterList in desktop_paths.hpp, same rules.)
+// list as one text instead: FilterList in desktop/paths.hpp, same rules.)
 #pragma once
 
 #include <cstddef>

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/desktop_paths.hpp"
+#include "runtime/desktop/paths.hpp"
 #include "runtime/platform.hpp"
 
 namespace pl2html {

@@ -1,4 +1,4 @@
-#include "runtime/desktop_paths.hpp"
+#include "runtime/desktop/paths.hpp"
 
 #include <vector>
 

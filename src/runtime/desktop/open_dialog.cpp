@@ -1,4 +1,4 @@
-#include "runtime/open_dialog.hpp"
+#include "runtime/desktop/open_dialog.hpp"
 
 namespace pl2html {
 
