@@ -232,14 +232,14 @@ TEST_F(CommandLineTest, NamesThePlatformsReasonForAPageThatCannotBeWritten) {
   fs.files["a.pl"] = "a.\n";
   fs.failAllCreates = true;
   EXPECT_EQ(Run({"a.pl"}), kFailure);
-  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl.html: page cannot be written (Permission denied)\n");
 }
 
 TEST_F(CommandLineTest, KeepsThePlatformsReasonWhenAScratchNameIsFree) {
   fs.files["a.pl"] = "a.\n";
   fs.uncreatable.insert("a.pl.html.4242-0.tmp");
   EXPECT_EQ(Run({"a.pl"}), kFailure);
-  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl.html: page cannot be written (Permission denied)\n");
 }
 
 TEST_F(CommandLineTest, WritesToAChosenFileOrToStandardOutput) {

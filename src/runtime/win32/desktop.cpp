@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/desktop/open_dialog.hpp"
 #include "runtime/desktop/paths.hpp"
 #include "runtime/platform.hpp"
 
