@@ -7,7 +7,7 @@
 
 #include "driver/convert.hpp"
 #include "inputs.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html::bench {
 namespace {

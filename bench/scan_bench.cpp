@@ -1,5 +1,5 @@
-// The scanner alone, on lines already in memory: ColourLine, FlushCode and
-// the declaration scan.
+// The scanner alone, on lines already in memory: ColourLine and the
+// declaration scan.
 #include <benchmark/benchmark.h>
 
 #include "bench_util.hpp"
@@ -20,8 +20,11 @@ std::size_t TotalBytes(const std::vector<std::string>& lines) {
 void ColourLines(benchmark::State& state, const std::vector<std::string>& lines) {
   for (auto _ : state) {
     Conversion conversion;
+    std::string out;
     for (const std::string& line : lines) {
-      benchmark::DoNotOptimize(ColourLine(conversion, line).data());
+      out.clear();
+      ColourLine(conversion, line, out);
+      benchmark::DoNotOptimize(out.data());
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(lines)));
@@ -51,37 +54,6 @@ void BM_ColourLine_Quotes(benchmark::State& state) {
 }
 BENCHMARK(BM_ColourLine_Quotes)->Unit(benchmark::kMillisecond);
 
-// The stretches of code between quotes, comments and directives of the
-// Prolog text: what ColourLine hands to FlushCode.
-std::vector<std::string> CodeRuns() {
-  std::vector<std::string> runs;
-  for (const std::string& line : SplitLines(PrologText(4 * kMiB))) {
-    std::size_t from = 0;
-    for (;;) {
-      std::size_t special = line.find_first_of("#\"'%", from);
-      runs.push_back(line.substr(from, special - from));
-      if (special == std::string::npos) break;
-      from = special + 1;
-    }
-  }
-  return runs;
-}
-
-void BM_FlushCode(benchmark::State& state) {
-  static const auto runs = CodeRuns();
-  for (auto _ : state) {
-    Conversion conversion;
-    for (const std::string& run : runs) {
-      conversion.lineOut.clear();
-      conversion.pendingCode = run;
-      FlushCode(conversion);
-      benchmark::DoNotOptimize(conversion.lineOut.data());
-    }
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(runs)));
-}
-BENCHMARK(BM_FlushCode)->Unit(benchmark::kMillisecond);
-
 void ScanLines(benchmark::State& state, const std::vector<std::string>& lines) {
   for (auto _ : state) {
     Conversion conversion;
@@ -89,7 +61,8 @@ void ScanLines(benchmark::State& state, const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
       scan.ScanLine(line);
     scan.EndScan();
-    benchmark::DoNotOptimize(conversion.typeWords.Words().size());
+    benchmark::DoNotOptimize(&conversion.typeWords);
+    benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * TotalBytes(lines)));
 }

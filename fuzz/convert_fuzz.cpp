@@ -18,9 +18,10 @@
 
 #include "driver/convert.hpp"
 #include "model.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
+#include "support/word_table_probe.hpp"
 
 namespace {
 
@@ -115,7 +116,7 @@ void CheckPage(std::string_view source, std::string_view page) {
   for (std::string_view line : lines)
     scan.ScanLine(line);
   scan.EndScan();
-  if (conversion.typeWords.Words() != model.typeWords) {
+  if (pl2html::WordTableProbe::Words(conversion.typeWords) != model.typeWords) {
     Fail("type words differ from the model's", 0);
   }
 

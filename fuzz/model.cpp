@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/text.hpp"
+#include "model_text.hpp"
 
 namespace pl2html::model {
 

@@ -79,7 +79,7 @@ Outcome ScanDeclarations(Conversion& conversion, FileTable& files, const std::st
   if (!opened.Ok()) return opened;
   DeclarationScan scan(conversion);
   while (files.AtEnd(kSourceFile) == 0)
-    scan.ScanLine(files.ReadLine());
+    scan.ScanLine(files.ReadLine(kSourceFile));
   scan.EndScan();
   bool failed = files.Failed(kSourceFile);
   files.CloseNumbered(kSourceFile);
@@ -119,9 +119,7 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   }
 
   try {
-    WritePageHead(files, title);
-    WritePageBody(files, conversion);
-    WritePageTail(files);
+    WritePage(files, conversion, title);
   } catch (...) {
     // Out of memory for a line or a table: no half page is left behind.
     files.CloseAllFiles();

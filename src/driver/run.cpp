@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "driver/convert.hpp"
+#include "driver/options.hpp"
 
 #ifndef PL2HTML_VERSION
 #define PL2HTML_VERSION "0"
@@ -21,6 +22,8 @@ constexpr int kPlainMessage = 0;  // one OK button, no icon
 
 // The title of a page made from standard input.
 constexpr std::string_view kStandardInputTitle = "stdin";
+// A page for standard output, in messages.
+const std::string kStandardOutputName = "standard output";
 
 constexpr std::string_view kUsage =
     "usage: pl2html [--open]         choose a Prolog file, convert it and show its page\n"
@@ -33,38 +36,6 @@ constexpr std::string_view kUsage =
 
 void Print(FileSystem& fs, FileHandle stream, std::string_view text) {
   fs.Write(stream, text.data(), text.size());
-}
-
-struct Options {
-  bool open = false;
-  bool haveOutput = false;
-  std::string output;
-  std::vector<std::string> files;
-};
-
-// Parses `args`; returns an empty text on success, else what is wrong.
-std::string Parse(const std::vector<std::string>& args, Options& options) {
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      options.files.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--open") {
-      options.open = true;
-    } else if (arg == "-o") {
-      if (options.haveOutput) return "-o given twice";
-      if (i + 1 == args.size()) return "-o needs a file name";
-      options.haveOutput = true;
-      options.output = args[++i];
-    } else {
-      return "unknown option " + arg;
-    }
-  }
-  if (options.files.empty()) return "no input file";
-  if (options.haveOutput && options.files.size() != 1) return "-o takes exactly one input file";
-  return {};
 }
 
 PageTarget TargetFor(const Options& options, const std::string& file) {
@@ -81,7 +52,11 @@ int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider
                           ? ConvertStandardInput(fs, target, kStandardInputTitle)
                           : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()));
     if (!outcome.Ok()) {
-      Print(fs, fs.StandardError(), "pl2html: " + file + ": " + Describe(outcome) + "\n");
+      // A page that cannot be written is named by its own path.
+      const std::string& named = outcome.failure != Failure::kCannotWrite ? file
+                                 : target.toStandardOutput                ? kStandardOutputName
+                                                                          : target.path;
+      Print(fs, fs.StandardError(), "pl2html: " + named + ": " + Describe(outcome) + "\n");
       status = kFailure;
       continue;
     }
@@ -116,26 +91,19 @@ int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProv
   if (args.empty() || (args.size() == 1 && args[0] == "--open")) {
     return RunDesktopFlow(fs, desktop());
   }
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--") break;
-    if (arg == "-o") {
-      ++i;  // the output's name, whatever it looks like
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
+  Options options = ParseOptions(args);
+  switch (options.request) {
+    case Options::Request::kHelp:
       Print(fs, fs.StandardOutput(), kUsage);
       return kSuccess;
-    }
-    if (arg == "--version") {
+    case Options::Request::kVersion:
       Print(fs, fs.StandardOutput(), "pl2html " PL2HTML_VERSION "\n");
       return kSuccess;
-    }
+    case Options::Request::kConvert:
+      break;
   }
-  Options options;
-  std::string problem = Parse(args, options);
-  if (!problem.empty()) {
-    Print(fs, fs.StandardError(), "pl2html: " + problem + "\n");
+  if (!options.problem.empty()) {
+    Print(fs, fs.StandardError(), "pl2html: " + options.problem + "\n");
     Print(fs, fs.StandardError(), kUsage);
     return kUsageError;
   }

@@ -1,6 +1,6 @@
 // The HTML page: a fixed head with the title and the style sheet, one page
-// line per source line inside <pre>, a fixed tail. The source is file 1 and
-// the page file 2 of the file table.
+// line per source line inside <pre>, a fixed tail. The page writer reads the
+// source as file 1 of the file table and writes the page as file 2.
 #pragma once
 
 #include <string_view>
@@ -13,12 +13,9 @@ namespace pl2html {
 inline constexpr std::int32_t kSourceFile = 1;
 inline constexpr std::int32_t kPageFile = 2;
 
-// Writes the head; `title` is written with "<" escaped.
-void WritePageHead(FileTable& files, std::string_view title);
-
-// Colours every line of the source into the page.
-void WritePageBody(FileTable& files, Conversion& conversion);
-
-void WritePageTail(FileTable& files);
+// Writes the page of the source open under kSourceFile, its lines coloured
+// with what `conversion` knows, to the file open under kPageFile. `title`
+// is written with "<" escaped.
+void WritePage(FileTable& files, Conversion& conversion, std::string_view title);
 
 }  // namespace pl2html

@@ -78,13 +78,6 @@ void FileTable::Append(OpenFile& file, std::string_view s) {
   file.used += s.size();
 }
 
-std::int64_t FileTable::WriteText(std::string_view s) {
-  if (current_ == nullptr || !current_->forWriting) return 0;
-  Append(*current_, s);
-  Append(*current_, "\r\n");
-  return static_cast<std::int64_t>(s.size()) + 2;
-}
-
 std::int64_t FileTable::WritePart(std::string_view s) {
   if (current_ == nullptr || !current_->forWriting) return 0;
   Append(*current_, s);

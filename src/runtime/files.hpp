@@ -1,8 +1,8 @@
 // Numbered files: the source is read line by line as file 1 and the page is
-// written line by line as file 2. ReadLine and WriteText work on the current
-// file, which opening a file or SelectFile sets. Reads and writes go through
-// buffers; a read or write error is remembered per file (Failed) so that the
-// caller can refuse to present a truncated page.
+// written as file 2. ReadLine reads the file it is given; WritePart writes
+// the current file, which opening a file or SelectFile sets. Reads and
+// writes go through buffers; a read or write error is remembered per file
+// (Failed) so that the caller can refuse to present a truncated page.
 #pragma once
 
 #include <cstdint>
@@ -46,11 +46,12 @@ class FileTable {
     if (OpenFile* file = Entry(number)) current_ = file;
   }
 
-  // The next line of the current file; the view lasts until that file is
-  // read again.
-  std::string_view ReadLine() {
-    if (current_ == nullptr || !current_->reader) return {};
-    return current_->reader->ReadLine();
+  // The next line of the file under `number`; the view lasts until that
+  // file is read again. The current file does not change.
+  std::string_view ReadLine(std::int32_t number) {
+    OpenFile* file = Entry(number);
+    if (file == nullptr || !file->reader) return {};
+    return file->reader->ReadLine();
   }
 
   // kTrue when the file under `number` has no byte left, else 0. The
@@ -61,11 +62,7 @@ class FileTable {
     return file->reader->AtEnd() ? kTrue : 0;
   }
 
-  // Writes `s` and CR LF to the current file; the number of bytes taken.
-  std::int64_t WriteText(std::string_view s);
-
-  // Writes `s` to the current file with no line end: the start of a line
-  // that a later WriteText ends. The number of bytes taken.
+  // Writes `s` to the current file as it is; the number of bytes taken.
   std::int64_t WritePart(std::string_view s);
 
   // Closes the file under `number`; false when a write, a flush or the close

@@ -1,10 +1,11 @@
 // Everything pl2html asks of the operating system goes through this header.
-// The build picks one file-system backend (files_posix.cpp or files_win32.cpp)
-// and one desktop backend (desktop_win32.cpp; desktop_gtk_loader.cpp, which
-// loads desktop_gtk.cpp built as a module; or none, in which case the
+// The build picks one backend folder (runtime/posix/ or runtime/win32/) and
+// one desktop backend (win32/desktop.cpp; gtk/loader.cpp, which loads
+// gtk/desktop.cpp built as a module; or desktop/no_backend.cpp, where the
 // terminal desktop serves). The scanner, the page writer and the driver see
 // only these interfaces, so tests can hand them a fake platform
-// (MemoryFileSystem, a scripted Desktop) that fails on demand.
+// (tests/support: a file system in memory, a scripted desktop) that fails on
+// demand.
 #pragma once
 
 #include <cstddef>

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "page/markup.hpp"
+#include "runtime/text.hpp"
+
 namespace pl2html {
 
 namespace {
-
-constexpr std::string_view kTextOpen = "<font class='texte'>";
-constexpr std::string_view kClose = "</font>";
 
 std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
   if (from >= line.size()) return line.size();
@@ -19,9 +19,9 @@ std::size_t NextByte(std::string_view line, std::size_t from, char byte) {
                         : static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
 }
 
-// How the colourer sees a byte of code, as bits: a break (a separator, an
-// operator or a blank) ends the word before it; a stop ends the run of code
-// (only when colouring a whole line); "<" is also escaped.
+// How the colourer sees a byte of a line, as bits: a break (a separator, an
+// operator or a blank) ends the word before it; a stop ("#", a quote or
+// "%") ends the run of code; "<" is also escaped.
 enum RoleBits : std::uint8_t {
   kBreakBit = 1,
   kStopBit = 2,
@@ -32,47 +32,36 @@ struct RoleTable {
   std::uint8_t role[256];
 };
 
-RoleTable MakeRoles(std::string_view stops) {
+RoleTable MakeRoles() {
   RoleTable table{};
   for (int ch = 0; ch < 256; ++ch) {
     table.role[ch] = CharKind(static_cast<unsigned char>(ch)) == kOrdinary ? 0 : kBreakBit;
   }
   table.role[static_cast<unsigned char>('<')] |= kLessBit;
-  for (char ch : stops)
+  for (char ch : std::string_view("#\"'%"))
     table.role[static_cast<unsigned char>(ch)] = kStopBit;
   return table;
 }
 
-// FlushCode's text is code from end to end.
-const RoleTable kCodeRoles = MakeRoles("");
-// In a line, a run of code ends at "#", a quote or "%".
-const RoleTable kLineRoles = MakeRoles("#\"'%");
+const RoleTable kRoles = MakeRoles();
 
-// A coloured line longer than this goes to lineOutSink, when there is one,
-// at the next point where ColourLine may cut it.
+// A coloured line longer than this goes to the sink, when there is one, at
+// the next point where ColourLine may cut it.
 constexpr std::size_t kSinkAt = 1 << 16;
 
-void SinkIfLong(Conversion& conversion) {
-  if (conversion.lineOut.size() >= kSinkAt && conversion.lineOutSink) {
-    conversion.lineOutSink(conversion.lineOut);
-    conversion.lineOut.clear();
-  }
+void HandOnIfLong(std::string& out, LongLineSink* sink) {
+  if (sink != nullptr && out.size() >= kSinkAt) sink->TakeStart(out);
 }
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-void AppendWrapped(std::string& out, std::string_view open, std::string_view word) {
-  out.append(open);
-  out.append(word);
-  out.append(kClose);
+void AppendMarkedUp(std::string& out, Markup markup, std::string_view text) {
+  out.append(OpeningOf(markup));
+  out.append(text);
+  out.append(kClosing);
 }
-
-constexpr std::string_view kTypeOpen = "<font class='type'>";
-constexpr std::string_view kKeywordOpen = "<font class='keyWord'>";
-constexpr std::string_view kRoutineOpen = "<font class='fonction'>";
-constexpr std::string_view kNumberOpen = "<font class='nombre'>";
 
 // ClassOfWord, with the filters of both tables tried here first: most words
 // are in neither table, and then no call is needed.
@@ -80,7 +69,12 @@ WordClass ClassOf(const Conversion& conversion, std::string_view word) {
   if (!conversion.typeWords.MayContain(word) && !conversion.keywords.MayContain(word)) {
     return WordClass::kPlain;
   }
-  return ClassOfWord(conversion, word);
+  return ClassOfWord(conversion.typeWords, conversion.keywords, word);
+}
+
+// The one place where a word's class becomes markup.
+Markup MarkupOf(WordClass wordClass) {
+  return wordClass == WordClass::kType ? Markup::kType : Markup::kKeyword;
 }
 
 // IsNumber, with its first byte tried here first.
@@ -89,45 +83,46 @@ bool IsNumberWord(std::string_view word) {
   return (first == '.' || (first >= '0' && first <= '9')) && IsNumber(word);
 }
 
-// The opening markup of a word that a break follows at `breakAt`, or empty
-// for a plain word. A word in neither table is a routine name when the next
-// thing after it, blanks skipped, is "(", else a number when it is all
-// digits and dots.
-std::string_view OpeningOf(const Conversion& conversion, std::string_view code,
-                           std::string_view word, std::size_t breakAt) {
-  switch (ClassOf(conversion, word)) {
-    case WordClass::kType:
-      return kTypeOpen;
-    case WordClass::kKeyword:
-      return kKeywordOpen;
-    case WordClass::kPlain:
-      break;
+// The markup of a word that a break follows at `breakAt`; false for a plain
+// word. A word in neither table is a routine name when the next thing after
+// it, blanks skipped, is "(", else a number when it is all digits and dots.
+bool MarkupOfWord(const Conversion& conversion, std::string_view code, std::string_view word,
+                  std::size_t breakAt, Markup& markup) {
+  if (WordClass wordClass = ClassOf(conversion, word); wordClass != WordClass::kPlain) {
+    markup = MarkupOf(wordClass);
+    return true;
   }
   std::size_t next = breakAt;
   while (next < code.size() && IsBlank(code[next]))
     ++next;
-  if (next < code.size() && code[next] == '(' && IsWord(word)) return kRoutineOpen;
-  if (IsNumberWord(word)) return kNumberOpen;
-  return {};
+  if (next < code.size() && code[next] == '(' && IsWord(word)) {
+    markup = Markup::kRoutine;
+    return true;
+  }
+  if (IsNumberWord(word)) {
+    markup = Markup::kNumber;
+    return true;
+  }
+  return false;
 }
 
-// Appends the escape of a "<" of code. The escape is made before the code is
-// cut into words, so its "&" and ";" are breaks and the word "lt" between
-// them is looked up like any other: type or keyword markup if the tables
-// hold it, never a routine name or a number, since ";" follows it.
+// Appends a word that no break follows: only the tables can mark it.
+void AppendLastWord(const Conversion& conversion, std::string& out, std::string_view word) {
+  WordClass wordClass = ClassOf(conversion, word);
+  if (wordClass == WordClass::kPlain) {
+    out.append(word);
+  } else {
+    AppendMarkedUp(out, MarkupOf(wordClass), word);
+  }
+}
+
+// Appends the escape of a "<" of code. The rules escape code before they cut
+// it into words, so the "&" and ";" of the escape are breaks and the word
+// "lt" between them is looked up like any other: type or keyword markup if
+// the tables hold it, never a routine name or a number, since ";" follows it.
 void AppendEscapedLess(const Conversion& conversion, std::string& out) {
   out += '&';
-  switch (ClassOf(conversion, "lt")) {
-    case WordClass::kType:
-      AppendWrapped(out, kTypeOpen, "lt");
-      break;
-    case WordClass::kKeyword:
-      AppendWrapped(out, kKeywordOpen, "lt");
-      break;
-    case WordClass::kPlain:
-      out.append("lt");
-      break;
-  }
+  AppendLastWord(conversion, out, "lt");
   out += ';';
 }
 
@@ -136,8 +131,8 @@ std::uint64_t LowBits(unsigned count) {
   return (std::uint64_t{1} << count) - 1;
 }
 
-// Colours code[from, stop), where `stop` is the first byte from `from` on
-// whose role is a stop, or the end; returns `stop`. Words are the stretches
+// Colours the run of code line[from, stop), where `stop` is the first stop
+// byte from `from` on, or the end; returns `stop`. Words are the stretches
 // between breaks; the last word of the run, which no break follows, is only
 // looked up in the tables. Stretches without markup are copied whole. An
 // empty run writes nothing, not even the markup of an empty type word.
@@ -145,29 +140,28 @@ std::uint64_t LowBits(unsigned count) {
 // A "<" is escaped as it is met: for the word before it, "<" and the "&" of
 // its escape are alike (a break, neither blank nor "("), and the escape
 // itself is cut into words by AppendEscapedLess. So the result is that of
-// colouring the escaped text, as FlushCode does.
+// colouring the escaped text.
 //
-// The look-ahead for "(" may pass `stop` when `code` is a whole line: it
-// only skips blanks, and neither a blank nor "(" is a stop byte, so it gives
-// the same answer as within the run.
-std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t from,
-                      const RoleTable& roles) {
-  std::string& out = conversion.lineOut;
-  const char* bytes = code.data();
-  std::size_t copied = from;  // code[from, copied) is in lineOut already
+// The look-ahead for "(" may pass `stop`: it only skips blanks, and neither
+// a blank nor "(" is a stop byte, so it gives the same answer as within the
+// run.
+std::size_t FlushCode(const Conversion& conversion, std::string_view line, std::size_t from,
+                      std::string& out, LongLineSink* sink) {
+  const char* bytes = line.data();
+  std::size_t copied = from;  // line[from, copied) is in `out` already
   std::size_t start = from;   // where the current word starts
   std::size_t at = from;
-  // Code is taken 64 bytes at a time, its breaks as a bit mask. Only the
+  // The line is taken 64 bytes at a time, its breaks as a bit mask. Only the
   // breaks that end a word, and each "<", need a look: runs of blanks and
   // separators, such as indentation, cost no step of their own.
   constexpr std::size_t kBlock = 64;
-  while (at < code.size()) {
-    std::size_t count = std::min(kBlock, code.size() - at);
+  while (at < line.size()) {
+    std::size_t count = std::min(kBlock, line.size() - at);
     std::uint64_t breaks = 0;
     unsigned seen = 0;  // the roles met, together
     bool stopped = false;
     for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t role = roles.role[static_cast<unsigned char>(bytes[at + i])];
+      const std::uint8_t role = kRoles.role[static_cast<unsigned char>(bytes[at + i])];
       if ((role & kStopBit) != 0) {
         // Runs of code between stops may be a byte long: what follows the
         // stop is not looked at here.
@@ -197,10 +191,10 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
         const std::size_t wordStart =
             before != 0 ? at + kBlock - static_cast<std::size_t>(std::countl_zero(before)) : start;
         std::string_view word(bytes + wordStart, breakAt - wordStart);
-        std::string_view open = OpeningOf(conversion, code, word, breakAt);
-        if (!open.empty()) {
+        Markup markup;
+        if (MarkupOfWord(conversion, line, word, breakAt, markup)) {
           out.append(bytes + copied, wordStart - copied);
-          AppendWrapped(out, open, word);
+          AppendMarkedUp(out, markup, word);
           copied = breakAt;
         }
       }
@@ -212,51 +206,15 @@ std::size_t ColourRun(Conversion& conversion, std::string_view code, std::size_t
     }
     if (breaks != 0) start = at + kBlock - static_cast<std::size_t>(std::countl_zero(breaks));
     at += count;
-    // Only lineOut's own bytes are cut off: `copied` counts code bytes.
-    SinkIfLong(conversion);
+    // Only bytes already in `out` are handed on: `copied` counts line bytes.
+    HandOnIfLong(out, sink);
     if (stopped) break;
   }
   if (at == from) return at;
-  std::string_view last(bytes + start, at - start);
-  std::string_view open;
-  switch (ClassOf(conversion, last)) {
-    case WordClass::kType:
-      open = kTypeOpen;
-      break;
-    case WordClass::kKeyword:
-      open = kKeywordOpen;
-      break;
-    case WordClass::kPlain:
-      break;
-  }
-  if (!open.empty()) {
-    out.append(bytes + copied, start - copied);
-    AppendWrapped(out, open, last);
-    copied = at;
-  }
-  out.append(bytes + copied, at - copied);
+  out.append(bytes + copied, start - copied);
+  AppendLastWord(conversion, out, std::string_view(bytes + start, at - start));
   return at;
 }
-
-}  // namespace
-
-void FlushCode(Conversion& conversion) {
-  std::string_view code = conversion.pendingCode;
-  // The escape comes first, so the words are cut from the escaped text.
-  if (code.find('<') != std::string_view::npos) {
-    conversion.escapedCode.clear();
-    AppendEscaped(conversion.escapedCode, code);
-    code = conversion.escapedCode;
-  }
-  if (conversion.quoteState == kInCode) {
-    ColourRun(conversion, code, 0, kCodeRoles);
-  } else {
-    conversion.lineOut.append(code);
-  }
-  conversion.pendingCode = {};
-}
-
-namespace {
 
 // Appends a directive span starting at the "#" at `at` and returns where
 // scanning goes on. Without a "/" later on the line the span takes the rest
@@ -269,25 +227,19 @@ std::size_t AppendDirective(std::string& out, std::string_view line, std::size_t
   std::size_t length = slash == std::string_view::npos ? line.size() - at
                        : slash - at > 1                ? slash - at - 1
                                                        : 1;
-  out.append("<font class='diese'>");
+  out.append(OpeningOf(Markup::kDirective));
   AppendEscaped(out, line.substr(at, length));
-  out.append(kClose);
+  out.append(kClosing);
   return at + length;
 }
 
 }  // namespace
 
-const std::string& ColourLine(Conversion& conversion, std::string_view line) {
-  conversion.lineOut.clear();
-  AppendColouredLine(conversion, line);
-  return conversion.lineOut;
-}
-
-void AppendColouredLine(Conversion& conversion, std::string_view line) {
-  std::string& out = conversion.lineOut;
+void ColourLine(Conversion& conversion, std::string_view line, std::string& out,
+                LongLineSink* sink) {
   std::size_t i = 0;
   while (i < line.size()) {
-    SinkIfLong(conversion);
+    HandOnIfLong(out, sink);
     if (conversion.quoteState != kInCode) {
       // Quoted text runs to the quote that opened it, or to the end of the
       // line, where it stays open.
@@ -296,12 +248,12 @@ void AppendColouredLine(Conversion& conversion, std::string_view line) {
       AppendEscaped(out, line.substr(i, close - i));
       if (close == line.size()) return;
       out += quote;
-      out.append(kClose);
+      out.append(kClosing);
       conversion.quoteState = kInCode;
       i = close + 1;
       continue;
     }
-    i = ColourRun(conversion, line, i, kLineRoles);
+    i = FlushCode(conversion, line, i, out, sink);
     if (i == line.size()) break;
     const char c = line[i];
     switch (c) {
@@ -310,15 +262,15 @@ void AppendColouredLine(Conversion& conversion, std::string_view line) {
         break;
       case '"':
       case '\'':
-        out.append(kTextOpen);
+        out.append(OpeningOf(Markup::kText));
         out += c;
         conversion.quoteState = c == '"' ? kInDoubleQuotes : kInSingleQuotes;
         ++i;
         break;
       default:  // '%': a comment to the end of the line
-        out.append("<font class='comment'>");
+        out.append(OpeningOf(Markup::kComment));
         AppendEscaped(out, line.substr(i));
-        out.append(kClose);
+        out.append(kClosing);
         i = line.size();
         break;
     }

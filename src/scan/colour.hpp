@@ -1,6 +1,7 @@
 // Turns one source line into its coloured HTML: comments, quoted text,
 // "#" directive spans, type words, keywords, routine names and numbers are
-// wrapped in font elements, and every "<" is written as "&lt;".
+// wrapped in the page's markup (page/markup.hpp), and every "<" is written
+// as "&lt;".
 #pragma once
 
 #include <string>
@@ -10,18 +11,22 @@
 
 namespace pl2html {
 
-// Colours `line` (without its line end), carrying quoted text left open over
-// to the next line through conversion.quoteState. The result is
-// conversion.lineOut, valid until the next call.
-const std::string& ColourLine(Conversion& conversion, std::string_view line);
+// Takes the start of a coloured line that grows long, so that no line is
+// ever held whole: the page writer hands one to ColourLine.
+class LongLineSink {
+ public:
+  // Takes the bytes of `coloured` and leaves it empty.
+  virtual void TakeStart(std::string& coloured) = 0;
 
-// ColourLine, with the coloured line added to what conversion.lineOut
-// already holds: a writer can gather many lines there and send them on
-// together (see lineOutSink).
-void AppendColouredLine(Conversion& conversion, std::string_view line);
+ protected:
+  ~LongLineSink() = default;
+};
 
-// Writes conversion.pendingCode to lineOut, escaped, and coloured word by
-// word when outside quoted text; leaves pendingCode empty.
-void FlushCode(Conversion& conversion);
+// Appends the coloured form of `line` (without its line end) to `out`,
+// carrying quoted text left open over to the next line through
+// conversion.quoteState. With a `sink`, `out` is handed to it whenever it
+// grows long, and only the rest of the line is left in `out`.
+void ColourLine(Conversion& conversion, std::string_view line, std::string& out,
+                LongLineSink* sink = nullptr);
 
 }  // namespace pl2html

@@ -1,11 +1,9 @@
-// Everything one conversion keeps between lines. The driver makes a fresh one
-// for each file, so a batch converts every file as if it were the only one.
+// What one conversion keeps from line to line: the word tables and quoted
+// text left open. The driver makes a fresh one for each file, so a batch
+// converts every file as if it were the only one.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
-#include <string_view>
 
 #include "scan/words.hpp"
 
@@ -19,24 +17,11 @@ enum QuoteState : std::int8_t {
 };
 
 struct Conversion {
-  Conversion() { LoadWordTables(*this); }
+  Conversion() { LoadWordTables(typeWords, keywords); }
 
   WordTable typeWords;  // grows while the declaration scan runs
   WordTable keywords;   // fixed
   QuoteState quoteState = kInCode;
-
-  // The coloured line being built.
-  std::string lineOut;
-  // Source bytes gathered since the last flush: always one stretch of the
-  // line being coloured, so a view into it.
-  std::string_view pendingCode;
-  // Room for pendingCode with "<" escaped, reused from line to line.
-  std::string escapedCode;
-  // When set, ColourLine hands the start of a coloured line that grows long
-  // to it, so that lineOut stays short whatever the line: what ColourLine
-  // returns is then the rest of the line. The page writer sends it on to
-  // the page.
-  std::function<void(std::string_view)> lineOutSink;
 };
 
 }  // namespace pl2html

@@ -70,7 +70,7 @@ void DeclarationScan::Offer(std::string_view word) {
 }
 
 void DeclarationScan::Learn() {
-  AddTypeWords(conversion_, {offered_, offeredCount_});
+  conversion_.typeWords.AddAll({offered_, offeredCount_});
   offeredCount_ = 0;
 }
 
@@ -81,10 +81,11 @@ void DeclarationScan::OfferParameters(std::string_view parameters) {
   std::size_t from = 0;
   for (;;) {
     std::size_t comma = parameters.find(',', from);
-    Text parameter =
+    std::string_view parameter =
         parameters.substr(from, comma == std::string_view::npos ? comma : comma - from);
-    Text type = FieldOf(TrimText(parameter), 1, " ");
-    if (RightOf(type, 1) == "*") type = TrimText(LeftOf(type, TextLength(type) - 1));
+    std::string_view type = TrimSpaces(parameter);
+    type = type.substr(0, type.find(' '));
+    if (!type.empty() && type.back() == '*') type = TrimSpaces(type.substr(0, type.size() - 1));
     Offer(type);
     if (comma == std::string_view::npos) break;
     from = comma + 1;

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-#include "scan/conversion.hpp"
+#include <vector>
 
 namespace pl2html {
 
@@ -29,8 +28,6 @@ const char* LoadList(const char* at, WordTable& table) {
   return at + 1;
 }
 
-}  // namespace
-
 // Words are short; they are read eight bytes at a time and the result is
 // mixed well, so that the low bits that pick a slot depend on every byte.
 std::uint64_t HashOfWord(std::string_view word) {
@@ -53,8 +50,6 @@ std::uint64_t HashOfWord(std::string_view word) {
   hash *= 0xc4ceb9fe1a85ec53ULL;
   return hash ^ (hash >> 33);
 }
-
-namespace {
 
 constexpr CharKindValue MakeKind(unsigned char ch) {
   switch (ch) {
@@ -136,18 +131,6 @@ bool WordTable::ContainsInOrder(std::string_view word) const {
   if (entry == 0) return false;
   nextInOrder_ = EndOf(PlaceOf(entry));
   return true;
-}
-
-bool WordTable::Contains(std::string_view word) const {
-  return MayContain(word) && ContainsHashed(word, HashOfWord(word));
-}
-
-std::vector<std::string> WordTable::Words() const {
-  std::vector<std::string> words;
-  words.reserve(Count());
-  for (std::size_t at = 0; at < bytes_.Size(); at = EndOf(at))
-    words.emplace_back(WordAt(at));
-  return words;
 }
 
 // Puts an entry at the first free slot from its home.
@@ -240,60 +223,24 @@ void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
   if (count_ * 4 > slots_.Size() * 3) Grow();
 }
 
-void LoadWordTables(Conversion& conversion) {
-  const char* next = LoadList(kWordData, conversion.typeWords);
-  LoadList(next, conversion.keywords);
+void LoadWordTables(WordTable& typeWords, WordTable& keywords) {
+  LoadList(LoadList(kWordData, typeWords), keywords);
 }
 
-void AddTypeWord(Conversion& conversion, std::string_view word) {
-  conversion.typeWords.Add(word);
-}
-
-void AddTypeWords(Conversion& conversion, std::span<const std::string_view> words) {
-  conversion.typeWords.AddAll(words);
-}
-
-WordClass ClassOfWord(const Conversion& conversion, std::string_view word) {
-  bool mayBeType = conversion.typeWords.MayContainByBothEnds(word);
-  bool mayBeKeyword = conversion.keywords.MayContainByBothEnds(word);
+WordClass ClassOfWord(const WordTable& typeWords, const WordTable& keywords,
+                      std::string_view word) {
+  bool mayBeType = typeWords.MayContainByBothEnds(word);
+  bool mayBeKeyword = keywords.MayContainByBothEnds(word);
   if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
   // MayContain is exact for the empty word.
   if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
-  if (mayBeType && conversion.typeWords.ContainsInOrder(word)) return WordClass::kType;
-  if (mayBeKeyword && conversion.keywords.ContainsHashed(word, HashOfWord(word))) {
-    return WordClass::kKeyword;
-  }
+  if (mayBeType && typeWords.ContainsInOrder(word)) return WordClass::kType;
+  if (mayBeKeyword && keywords.ContainsHashed(word, HashOfWord(word))) return WordClass::kKeyword;
   return WordClass::kPlain;
-}
-
-void AppendMarked(std::string& out, std::string_view className, std::string_view word) {
-  out.append("<font class='");
-  out.append(className);
-  out.append("'>");
-  out.append(word);
-  out.append("</font>");
-}
-
-void ColourWord(const Conversion& conversion, std::string_view word, std::string& out) {
-  switch (ClassOfWord(conversion, word)) {
-    case WordClass::kType:
-      AppendMarked(out, "type", word);
-      break;
-    case WordClass::kKeyword:
-      AppendMarked(out, "keyWord", word);
-      break;
-    case WordClass::kPlain:
-      out.append(word);
-      break;
-  }
 }
 
 CharKindValue CharKind(unsigned char ch) {
   return kKinds.kind[ch];
-}
-
-CharKindValue CharKind(std::string_view ch) {
-  return ch.empty() ? kOrdinary : CharKind(static_cast<unsigned char>(ch.front()));
 }
 
 bool IsWord(std::string_view text) {
@@ -307,10 +254,6 @@ bool IsNumber(std::string_view text) {
     if (c != '.' && (c < '0' || c > '9')) return false;
   }
   return true;
-}
-
-std::int32_t CharAt(std::string_view line, std::int32_t position) {
-  return SignedCodeAt(line, position);
 }
 
 }  // namespace pl2html

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "runtime/growable.hpp"
-#include "runtime/text.hpp"
 
 namespace pl2html {
 
@@ -22,16 +19,12 @@ namespace pl2html {
 class WordTable {
  public:
   WordTable();
-  bool Contains(std::string_view word) const;
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
   // Adds each of `words` in turn. The index slots of all of them are fetched
   // from memory at once, before the first is added: in a file of many
   // declarations each slot lies at a random place of a large index.
   void AddAll(std::span<const std::string_view> words);
-  std::size_t Count() const { return count_; }
-  // The words in the order they were added.
-  std::vector<std::string> Words() const;
 
   // False when no word of the table has the first byte and the length of
   // `word`: most words of a source are settled by this test alone.
@@ -59,6 +52,8 @@ class WordTable {
   bool ContainsInOrder(std::string_view word) const;
 
  private:
+  friend struct WordTableProbe;  // the tests' view of the words held
+
   static unsigned LengthBit(std::string_view word) {
     return word.size() < 63 ? static_cast<unsigned>(word.size()) : 63;
   }
@@ -99,29 +94,13 @@ class WordTable {
   bool hasEmpty_ = false;
 };
 
-std::uint64_t HashOfWord(std::string_view word);
-
-struct Conversion;
-
 // Fills the two tables from the built-in word data.
-void LoadWordTables(Conversion& conversion);
-
-// Adds a type word learned from the source; repeats are ignored.
-void AddTypeWord(Conversion& conversion, std::string_view word);
-// AddTypeWord for each of `words`, in order.
-void AddTypeWords(Conversion& conversion, std::span<const std::string_view> words);
+void LoadWordTables(WordTable& typeWords, WordTable& keywords);
 
 enum class WordClass { kPlain, kType, kKeyword };
 
 // Type words win over keywords when a word is in both tables.
-WordClass ClassOfWord(const Conversion& conversion, std::string_view word);
-
-// Appends `word` to `out`, wrapped in type markup if it is a type word, else
-// in keyword markup if it is a keyword, else as it is.
-void ColourWord(const Conversion& conversion, std::string_view word, std::string& out);
-
-// Appends `word` wrapped in a font element of class `className`.
-void AppendMarked(std::string& out, std::string_view className, std::string_view word);
+WordClass ClassOfWord(const WordTable& typeWords, const WordTable& keywords, std::string_view word);
 
 enum CharKindValue : std::int8_t {
   kOrdinary = 0,   // part of a word
@@ -131,8 +110,6 @@ enum CharKindValue : std::int8_t {
 };
 
 CharKindValue CharKind(unsigned char ch);
-// The class of a one-character text; the empty text is ordinary.
-CharKindValue CharKind(std::string_view ch);
 
 // True for a run of word bytes (letters, digits, "_", bytes 192 to 255),
 // the empty text included, but never for "is": Prolog's arithmetic operator
@@ -166,8 +143,5 @@ inline std::size_t WordBytesAtStart(std::string_view text) {
 
 // True when every byte is a digit or ".": "1.2.3" and "" count as numbers.
 bool IsNumber(std::string_view text);
-
-// The byte at 1-based `position`, signed as the original scanner read it.
-std::int32_t CharAt(std::string_view line, std::int32_t position);
 
 }  // namespace pl2html

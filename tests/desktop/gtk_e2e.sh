@@ -24,7 +24,7 @@ skip() {
 
 # Only the GTK backend knows GTK: the core builds and is tested without it.
 src=$(dirname "$0")/../../src
-leaks=$(grep -rlE '#include <(gtk|gdk|glib|gio)/' "$src" | grep -v '/desktop_gtk\.cpp$')
+leaks=$(grep -rlE '#include <(gtk|gdk|glib|gio)/' "$src" | grep -v '/gtk/desktop\.cpp$')
 if [ -n "$leaks" ]; then
   echo "FAIL: GTK headers outside the GTK backend: $leaks" >&2
   exit 1

@@ -37,6 +37,9 @@ check "the page colours routine names" grep -q "<font class='fonction'>foo</font
 check "no scratch file is left" [ "$(ls | grep -c tmp)" -eq 0 ]
 
 cp prog.pl.html first.html
+"$pl2html" -o missing/out.html prog.pl 2>err.txt
+check "a page that cannot be written is named by its own path" \
+  grep -qx "pl2html: missing/out.html: page cannot be written (No such file or directory)" err.txt
 check "-o - writes the same page to standard output" \
   bash -c "'$pl2html' -o - prog.pl | cmp -s - first.html"
 check "standard input converts to standard output" \
@@ -86,7 +89,7 @@ check "a read-only source converts" as_user "$pl2html" rw/prog.pl
 check "its page is complete" cmp -s rw/prog.pl.html first.html
 as_user "$pl2html" ro/prog.pl >out.txt 2>err.txt
 check "an unwritable folder fails with status 1" [ $? -eq 1 ]
-check "an unwritable folder says so" grep -q "ro/prog.pl: page cannot be written" err.txt
+check "an unwritable folder says so" grep -q "ro/prog.pl.html: page cannot be written" err.txt
 check "the earlier page is kept" [ "$(cat ro/prog.pl.html)" = earlier ]
 chmod 755 ro
 

@@ -4,34 +4,11 @@
 
 #include "driver/convert.hpp"
 #include "driver/run.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
+#include "support/scripted_desktop.hpp"
 
 namespace pl2html {
 namespace {
-
-// A desktop that answers the dialog with a fixed path and records the rest.
-class ScriptedDesktop : public Desktop {
- public:
-  std::string answer;
-  std::vector<std::string> dialogs;
-  std::vector<std::string> messages;
-  std::vector<std::string> launched;
-
-  std::string ChooseFileToOpen(const std::string& title, const std::string& defaultName,
-                               const std::string& pattern, int patternIndex) override {
-    dialogs.push_back(title + "|" + defaultName + "|" + pattern + "|" +
-                      std::to_string(patternIndex));
-    return answer;
-  }
-  int ShowMessage(const std::string& title, const std::string& text, int flags) override {
-    messages.push_back(title + ": " + text + " " + std::to_string(flags));
-    return 1;
-  }
-  std::intptr_t OpenWithShell(const std::string& path) override {
-    launched.push_back(path);
-    return 1;
-  }
-};
 
 const std::string kErrorMessage = "Erreur: An error as occured 0";
 
@@ -255,14 +232,14 @@ TEST_F(CommandLineTest, NamesThePlatformsReasonForAPageThatCannotBeWritten) {
   fs.files["a.pl"] = "a.\n";
   fs.failAllCreates = true;
   EXPECT_EQ(Run({"a.pl"}), kFailure);
-  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl.html: page cannot be written (Permission denied)\n");
 }
 
 TEST_F(CommandLineTest, KeepsThePlatformsReasonWhenAScratchNameIsFree) {
   fs.files["a.pl"] = "a.\n";
   fs.uncreatable.insert("a.pl.html.4242-0.tmp");
   EXPECT_EQ(Run({"a.pl"}), kFailure);
-  EXPECT_EQ(fs.standardError, "pl2html: a.pl: page cannot be written (Permission denied)\n");
+  EXPECT_EQ(fs.standardError, "pl2html: a.pl.html: page cannot be written (Permission denied)\n");
 }
 
 TEST_F(CommandLineTest, WritesToAChosenFileOrToStandardOutput) {

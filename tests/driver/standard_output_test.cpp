@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/convert.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 #include "scan/colour.hpp"
 
 namespace pl2html {
@@ -64,9 +64,7 @@ std::string PageOf(const std::string& source, std::string_view title = "prog.pl"
     FileTable files(fs);
     files.OpenNumbered(kSourceFile, "prog.pl");
     files.CreateNumbered(kPageFile, "prog.pl.html");
-    WritePageHead(files, title);
-    WritePageBody(files, conversion);
-    WritePageTail(files);
+    WritePage(files, conversion, title);
   }
   return fs.files["prog.pl.html"];
 }
@@ -120,7 +118,8 @@ TEST(Page, GathersLinesIntoPiecesOfBoundedSize) {
   for (int i = 0; i < 40000; ++i) {
     const std::string& line = lines[i % 4];
     source += line + "\n";
-    body += ColourLine(expected, line) + "\r\n";
+    ColourLine(expected, line, body);
+    body += "\r\n";
   }
   source += std::string(300000, '\n');
   body += [] {

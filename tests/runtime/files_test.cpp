@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html {
 namespace {
@@ -13,26 +13,17 @@ class FileTableTest : public ::testing::Test {
   FileTable files{fs};
 };
 
-TEST_F(FileTableTest, ReadsTheCurrentFileAndTestsTheEndOfAnyFile) {
+TEST_F(FileTableTest, ReadsTheNumberedFileAndTestsTheEndOfAnyFile) {
   fs.files["src"] = "ab\r\ncd\r\n";
   ASSERT_NE(files.OpenNumbered(1, "src"), 0);
   ASSERT_NE(files.CreateNumbered(2, "page"), 0);  // now the current file
 
   EXPECT_EQ(files.AtEnd(1), 0);
-  EXPECT_EQ(files.ReadLine(), "");  // file 2 is current and is not read
-  files.SelectFile(1);
-  EXPECT_EQ(files.ReadLine(), "ab");
-  EXPECT_EQ(files.ReadLine(), "cd");
+  EXPECT_EQ(files.ReadLine(2), "");  // file 2 is written, not read
+  EXPECT_EQ(files.ReadLine(1), "ab");
+  EXPECT_EQ(files.ReadLine(1), "cd");
   EXPECT_EQ(files.AtEnd(1), kTrue);
   EXPECT_EQ(~files.AtEnd(1), 0);  // callers negate it bitwise
-}
-
-TEST_F(FileTableTest, WritesEveryLineWithCrLf) {
-  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
-  EXPECT_EQ(files.WriteText(""), 2);
-  EXPECT_EQ(files.WriteText("x"), 3);
-  EXPECT_TRUE(files.CloseNumbered(2));
-  EXPECT_EQ(fs.files["page"], "\r\nx\r\n");
 }
 
 TEST_F(FileTableTest, SelectingAClosedNumberKeepsTheCurrentFile) {
@@ -40,19 +31,17 @@ TEST_F(FileTableTest, SelectingAClosedNumberKeepsTheCurrentFile) {
   files.SelectFile(7);
   files.SelectFile(-1);
   files.SelectFile(1000);
-  files.WriteText("still page");
+  EXPECT_EQ(files.WritePart("still page"), 10);
   files.CloseAllFiles();
-  EXPECT_EQ(fs.files["page"], "still page\r\n");
+  EXPECT_EQ(fs.files["page"], "still page");
 }
 
 TEST_F(FileTableTest, AFailedOpenLeavesNoCurrentFileAndTheOldEntry) {
   fs.files["a"] = "first\n";
   ASSERT_NE(files.OpenNumbered(1, "a"), 0);
   EXPECT_EQ(files.OpenNumbered(1, "missing"), 0);
-  EXPECT_EQ(files.ReadLine(), "");  // nothing current
-  EXPECT_EQ(files.WriteText("x"), 0);
-  files.SelectFile(1);
-  EXPECT_EQ(files.ReadLine(), "first");
+  EXPECT_EQ(files.WritePart("x"), 0);  // nothing current
+  EXPECT_EQ(files.ReadLine(1), "first");
   EXPECT_EQ(fs.files.count("missing"), 0u);  // reading never creates a file
 }
 
@@ -62,9 +51,9 @@ TEST_F(FileTableTest, ReopeningANumberClosesItsOldFile) {
   files.OpenNumbered(1, "a");
   files.OpenNumbered(1, "b");
   EXPECT_EQ(fs.OpenHandles(), 1u);
-  EXPECT_EQ(files.ReadLine(), "b");
+  EXPECT_EQ(files.ReadLine(1), "b");
   files.OpenNumbered(12, "a");  // the table grows past its first ten numbers
-  EXPECT_EQ(files.ReadLine(), "a");
+  EXPECT_EQ(files.ReadLine(12), "a");
   files.CloseAllFiles();
   EXPECT_EQ(fs.OpenHandles(), 0u);
 }
@@ -78,12 +67,11 @@ TEST_F(FileTableTest, LongLinesSurviveReopeningAndSecondReaders) {
   fs.files["b"] = longB + "\r\n";
   for (int pass = 0; pass < 2; ++pass) {
     ASSERT_NE(files.OpenNumbered(1, "a"), 0);
-    EXPECT_EQ(files.ReadLine(), longA);
+    EXPECT_EQ(files.ReadLine(1), longA);
     ASSERT_NE(files.OpenNumbered(3, "b"), 0);
-    std::string_view lineOfB = files.ReadLine();
-    files.SelectFile(1);
-    EXPECT_EQ(files.ReadLine(), "short");
-    EXPECT_EQ(files.ReadLine(), longA + "x");
+    std::string_view lineOfB = files.ReadLine(3);
+    EXPECT_EQ(files.ReadLine(1), "short");
+    EXPECT_EQ(files.ReadLine(1), longA + "x");
     EXPECT_EQ(lineOfB, longB);  // untouched by reading file 1
     EXPECT_EQ(files.AtEnd(1), kTrue);
     files.CloseAllFiles();
@@ -99,7 +87,7 @@ TEST_F(FileTableTest, CreatingNeverReplacesAnExistingFile) {
 TEST_F(FileTableTest, AWriteErrorIsReportedWhenTheFileCloses) {
   fs.writeFailsAfter = 10;
   ASSERT_NE(files.CreateNumbered(2, "page"), 0);
-  files.WriteText("more than ten bytes");
+  files.WritePart("more than ten bytes");
   EXPECT_FALSE(files.CloseNumbered(2));
 }
 
@@ -108,7 +96,7 @@ TEST_F(FileTableTest, AWriteErrorInALargePageIsRemembered) {
   ASSERT_NE(files.CreateNumbered(2, "page"), 0);
   std::string line(1000, 'x');
   for (int i = 0; i < 200; ++i)
-    files.WriteText(line);
+    files.WritePart(line);
   EXPECT_TRUE(files.Failed(2));
   EXPECT_FALSE(files.CloseNumbered(2));
 }
@@ -118,7 +106,7 @@ TEST_F(FileTableTest, AReadErrorIsRememberedAsAFailure) {
   fs.readFailsAfter = 5;
   ASSERT_NE(files.OpenNumbered(1, "src"), 0);
   while (files.AtEnd(1) == 0)
-    files.ReadLine();
+    files.ReadLine(1);
   EXPECT_TRUE(files.Failed(1));
   EXPECT_FALSE(files.CloseNumbered(1));
 }

@@ -5,117 +5,17 @@
 namespace pl2html {
 namespace {
 
-TEST(FindText, ClampsTheStartAndFindsOverlappingOccurrences) {
-  EXPECT_EQ(FindText("abcabc", "bc", 3), 5);
-  EXPECT_EQ(FindText("abc", "c", 4), 0);
-  EXPECT_EQ(FindText("abc", "a", 0), 1);
-  EXPECT_EQ(FindText("abc", "a", -7), 1);
-  EXPECT_EQ(FindText("", "(", 1), 0);
-  EXPECT_EQ(FindText("aaab", "aab", 1), 2);
-  EXPECT_EQ(FindText("abc", "c", 99), 0);
+TEST(TrimSpaces, RemovesSpacesOnlyAtTheEnds) {
+  EXPECT_EQ(TrimSpaces("   "), "");
+  EXPECT_EQ(TrimSpaces("\ta "), "\ta");
+  EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+  EXPECT_EQ(TrimSpaces(""), "");
 }
 
-TEST(CountText, CountsWithoutOverlap) {
-  EXPECT_EQ(CountText("a b c", " "), 2);
-  EXPECT_EQ(CountText("abc", "x"), 0);
-  EXPECT_EQ(CountText("abc", ""), 0);
-  EXPECT_EQ(CountText("", "a"), 0);
-  EXPECT_EQ(CountText("aaaa", "aa"), 2);
-  EXPECT_EQ(CountText("aaa", "aa"), 1);
-}
-
-TEST(FieldOf, CutsAtEverySeparatorByte) {
-  struct Case {
-    Text s;
-    std::int32_t index;
-    Text separator;
-    Text field;
-  } cases[] = {
-      {"a  b", 2, " ", ""}, {"a  b", 3, " ", "b"}, {"abc", 1, ",", "abc"}, {"abc", 2, ",", ""},
-      {"a,", 2, ",", ""},   {"a,b", 0, ",", "a"},  {"a;b", 2, ";,", "b"},  {"a,b", 1, "", "a,b"},
-      {"", 1, ",", ""},     {" x", 1, " ", ""},    {" x", 2, " ", "x"},    {"a,b,c", 4, ",", ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FieldOf(c.s, c.index, c.separator), c.field)
-        << "field " << c.index << " of '" << c.s << "' cut at '" << c.separator << "'";
-  }
-}
-
-TEST(Substrings, ClampLengthsAndStarts) {
-  EXPECT_EQ(LeftOf("abc", 5), "abc");
-  EXPECT_EQ(LeftOf("abc", 0), "");
-  EXPECT_EQ(LeftOf("abc", -1), "");
-  EXPECT_EQ(RightOf("abc", 5), "abc");
-  EXPECT_EQ(RightOf("abc", 1), "c");
-  EXPECT_EQ(RightOf("abc", -2), "");
-  EXPECT_EQ(MidOf("abcdef", 0, 2), "ab");
-  EXPECT_EQ(MidOf("abcdef", -5, 2), "ab");
-  EXPECT_EQ(MidOf("abc", 4, 1), "");
-  EXPECT_EQ(MidOf("abc", 2, 10), "bc");
-  EXPECT_EQ(MidOf("abc", 2, 0), "");
-  EXPECT_EQ(MidOf("abc", 2, -3), "");
-}
-
-TEST(TrimText, RemovesSpacesOnlyAtTheEnds) {
-  EXPECT_EQ(TrimText("   "), "");
-  EXPECT_EQ(TrimText("\ta "), "\ta");
-  EXPECT_EQ(TrimText("  a b  "), "a b");
-  EXPECT_EQ(TrimText(""), "");
-}
-
-TEST(ReplaceText, ReplacesLeftToRightWithoutRescanning) {
-  EXPECT_EQ(ReplaceText("a<b<<c", "<", "&lt;"), "a&lt;b&lt;&lt;c");
-  EXPECT_EQ(ReplaceText("aaa", "aa", "b"), "ba");
-  EXPECT_EQ(ReplaceText("", "<", "&lt;"), "");
-  EXPECT_EQ(ReplaceText("<", "<", "<<"), "<<");
-  std::string escaped;
+TEST(AppendEscaped, EscapesEveryLessThanAndNothingElse) {
+  std::string escaped = "kept ";
   AppendEscaped(escaped, "x<<y>&");
-  EXPECT_EQ(escaped, "x&lt;&lt;y>&");
-}
-
-TEST(Codes, ReadBytesSignedOrUnsigned) {
-  EXPECT_TRUE(TextEquals("int", "int"));
-  EXPECT_FALSE(TextEquals("Int", "int"));
-  EXPECT_EQ(CodeOf(""), 0);
-  EXPECT_EQ(CodeOf("\tx"), 9);
-  EXPECT_EQ(CodeOf("\xE9"), 233);
-  EXPECT_EQ(CharText(65), "A");
-  EXPECT_EQ(CharText(-23), "\xE9");
-  EXPECT_EQ(CharText(233), "\xE9");
-  EXPECT_EQ(CharText(256), "");
-  EXPECT_EQ(SignedCodeAt("a\xE9", 2), -23);
-  EXPECT_EQ(SignedCodeAt("a\xE9", 1), 97);
-}
-
-std::vector<std::string> Walk(StringList& list) {
-  std::vector<std::string> seen;
-  ListRewind(list);
-  while (ListNext(list))
-    seen.push_back(list.Current());
-  return seen;
-}
-
-TEST(StringList, KeepsInsertionOrderAndItsCursor) {
-  StringList list;
-  ListNew(list);
-  EXPECT_FALSE(ListNext(list));
-  EXPECT_EQ(list.cursor, StringList::kNone);
-
-  for (const char* text : {"a", "b", "c"}) {
-    ListAdd(list);
-    list.Current() = text;
-  }
-  EXPECT_EQ(Walk(list), (std::vector<std::string>{"a", "b", "c"}));
-  // The walk that ran off the end stays on the last element...
-  EXPECT_EQ(list.Current(), "c");
-  // ...so the next element goes after it.
-  ListAdd(list);
-  list.Current() = "d";
-  // A rewound list takes the new element in front.
-  ListRewind(list);
-  ListAdd(list);
-  list.Current() = "z";
-  EXPECT_EQ(Walk(list), (std::vector<std::string>{"z", "a", "b", "c", "d"}));
+  EXPECT_EQ(escaped, "kept x&lt;&lt;y>&");
 }
 
 }  // namespace

@@ -10,11 +10,17 @@ struct Example {
   const char* coloured;
 };
 
+std::string Coloured(Conversion& conversion, std::string_view line) {
+  std::string out;
+  ColourLine(conversion, line, out);
+  return out;
+}
+
 // Colours each line on its own, with the built-in tables and quoteState 0.
 void ExpectColours(const std::vector<Example>& examples) {
   for (const Example& example : examples) {
     Conversion conversion;
-    EXPECT_EQ(ColourLine(conversion, example.line), example.coloured) << "line: " << example.line;
+    EXPECT_EQ(Coloured(conversion, example.line), example.coloured) << "line: " << example.line;
     EXPECT_EQ(conversion.quoteState, kInCode) << "line: " << example.line;
   }
 }
@@ -127,52 +133,56 @@ TEST(ColourLine, MovesOnAfterHashSlash) {
 
 TEST(ColourLine, CarriesOpenQuotesOverToTheNextLines) {
   Conversion conversion;
-  EXPECT_EQ(ColourLine(conversion, "'abc"), "<font class='texte'>'abc");
+  EXPECT_EQ(Coloured(conversion, "'abc"), "<font class='texte'>'abc");
   EXPECT_EQ(conversion.quoteState, kInSingleQuotes);
-  EXPECT_EQ(ColourLine(conversion, "int % \"<"), "int % \"&lt;");
-  EXPECT_EQ(ColourLine(conversion, ""), "");
-  EXPECT_EQ(ColourLine(conversion, "d', e"), "d'</font>, e");
+  EXPECT_EQ(Coloured(conversion, "int % \"<"), "int % \"&lt;");
+  EXPECT_EQ(Coloured(conversion, ""), "");
+  EXPECT_EQ(Coloured(conversion, "d', e"), "d'</font>, e");
   EXPECT_EQ(conversion.quoteState, kInCode);
 
-  EXPECT_EQ(ColourLine(conversion, "#define S \"a/b\""),
+  EXPECT_EQ(Coloured(conversion, "#define S \"a/b\""),
             "<font class='diese'>#define S \"</font>a/b<font class='texte'>\"");
   EXPECT_EQ(conversion.quoteState, kInDoubleQuotes);
-  EXPECT_EQ(ColourLine(conversion, "x\" f(1)"),
+  EXPECT_EQ(Coloured(conversion, "x\" f(1)"),
             "x\"</font> <font class='fonction'>f</font>(<font class='nombre'>1</font>)");
 }
 
 TEST(ColourLine, UsesTypeWordsLearnedFromTheFile) {
   Conversion conversion;
-  AddTypeWord(conversion, "node");
-  AddTypeWord(conversion, "lt");
-  EXPECT_EQ(ColourLine(conversion, "node(X)"), "<font class='type'>node</font>(X)");
-  EXPECT_EQ(ColourLine(conversion, "a<b"), "a&<font class='type'>lt</font>;b");
-  AddTypeWord(conversion, "");
-  EXPECT_EQ(ColourLine(conversion, "f(X)"),
+  conversion.typeWords.Add("node");
+  conversion.typeWords.Add("lt");
+  EXPECT_EQ(Coloured(conversion, "node(X)"), "<font class='type'>node</font>(X)");
+  EXPECT_EQ(Coloured(conversion, "a<b"), "a&<font class='type'>lt</font>;b");
+  conversion.typeWords.Add("");
+  EXPECT_EQ(Coloured(conversion, "f(X)"),
             "<font class='fonction'>f</font>(X)<font class='type'></font>");
-  EXPECT_EQ(ColourLine(conversion, "'x'"), "<font class='texte'>'x'</font>");
-  EXPECT_EQ(ColourLine(conversion, "a b"), "a b");
+  EXPECT_EQ(Coloured(conversion, "'x'"), "<font class='texte'>'x'</font>");
+  EXPECT_EQ(Coloured(conversion, "a b"), "a b");
 }
 
-// A writer gathers lines in lineOut: a line is added after what is there,
-// and quoted text left open carries over as with ColourLine.
-TEST(AppendColouredLine, AddsTheLineToWhatLineOutHolds) {
+// A writer gathers lines in one text: a line is added after what is there,
+// and a sink takes the start of a line that grows long.
+TEST(ColourLine, AddsTheLineToTheOutputAndHandsLongLinesToTheSink) {
+  struct Gathered final : LongLineSink {
+    std::string taken;
+    void TakeStart(std::string& coloured) override {
+      taken += coloured;
+      coloured.clear();
+    }
+  } sink;
   Conversion conversion;
-  conversion.lineOut = "x\r\n";
-  AppendColouredLine(conversion, "f(1) 'a");
-  AppendColouredLine(conversion, "b' <");
-  EXPECT_EQ(conversion.lineOut,
+  std::string out = "x\r\n";
+  ColourLine(conversion, "f(1) 'a", out, &sink);
+  ColourLine(conversion, "b' <", out, &sink);
+  EXPECT_EQ(out,
             "x\r\n<font class='fonction'>f</font>(<font class='nombre'>1</font>) "
             "<font class='texte'>'ab'</font> &lt;");
-}
-
-TEST(FlushCode, WritesQuotedTextUncoloured) {
-  Conversion conversion;
-  conversion.quoteState = kInDoubleQuotes;
-  conversion.pendingCode = "int f(1) <";
-  FlushCode(conversion);
-  EXPECT_EQ(conversion.lineOut, "int f(1) &lt;");
-  EXPECT_TRUE(conversion.pendingCode.empty());
+  EXPECT_EQ(sink.taken, "");
+  const std::string longLine(100000, 'a');
+  std::string rest;
+  ColourLine(conversion, longLine + " f(x)", rest, &sink);
+  EXPECT_LT(rest.size(), 70000u);
+  EXPECT_EQ(sink.taken + rest, longLine + " <font class='fonction'>f</font>(x)");
 }
 
 }  // namespace

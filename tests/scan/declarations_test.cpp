@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/word_table_probe.hpp"
+
 namespace pl2html {
 namespace {
 
@@ -12,7 +14,7 @@ std::vector<std::string> Learned(const std::vector<std::string>& lines) {
   for (const std::string& line : lines)
     scan.ScanLine(line);
   scan.EndScan();
-  const auto& words = conversion.typeWords.Words();
+  const auto words = WordTableProbe::Words(conversion.typeWords);
   return {words.begin() + 7, words.end()};
 }
 

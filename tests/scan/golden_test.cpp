@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "driver/convert.hpp"
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html {
 namespace {

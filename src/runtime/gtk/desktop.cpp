@@ -1,6 +1,6 @@
 // The desktop with GTK 3: the open-file dialog, the message box and the
 // launch of a page with the desktop's program for it. It is built as a module
-// of its own, which desktop_gtk_loader.cpp loads when the desktop is first
+// of its own, which gtk/loader.cpp loads when the desktop is first
 // needed, so that a conversion on the command line never maps GTK.
 //
 // The program has no window of its own. Each dialog is a modal top-level
@@ -18,9 +18,9 @@
 
 #include <memory>
 
-#include "runtime/codepage.hpp"
-#include "runtime/desktop_paths.hpp"
-#include "runtime/open_dialog.hpp"
+#include "runtime/desktop/codepage.hpp"
+#include "runtime/desktop/paths.hpp"
+#include "runtime/desktop/open_dialog.hpp"
 #include "runtime/platform.hpp"
 
 namespace pl2html {

@@ -1,26 +1,6 @@
-#include "runtime/desktop_paths.hpp"
-
-#include <vector>
+#include "runtime/desktop/paths.hpp"
 
 namespace pl2html {
-
-std::string FilterList(std::string_view pattern) {
-  std::vector<std::string_view> pieces;
-  for (;;) {
-    std::size_t bar = pattern.find('|');
-    pieces.push_back(pattern.substr(0, bar));
-    if (bar == std::string_view::npos) break;
-    pattern.remove_prefix(bar + 1);
-  }
-  std::string list;
-  for (std::size_t i = 0; i + 1 < pieces.size(); i += 2) {
-    if (pieces[i].empty() || pieces[i + 1].empty()) continue;
-    list.append(pieces[i]).push_back('\0');
-    list.append(pieces[i + 1]).push_back('\0');
-  }
-  if (!list.empty()) list.push_back('\0');
-  return list;
-}
 
 DialogStart SplitDefaultName(std::string_view defaultName, char separator) {
   std::size_t cut = defaultName.rfind(separator);

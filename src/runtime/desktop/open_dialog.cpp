@@ -1,4 +1,6 @@
-#include "runtime/open_dialog.hpp"
+#include "runtime/desktop/open_dialog.hpp"
+
+#include "runtime/text.hpp"
 
 namespace pl2html {
 
@@ -33,14 +35,6 @@ unsigned char OtherCase(unsigned char byte) {
   return 0;
 }
 
-std::string_view TrimSpaces(std::string_view text) {
-  while (!text.empty() && text.front() == ' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ')
-    text.remove_suffix(1);
-  return text;
-}
-
 // Cuts `text` at every `separator`; n separators give n + 1 fields.
 std::vector<std::string_view> Cut(std::string_view text, char separator) {
   std::vector<std::string_view> fields;
@@ -52,22 +46,40 @@ std::vector<std::string_view> Cut(std::string_view text, char separator) {
   }
 }
 
-}  // namespace
-
-std::vector<FileFilter> ParseFilterList(std::string_view pattern) {
+// The one parser of a filter list: every pair of pieces that are both
+// non-empty, its patterns cut at ";" and trimmed.
+std::vector<FileFilter> CutFilterList(std::string_view pattern) {
   std::vector<FileFilter> filters;
   if (pattern.empty()) return filters;
   std::vector<std::string_view> fields = Cut(pattern, '|');
   for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
     if (fields[i].empty() || fields[i + 1].empty()) continue;
-    FileFilter filter{std::string(fields[i]), {}};
+    FileFilter filter{std::string(fields[i]), std::string(fields[i + 1]), {}};
     for (std::string_view one : Cut(fields[i + 1], ';')) {
       one = TrimSpaces(one);
       if (!one.empty()) filter.patterns.emplace_back(one);
     }
-    if (!filter.patterns.empty()) filters.push_back(std::move(filter));
+    filters.push_back(std::move(filter));
   }
   return filters;
+}
+
+}  // namespace
+
+std::vector<FileFilter> ParseFilterList(std::string_view pattern) {
+  std::vector<FileFilter> filters = CutFilterList(pattern);
+  std::erase_if(filters, [](const FileFilter& filter) { return filter.patterns.empty(); });
+  return filters;
+}
+
+std::string FilterList(std::string_view pattern) {
+  std::string list;
+  for (const FileFilter& filter : CutFilterList(pattern)) {
+    list.append(filter.description).push_back('\0');
+    list.append(filter.pattern).push_back('\0');
+  }
+  if (!list.empty()) list.push_back('\0');
+  return list;
 }
 
 std::size_t PreselectedFilter(int patternIndex, std::size_t count) {

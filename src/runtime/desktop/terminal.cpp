@@ -1,7 +1,7 @@
 // The desktop in a terminal: used when the build has no desktop backend or no
 // display can be reached, so `echo /path/prog.pl | pl2html` runs the whole
 // desktop flow.
-#include "runtime/codepage.hpp"
+#include "runtime/desktop/codepage.hpp"
 #include "runtime/platform.hpp"
 
 namespace pl2html {

@@ -1,4 +1,4 @@
-#include "runtime/open_dialog.hpp"
+#include "runtime/desktop/open_dialog.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@ namespace pl2html {
 namespace {
 
 using Patterns = std::vector<std::string>;
+using namespace std::string_literals;
 
 TEST(ParseFilterList, CutsDescriptionsAndPatternsAtBars) {
   std::vector<FileFilter> filters = ParseFilterList("Fichiers Prolog (*.pl)|*.pl");
@@ -33,6 +34,23 @@ TEST(ParseFilterList, LeavesOutIncompletePairs) {
   EXPECT_EQ(filters[1].description, "Tout");
   EXPECT_EQ(ParseFilterList("Prolog||Tout|*.*").size(), 1u);
   EXPECT_TRUE(ParseFilterList("Prolog| ; ").empty());
+}
+
+TEST(FilterList, CutsThePatternIntoZeroEndedPiecesWithAFinalZero) {
+  EXPECT_EQ(FilterList("Fichiers Prolog (*.pl)|*.pl"), "Fichiers Prolog (*.pl)\0*.pl\0\0"s);
+  EXPECT_EQ(FilterList("Prolog|*.pl;*.pro|All|*.*"), "Prolog\0*.pl;*.pro\0All\0*.*\0\0"s);
+  // Bytes of the code page pass through as they are.
+  EXPECT_EQ(FilterList("Fichiers \xE0|*.pl"), "Fichiers \xE0\0*.pl\0\0"s);
+}
+
+TEST(FilterList, LeavesOutWhatWouldEndOrBreakThePlatformsList) {
+  EXPECT_EQ(FilterList(""), "");
+  EXPECT_EQ(FilterList("Prolog"), "");  // a description without a pattern
+  EXPECT_EQ(FilterList("Prolog|*.pl|All"), "Prolog\0*.pl\0\0"s);
+  // An empty piece would read as the end of the list.
+  EXPECT_EQ(FilterList("|*.pl|All|*.*"), "All\0*.*\0\0"s);
+  EXPECT_EQ(FilterList("Prolog||All|*.*"), "All\0*.*\0\0"s);
+  EXPECT_EQ(FilterList("Prolog| ; "), "Prolog\0 ; \0\0"s);  // listed, matching nothing
 }
 
 TEST(PreselectedFilter, OutOfRangeSelectsTheFirst) {

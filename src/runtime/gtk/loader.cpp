@@ -1,4 +1,4 @@
-// The desktop of a GTK build. GTK itself lives in a module (desktop_gtk.cpp,
+// The desktop of a GTK build. GTK itself lives in a module (gtk/desktop.cpp,
 // built as pl2html-gtk.so) that is loaded here the first time the desktop
 // flow asks for the desktop: linked into the program, GTK and its seventy-odd
 // libraries would be mapped at every start, some 20 ms that a conversion on

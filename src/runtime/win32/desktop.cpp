@@ -9,7 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/desktop_paths.hpp"
+#include "runtime/desktop/open_dialog.hpp"
+#include "runtime/desktop/paths.hpp"
 #include "runtime/platform.hpp"
 
 namespace pl2html {

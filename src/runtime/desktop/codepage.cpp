@@ -1,4 +1,4 @@
-#include "runtime/codepage.hpp"
+#include "runtime/desktop/codepage.hpp"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "runtime/memory_files.hpp"
+#include "support/memory_file_system.hpp"
 
 #include <algorithm>
 #include <cstring>

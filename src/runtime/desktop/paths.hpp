@@ -1,19 +1,11 @@
-// The path and text cutting behind the desktop's dialog and shell launch,
-// kept apart from the platform calls so that it is tested everywhere.
+// The path cutting behind the desktop's dialog and shell launch, kept apart
+// from the platform calls so that it is tested everywhere.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace pl2html {
-
-// The open-file dialog's filter list: `pattern` alternates descriptions and
-// patterns separated by "|", and the platform wants each piece ended by a 0
-// byte and the list ended by one more. "Fichiers Prolog (*.pl)|*.pl" gives
-// "Fichiers Prolog (*.pl)\0*.pl\0\0". A pair with an empty piece and a
-// description without a pattern are left out: an empty piece would end the
-// platform's list early. No pair at all gives the empty text (no filter).
-std::string FilterList(std::string_view pattern);
 
 // Where the open-file dialog starts.
 struct DialogStart {

@@ -1,0 +1,27 @@
+// The command line's options, read once into one struct. A new option is a
+// field here and a case in ParseOptions.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pl2html {
+
+struct Options {
+  enum class Request { kConvert, kHelp, kVersion };
+  // --help and --version answer at once, whatever else the line holds; the
+  // first of them given wins.
+  Request request = Request::kConvert;
+  bool open = false;        // --open: show each page with the desktop's program
+  bool haveOutput = false;  // -o OUT
+  std::string output;
+  std::vector<std::string> files;  // "-" is standard input
+  std::string problem;             // what is wrong with the line; empty when nothing
+};
+
+// `args` excludes the program name. Everything after "--", "-" itself and
+// anything not starting with "-" is a file; the name after -o is taken as it
+// is, whatever it looks like.
+Options ParseOptions(const std::vector<std::string>& args);
+
+}  // namespace pl2html
