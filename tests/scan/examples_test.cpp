@@ -149,10 +149,10 @@ std::string UnifiedDiff(const Lines& expected, const Lines& actual) {
     if (i < n && j < m && expected[i] == actual[j]) {
       diff += " " + expected[i++] + "\n";
       ++j;
-    } else if (j < m && (i == n || common[i][j + 1] >= common[i + 1][j])) {
-      diff += "+" + actual[j++] + "\n";
-    } else {
+    } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
       diff += "-" + expected[i++] + "\n";
+    } else {
+      diff += "+" + actual[j++] + "\n";
     }
   }
   return diff;
