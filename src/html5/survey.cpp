@@ -1,6 +1,7 @@
 #include "html5/survey.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace pl2html::html5 {
@@ -91,9 +92,9 @@ void Survey::Clause(const prolog::Clause& clause) {
 }
 
 std::uint32_t Survey::KeyOf(const prolog::Site& site) {
-  key_.assign(site.name);
-  key_ += '/';
-  key_ += std::to_string(site.arity);
+  char digits[16];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, site.arity);
+  key_.assign(site.name).append("/").append(digits, end);
   auto [it, added] = keys_.try_emplace(key_, static_cast<std::uint32_t>(keyPredicate_.size()));
   if (added) keyPredicate_.push_back(-1);
   return it->second;
