@@ -67,8 +67,7 @@ CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
       survey_(survey),
       marks_(survey),
       charset_(survey.PageCharset()),
-      lineNumbers_(lineNumbers),
-      skip_(survey.ByteOrderMark() ? kByteOrderMark.size() : 0) {}
+      lineNumbers_(lineNumbers) {}
 
 void CodeWriter::Begin() {
   out_ += "<pre class=\"pl2html\"><code>";
@@ -89,11 +88,6 @@ void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tok
 }
 
 void CodeWriter::Token(TokenClass cls, std::string_view text) {
-  if (skip_ > 0) {
-    std::size_t dropped = std::min<std::size_t>(skip_, text.size());
-    skip_ -= dropped;
-    text.remove_prefix(dropped);
-  }
   bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
   reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
   close_ = kCloseSpan;

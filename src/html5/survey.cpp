@@ -45,10 +45,6 @@ std::string AnchorOf(std::string_view name, int arity) {
 
 bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) {
   if (encoding_ == prolog::Encoding::kUtf8) {
-    for (std::size_t i = 0; i < text.size() && bomBytes_ == fed_ + i && bomBytes_ < 3; ++i) {
-      if (text[i] == kByteOrderMark[bomBytes_]) ++bomBytes_;
-    }
-    fed_ += text.size();
     utf8_.Feed(text);
     if (!utf8_.Valid()) return false;
   }

@@ -48,7 +48,6 @@ class Survey {
 
   bool Utf8() const { return encoding_ == prolog::Encoding::kUtf8 && utf8_.Valid(); }
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
-  bool ByteOrderMark() const { return Utf8() && bomBytes_ == kByteOrderMark.size(); }
   const std::vector<Predicate>& Predicates() const { return predicates_; }
 
   // The marks in order of their name tokens.
@@ -73,8 +72,6 @@ class Survey {
 
   prolog::Encoding encoding_;
   Utf8Validator utf8_;
-  std::size_t bomBytes_ = 0;  // leading bytes that matched the byte-order mark
-  std::uint64_t fed_ = 0;     // bytes read so far
   prolog::ClauseReader reader_;
   // Lines are counted up to the start of each clause.
   std::uint64_t line_ = 1;
