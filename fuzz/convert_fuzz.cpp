@@ -13,8 +13,10 @@
 //     is read;
 //   - the text content of its code element is the source's text, line ends
 //     as LF and forbidden controls as their stand-ins;
-//   - the page grows no faster than the source.
+//   - the page grows no faster than the source;
+//   - every link in the page leads to an anchor in it.
 // A failed check aborts, so that the fuzzer keeps the input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -139,6 +141,16 @@ void CheckPage(std::string_view source, std::string_view page) {
   }
 }
 
+// The values of every `attribute="..."` in `page`.
+std::vector<std::string_view> Values(std::string_view page, std::string_view attribute) {
+  std::vector<std::string_view> values;
+  for (std::size_t at = 0; (at = page.find(attribute, at)) != std::string_view::npos;) {
+    at += attribute.size();
+    values.push_back(page.substr(at, page.find('"', at) - at));
+  }
+  return values;
+}
+
 void CheckPrologPage(std::string_view source) {
   pl2html::PageKind prolog{.prolog = true};
   bool ok = false;
@@ -149,6 +161,11 @@ void CheckPrologPage(std::string_view source) {
   // A few hundred bytes of markup per source byte at most, beside the
   // fixed head: more would mean work that grows faster than the source.
   if (page.size() > 20000 + 400 * source.size()) Fail("Prolog page out of proportion", 0);
+  std::vector<std::string_view> ids = Values(page, " id=\"");
+  std::sort(ids.begin(), ids.end());
+  for (std::string_view link : Values(page, " href=\"#")) {
+    if (!std::binary_search(ids.begin(), ids.end(), link)) Fail("a link leads nowhere", 0);
+  }
   std::size_t chunk = 1 + source.size() % 5;
   if (Convert(source, chunk, ok, prolog) != page || !ok) {
     Fail("Prolog page depends on how the source is read", chunk);
