@@ -108,24 +108,26 @@ void CodeWriter::Token(TokenClass cls, std::string_view text) {
 }
 
 // A clause head takes the class "head", the first clause of a predicate its
-// anchor; a call to a predicate of the file links to that anchor.
+// anchor; a call to a predicate of the file links to that anchor. A name
+// that runs over line ends links or anchors from its first line only, so
+// that the anchor is written once however many lines the name has.
 void CodeWriter::Decorate(TokenClass cls) {
   const SiteMark mark = marks_.Current();
   marks_.Next();
   if (mark.predicate < 0) return;
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
-  reopenTag_.assign("<span class=\"").append(ClassName(cls));
+  tag_.assign("<span class=\"").append(ClassName(cls));
   if (mark.kind == SiteKind::kCall) {
-    reopenTag_.append("\"><a href=\"#").append(predicate.anchor).append("\">");
+    tag_.append("\"><a href=\"#").append(predicate.anchor).append("\">");
     close_ = kCloseLink;
-  } else {
-    reopenTag_.append(" head\">");
+    return;
   }
-  tag_ = reopenTag_;
-  if (mark.kind == SiteKind::kFirstHead) {
-    tag_.insert(tag_.size() - 1, " id=\"" + predicate.anchor + "\"");
-  }
+  tag_.append(" head\"");
+  reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
+  if (mark.kind == SiteKind::kFirstHead)
+    tag_.append(" id=\"").append(predicate.anchor).append("\"");
+  tag_.append(">");
 }
 
 void CodeWriter::Text(std::string_view bytes) {
@@ -209,6 +211,7 @@ void CodeWriter::LineEnd() {
   if (!lineOpen_) OpenLine();
   if (spanOpen_) out_ += close_;
   spanOpen_ = false;
+  close_ = kCloseSpan;  // what opens again is a plain span
   out_ += "</span>\n";
   lineOpen_ = false;
 }
