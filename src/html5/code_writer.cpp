@@ -118,15 +118,20 @@ void CodeWriter::Decorate(TokenClass cls) {
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
   tag_.assign("<span class=\"").append(ClassName(cls));
   if (mark.kind == SiteKind::kCall) {
-    tag_.append("\"><a href=\"#").append(predicate.anchor).append("\">");
+    tag_.append("\"><a href=\"#");
+    AppendAnchor(tag_, predicate.name, predicate.arity);
+    tag_.append("\">");
     close_ = kCloseLink;
     return;
   }
   tag_.append(" head\"");
   reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
-  if (mark.kind == SiteKind::kFirstHead)
-    tag_.append(" id=\"").append(predicate.anchor).append("\"");
+  if (mark.kind == SiteKind::kFirstHead) {
+    tag_.append(" id=\"");
+    AppendAnchor(tag_, predicate.name, predicate.arity);
+    tag_.append("\"");
+  }
   tag_.append(">");
 }
 

@@ -118,7 +118,8 @@ void AppendHead(std::string& out, const Survey& survey, const PageOptions& optio
 }
 
 // The file's predicates by name, each linked to its first clause.
-void AppendIndex(std::string& out, const Survey& survey) {
+void WriteIndex(Sink& sink, const Survey& survey) {
+  std::string& out = sink.text;
   const std::vector<Predicate>& predicates = survey.Predicates();
   if (predicates.empty()) return;
   std::vector<const Predicate*> sorted;
@@ -134,7 +135,7 @@ void AppendIndex(std::string& out, const Survey& survey) {
   out += "</summary>\n<ul>\n";
   for (const Predicate* predicate : sorted) {
     out += "<li><a href=\"#";
-    out += predicate->anchor;
+    AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
     AppendEscaped(out, predicate->name, survey.PageCharset());
     out += '/';
@@ -142,6 +143,7 @@ void AppendIndex(std::string& out, const Survey& survey) {
     out += "</a> <span class=\"line\">";
     out += std::to_string(predicate->line);
     out += "</span></li>\n";
+    if (out.size() >= kBlock) sink.Drain();
   }
   out += "</ul></details></nav>\n";
 }
@@ -181,7 +183,7 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
     AppendStyleSheet(out, false);
   } else {
     AppendHead(out, survey, options);
-    AppendIndex(out, survey);
+    WriteIndex(sink, survey);
     out += "<main>\n";
   }
   CodeWriter writer(out, survey, options.lineNumbers);

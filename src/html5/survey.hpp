@@ -9,7 +9,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "html5/charset.hpp"
@@ -22,7 +21,6 @@ struct Predicate {
   std::string name;
   int arity = 0;
   std::uint64_t line = 0;  // of its first clause, from 1
-  std::string anchor;      // its element id and link fragment: name/arity, encoded
 };
 
 // How a name token is marked in the page.
@@ -32,6 +30,32 @@ struct SiteMark {
   std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
   SiteKind kind = SiteKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
+};
+
+// Numbers each distinct name/arity from 0 in the order first seen. One flat
+// table of slots and one arena of names: a file can name hundreds of
+// thousands of predicates, and a table of nodes would miss the cache on
+// every call.
+class KeyTable {
+ public:
+  // The number of name/arity; `added` tells whether it is new.
+  std::uint32_t Find(std::string_view name, int arity, bool& added);
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::uint32_t key = 0;  // the key's number + 1; 0 an empty slot
+  };
+  struct Key {
+    std::uint64_t nameAt = 0;  // in names_
+    std::uint32_t nameSize = 0;
+    std::int32_t arity = 0;
+  };
+  void Grow();
+
+  std::vector<Slot> slots_;  // a power of two of them, never more than half full
+  std::vector<Key> keys_;
+  std::string names_;
 };
 
 class Survey {
@@ -79,9 +103,8 @@ class Survey {
   bool afterCr_ = false;
   std::uint64_t clauseLine_ = 1;
   // Every name/arity seen as a head or a call, and the predicate it is.
-  std::unordered_map<std::string, std::uint32_t> keys_;
+  KeyTable keys_;
   std::vector<std::int32_t> keyPredicate_;
-  std::string key_;
   std::vector<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
   // name index, then key * 4 + kind. About three bytes a call.
@@ -89,9 +112,9 @@ class Survey {
   std::uint64_t lastMarked_ = 0;
 };
 
-// The element id and link fragment of name/arity: bytes that an id or a
+// Appends the element id and link fragment of name/arity: bytes that an id or a
 // URL fragment cannot hold as they are (space, quotes, "<", "%", "#",
 // controls, bytes of 0x80 and above) percent-encoded.
-std::string AnchorOf(std::string_view name, int arity);
+void AppendAnchor(std::string& out, std::string_view name, int arity);
 
 }  // namespace pl2html::html5
