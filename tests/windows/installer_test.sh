@@ -68,6 +68,21 @@ printf '%% installed\r\nqueens(N, Qs) :- length(Qs, N), "txt".\r\n' >"$work/q.pl
 cmp -s "$work/q.pl.html" "$work/expected.html" || fail "the installed program's page differs"
 bash "$here/desktop_test.sh" "$install_dir/pl2html.exe" "$linux" || fail "the desktop flow failed"
 
+# The shortcut starts the desktop flow: its dialog shows; it is then stopped.
+wine start "$(winepath -w "$shortcut" 2>/dev/null)" >/dev/null 2>&1
+dialog=
+for _ in $(seq 100); do
+  dialog=$(xdotool search --onlyvisible --name '^Fichier Prolog' 2>/dev/null | head -n 1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.2
+done
+[ -n "$dialog" ] || fail "the Start-menu shortcut showed no open-file dialog"
+wine taskkill /f /im pl2html.exe >/dev/null 2>&1
+for _ in $(seq 50); do
+  xdotool search --onlyvisible --name '^Fichier Prolog' >/dev/null 2>&1 || break
+  sleep 0.2
+done
+
 echo "-- silent uninstall"
 # The uninstaller copies itself away and returns at once; the copy removes
 # the folder, so wait for that.
