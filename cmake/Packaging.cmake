@@ -6,12 +6,14 @@ include(GNUInstallDirs)
 set(pl2html_packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 # gzip -9n: the most compressed, and without a name or a time stamp in the
-# header, so that the same page always makes the same bytes.
+# header, so that the same text always makes the same bytes. This runs when
+# cmake configures, which it does again when a compressed file changes.
 function(pl2html_gzip source target)
   execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${target} RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "gzip could not compress ${source}")
   endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
 endfunction()
 
 if(WIN32)
@@ -27,9 +29,13 @@ else()
   # The licence in Debian's machine-readable form, made from LICENSE so that
   # there is one text to keep: its paragraphs become the "License:" field,
   # blank lines written " .".
-  file(READ LICENSE licence)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
   string(REGEX REPLACE "^MIT License\n\nCopyright \\(c\\) ([^\n]*)\n\n" "" terms "${licence}")
   set(holder ${CMAKE_MATCH_1})
+  if(NOT holder)
+    message(FATAL_ERROR "LICENSE no longer starts with \"MIT License\" and a copyright line: "
+      "say in cmake/Packaging.cmake how Debian's copyright file is made of it")
+  endif()
   string(REGEX REPLACE "\n+$" "" terms "${terms}")
   string(REPLACE "\n\n" "\n.\n" terms "${terms}")
   string(REPLACE "\n" "\n " terms "${terms}")
@@ -37,6 +43,7 @@ else()
     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
     "Upstream-Name: pl2html\n\n"
     "Files: *\nCopyright: ${holder}\nLicense: Expat\n ${terms}\n")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
   pl2html_gzip(${pl2html_packaging}/changelog ${PROJECT_BINARY_DIR}/changelog.gz)
   install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz README.md
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
