@@ -168,6 +168,22 @@ bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
   return false;
 }
 
+// For each first letter, the lengths (as bits) of the operator names that
+// start with it: most names are let through by one look at this table.
+const std::array<std::uint32_t, 256> kOperatorLengths = [] {
+  std::array<std::uint32_t, 256> t{};
+  for (std::string_view n : kPrefixNames)
+    t[static_cast<unsigned char>(n[0])] |= 1u << n.size();
+  for (std::string_view n : kInfixNames)
+    t[static_cast<unsigned char>(n[0])] |= 1u << n.size();
+  return t;
+}();
+
+bool MayBeOperator(std::string_view name) {
+  return name.size() < 32 &&
+         (kOperatorLengths[static_cast<unsigned char>(name[0])] >> name.size() & 1);
+}
+
 constexpr std::uint8_t kKeyExpected = 0;
 constexpr std::uint8_t kColonExpected = 1;
 constexpr std::uint8_t kInValue = 2;
@@ -181,23 +197,49 @@ constexpr std::size_t kMaxDicts = 1024;
 // time, from the lexer's state but without changing it.
 class TokenReader {
  public:
-  TokenReader(const Lexer& lexer, std::string_view text, bool atEnd, std::vector<Token>& out)
+  TokenReader(const Lexer& lexer, std::string_view text, bool atEnd)
       : lexer_(lexer),
         p_(reinterpret_cast<const unsigned char*>(text.data())),
         n_(text.size()),
-        atEnd_(atEnd),
-        out_(out) {}
+        atEnd_(atEnd) {}
 
   // Reads at `pos`, appends the tokens and returns where they end. When
   // Starved(), more text could change them, and the caller drops them.
-  std::size_t Read(std::size_t pos, Lexer::Effect& effect) {
+  // Inlined into Lex's loop: a call per token costs more than the token.
+  [[gnu::always_inline]] std::size_t Read(std::size_t pos, Lexer::Effect& effect) {
     starved_ = false;
+    mark_ = count_;
     effect_ = Lexer::Effect::kOperand;
     std::size_t end = ReadToken(pos);
     effect = effect_;
     return end;
   }
   bool Starved() const { return starved_; }
+  void DropLast() { count_ = mark_; }
+
+  // The end of the ASCII layout at pos, when the text shows that it ends
+  // there (0 otherwise): the layout between tokens, the commonest token,
+  // read without the dispatch of Read().
+  std::size_t PlainLayoutEnd(std::size_t pos) const {
+    if (pos >= n_ || p_[pos] >= 0x80 || !kLayoutChar[p_[pos]]) return 0;
+    std::size_t end = pos + 1;
+    while (end < n_ && kLayoutChar[p_[end]])
+      ++end;
+    return end < n_ && p_[end] < 0x80 ? end : 0;
+  }
+  void EmitLayout(std::size_t begin, std::size_t end) {
+    batch_[count_++] = Token{begin, end, TokenClass::kLayout};
+  }
+
+  // The tokens gather in a small batch, cheaper to write than a vector, and
+  // go to `out` when it is nearly full and at the end.
+  void FlushIfFull(std::vector<Token>& out) {
+    if (count_ + kMaxPerRead > kBatch) Flush(out);
+  }
+  void Flush(std::vector<Token>& out) {
+    out.insert(out.end(), batch_, batch_ + count_);
+    count_ = 0;
+  }
 
  private:
   using Effect = Lexer::Effect;
@@ -216,7 +258,7 @@ class TokenReader {
   }
 
   std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls) {
-    out_.push_back(Token{begin, end, cls});
+    batch_[count_++] = Token{begin, end, cls};
     return end;
   }
   std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls, Effect effect) {
@@ -224,7 +266,7 @@ class TokenReader {
     return Emit(begin, end, cls);
   }
 
-  std::size_t ReadToken(std::size_t pos) {
+  [[gnu::always_inline]] std::size_t ReadToken(std::size_t pos) {
     const unsigned char c = p_[pos];
     switch (kByteClass[c]) {
       case kLayoutByte:
@@ -353,8 +395,10 @@ class TokenReader {
       effect = Effect::kOperand;  // a compound's name
     } else {
       const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
-      if (IsOneOf(name, kPrefixNames)) effect = Effect::kOperator;
-      if (IsOneOf(name, kInfixNames)) effect = Effect::kInfixName;
+      if (MayBeOperator(name)) {
+        if (IsOneOf(name, kPrefixNames)) effect = Effect::kOperator;
+        if (IsOneOf(name, kInfixNames)) effect = Effect::kInfixName;
+      }
     }
     return Emit(begin, end, TokenClass::kAtom, effect);
   }
@@ -604,29 +648,14 @@ class TokenReader {
   const unsigned char* p_;
   std::size_t n_;
   bool atEnd_;
-  std::vector<Token>& out_;
+  static constexpr std::size_t kBatch = 256;
+  static constexpr std::size_t kMaxPerRead = 4;  // "[", layout, "]", layout
+  Token batch_[kBatch];
+  std::size_t count_ = 0;
+  std::size_t mark_ = 0;
   bool starved_ = false;
   Effect effect_ = Effect::kOperand;
 };
-
-Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
-
-std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
-  TokenReader reader(*this, text, atEnd, out);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t mark = out.size();
-    Effect effect;
-    const std::size_t end = reader.Read(pos, effect);
-    if (reader.Starved()) {
-      out.resize(mark);
-      break;
-    }
-    Apply(effect);
-    pos = end;
-  }
-  return pos;
-}
 
 bool Lexer::InDict() const {
   return !dicts_.empty() && dicts_.back().depth == depth_;
@@ -636,7 +665,52 @@ bool Lexer::DictColonExpected() const {
   return InDict() && dicts_.back().keyState == kColonExpected;
 }
 
-void Lexer::Apply(Effect effect) {
+namespace {
+
+// What the commonest effects do, outside dicts, "[ ]" and quasi-quotations:
+// a table instead of a second switch per token.
+constexpr std::uint8_t kKeep = 2, kToggle = 3;
+struct PlainEffect {
+  bool plain;           // this table tells all the effect does
+  std::uint8_t expect;  // expectOperand_ becomes false, true, kept or toggled
+  bool tag;             // afterTag_
+  int depth;            // brackets opened (1) or closed (-1)
+};
+constexpr PlainEffect kPlainEffects[] = {
+    {true, kKeep, false, 0},   // kLayout
+    {true, 0, false, 0},       // kOperand
+    {true, 0, true, 0},        // kTag
+    {true, 1, true, 0},        // kOperator
+    {true, kToggle, true, 0},  // kInfixName
+    {true, 1, false, 1},       // kOpen
+    {false, 1, false, 0},      // kOpenEmpty
+    {false, 1, false, 1},      // kOpenDict
+    {true, 0, false, -1},      // kClose
+    {true, 1, false, 0},       // kComma
+    {true, 1, false, 0},       // kBar
+    {false, 1, false, 0},      // kDictColon
+    {false, 1, false, 0},      // kEnd
+    {false, 1, false, 0},      // kQqOpen
+    {false, 0, false, 0},      // kQqBody
+};
+
+}  // namespace
+
+[[gnu::always_inline]] inline void Lexer::Apply(Effect effect) {
+  const PlainEffect& rule = kPlainEffects[static_cast<std::size_t>(effect)];
+  if (rule.plain && dicts_.empty() && !inQqSyntax_ && !closeIsAtom_ &&
+      (depth_ > 0 || rule.depth >= 0)) {
+    expectOperand_ = rule.expect == kKeep     ? expectOperand_
+                     : rule.expect == kToggle ? !expectOperand_
+                                              : rule.expect;
+    afterTag_ = rule.tag;
+    depth_ += rule.depth;
+    return;
+  }
+  ApplyInFull(effect);
+}
+
+void Lexer::ApplyInFull(Effect effect) {
   // Any token but layout is an item of the innermost dict: a key, or a part of
   // a value.
   if (effect != Effect::kLayout && effect != Effect::kComma && effect != Effect::kClose &&
@@ -708,6 +782,31 @@ void Lexer::Apply(Effect effect) {
       expectOperand_ = false;
       return;
   }
+}
+
+Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
+
+std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
+  TokenReader reader(*this, text, atEnd);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    Effect effect;
+    const std::size_t end = reader.Read(pos, effect);
+    if (reader.Starved()) {
+      reader.DropLast();
+      break;
+    }
+    Apply(effect);
+    pos = end;
+    if (const std::size_t layoutEnd = reader.PlainLayoutEnd(pos)) {
+      reader.EmitLayout(pos, layoutEnd);
+      afterTag_ = false;  // all that layout does to the state
+      pos = layoutEnd;
+    }
+    reader.FlushIfFull(out);
+  }
+  reader.Flush(out);
+  return pos;
 }
 
 }  // namespace pl2html::prolog

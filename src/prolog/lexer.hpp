@@ -66,6 +66,7 @@ class Lexer {
   };
 
   void Apply(Effect effect);
+  void ApplyInFull(Effect effect);
   bool InDict() const;  // the innermost open bracket is a dict's
   bool DictColonExpected() const;
 
