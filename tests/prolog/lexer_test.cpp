@@ -12,24 +12,6 @@
 namespace pl2html::prolog::testing {
 namespace {
 
-// Lexes the text as the page writer does, in pieces that end at the cuts
-// (sorted): what a call leaves is handed again with the next piece.
-std::vector<Token> LexInPieces(std::string_view text, const std::vector<std::size_t>& cuts,
-                               Encoding encoding = Encoding::kUtf8) {
-  Lexer lexer(encoding);
-  std::vector<Token> tokens, piece;
-  std::size_t start = 0;
-  for (std::size_t k = 0; start < text.size(); ++k) {
-    const std::size_t end = k < cuts.size() ? std::max(cuts[k], start) : text.size();
-    piece.clear();
-    const std::size_t taken = lexer.Lex(text.substr(start, end - start), end == text.size(), piece);
-    for (const Token& t : piece)
-      tokens.push_back(Token{t.begin + start, t.end + start, t.cls});
-    start += taken;
-  }
-  return tokens;
-}
-
 void ExpectTiles(const std::vector<Token>& tokens, std::size_t size) {
   std::size_t at = 0;
   for (const Token& t : tokens) {
@@ -40,12 +22,6 @@ void ExpectTiles(const std::vector<Token>& tokens, std::size_t size) {
   ASSERT_EQ(at, size);
 }
 
-bool Same(const std::vector<Token>& a, const std::vector<Token>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Token& x, const Token& y) {
-    return x.begin == y.begin && x.end == y.end && x.cls == y.cls;
-  });
-}
-
 // Whole, a byte at a time, and cut at random: the same tokens, tiling.
 void ExpectChunkIndependent(std::string_view text, std::mt19937& random, Encoding encoding) {
   const std::vector<Token> whole = LexWhole(text, encoding);
@@ -53,13 +29,14 @@ void ExpectChunkIndependent(std::string_view text, std::mt19937& random, Encodin
   std::vector<std::size_t> bytes(text.size());
   for (std::size_t i = 0; i < bytes.size(); ++i)
     bytes[i] = i + 1;
-  EXPECT_TRUE(Same(whole, LexInPieces(text, bytes, encoding))) << "a byte at a time: " << text;
+  EXPECT_TRUE(SameTokens(whole, LexInPieces(text, bytes, encoding)))
+      << "a byte at a time: " << text;
   for (int round = 0; round < 4; ++round) {
     std::vector<std::size_t> cuts(1 + random() % 8);
     for (std::size_t& c : cuts)
       c = random() % (text.size() + 1);
     std::sort(cuts.begin(), cuts.end());
-    EXPECT_TRUE(Same(whole, LexInPieces(text, cuts, encoding))) << "cut at random: " << text;
+    EXPECT_TRUE(SameTokens(whole, LexInPieces(text, cuts, encoding))) << "cut at random: " << text;
   }
 }
 
