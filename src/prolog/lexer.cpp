@@ -789,6 +789,18 @@ Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
 std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
   TokenReader reader(*this, text, atEnd);
   std::size_t pos = 0;
+  if (atStart_ && !text.empty()) {
+    // A byte-order mark is no character to the reader: layout here.
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (encoding_ == Encoding::kUtf8 && text.size() < kBom.size() && !atEnd &&
+        kBom.starts_with(text))
+      return 0;
+    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) {
+      reader.EmitLayout(0, kBom.size());
+      pos = kBom.size();
+    }
+    atStart_ = false;
+  }
   while (pos < text.size()) {
     Effect effect;
     const std::size_t end = reader.Read(pos, effect);

@@ -71,6 +71,7 @@ class Lexer {
   bool DictColonExpected() const;
 
   Encoding encoding_;
+  bool atStart_ = true;        // nothing taken yet: a byte-order mark may come
   bool expectOperand_ = true;  // the next token starts a term
   bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"
   bool closeIsAtom_ = false;   // in "[ ]": only layout and comments before "]"

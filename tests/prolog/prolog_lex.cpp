@@ -41,9 +41,11 @@ std::string LexerLetters(const std::string& text) {
 }
 
 // Byte offsets of the characters the reader counts, and one past the end.
+// The reader does not count a byte-order mark.
 std::vector<std::size_t> CharOffsets(const std::string& text, Encoding encoding) {
   std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < text.size(); ++i)
+  const std::size_t start = encoding == Encoding::kUtf8 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  for (std::size_t i = start; i < text.size(); ++i)
     if (encoding == Encoding::kLatin1 || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
       offsets.push_back(i);
   offsets.push_back(text.size());
