@@ -161,27 +161,39 @@ constexpr std::string_view kInfixNames[] = {
     "cis",    "cis_geq", "cis_gt", "cis_leq",     "cis_lt",      "from",         "in",
     "in_set", "ins",     "pragma", "should_fail", "should_give", "should_raise", "should_throw"};
 
-template <std::size_t N>
-bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
-  for (std::string_view n : names)
-    if (n == name) return true;
-  return false;
+// The operator names by first letter and length, each slot the index (plus
+// one) of the first name with both, chained through `next`: most names are
+// told apart by one look at the table.
+constexpr std::size_t kPrefixCount = std::size(kPrefixNames);
+constexpr std::size_t kNameCount = kPrefixCount + std::size(kInfixNames);
+constexpr std::string_view OperatorName(std::size_t i) {
+  return i < kPrefixCount ? kPrefixNames[i] : kInfixNames[i - kPrefixCount];
 }
-
-// For each first letter, the lengths (as bits) of the operator names that
-// start with it: most names are let through by one look at this table.
-const std::array<std::uint32_t, 256> kOperatorLengths = [] {
-  std::array<std::uint32_t, 256> t{};
-  for (std::string_view n : kPrefixNames)
-    t[static_cast<unsigned char>(n[0])] |= 1u << n.size();
-  for (std::string_view n : kInfixNames)
-    t[static_cast<unsigned char>(n[0])] |= 1u << n.size();
+struct OperatorTable {
+  std::array<std::array<std::uint8_t, 32>, 26> first{};  // 'a'..'z', by length
+  std::array<std::uint8_t, kNameCount> next{};
+};
+constexpr OperatorTable kOperatorTable = [] {
+  OperatorTable t;
+  for (std::size_t i = kNameCount; i-- > 0;) {
+    const std::string_view n = OperatorName(i);
+    std::uint8_t& slot = t.first[static_cast<std::size_t>(n[0] - 'a')][n.size()];
+    t.next[i] = slot;
+    slot = static_cast<std::uint8_t>(i + 1);
+  }
   return t;
 }();
 
-bool MayBeOperator(std::string_view name) {
-  return name.size() < 32 &&
-         (kOperatorLengths[static_cast<unsigned char>(name[0])] >> name.size() & 1);
+// Whether the letter atom is a prefix operator (kOperator), an infix one
+// (kInfixName) or neither (kTag).
+Lexer::Effect OperatorEffect(std::string_view name) {
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (first < 'a' || first > 'z' || name.size() >= 32) return Lexer::Effect::kTag;
+  for (std::size_t k = kOperatorTable.first[first - 'a'][name.size()]; k != 0;
+       k = kOperatorTable.next[k - 1])
+    if (OperatorName(k - 1) == name)
+      return k - 1 < kPrefixCount ? Lexer::Effect::kOperator : Lexer::Effect::kInfixName;
+  return Lexer::Effect::kTag;
 }
 
 constexpr std::uint8_t kKeyExpected = 0;
@@ -197,11 +209,13 @@ constexpr std::size_t kMaxDicts = 1024;
 // time, from the lexer's state but without changing it.
 class TokenReader {
  public:
-  TokenReader(const Lexer& lexer, std::string_view text, bool atEnd)
+  TokenReader(const Lexer& lexer, std::string_view text, bool atEnd, std::vector<Token>& out)
       : lexer_(lexer),
         p_(reinterpret_cast<const unsigned char*>(text.data())),
         n_(text.size()),
-        atEnd_(atEnd) {}
+        atEnd_(atEnd),
+        out_(out),
+        used_(out.size()) {}
 
   // Reads at `pos`, appends the tokens and returns where they end. When
   // Starved(), more text could change them, and the caller drops them.
@@ -231,15 +245,15 @@ class TokenReader {
     batch_[count_++] = Token{begin, end, TokenClass::kLayout};
   }
 
-  // The tokens gather in a small batch, cheaper to write than a vector, and
-  // go to `out` when it is nearly full and at the end.
-  void FlushIfFull(std::vector<Token>& out) {
-    if (count_ + kMaxPerRead > kBatch) Flush(out);
+  // The tokens are written straight into `out`, grown a batch at a time
+  // ahead of them: cheaper than a push_back per token.
+  void MakeRoom() {
+    if (count_ + kMaxPerRead <= room_) return;
+    out_.resize(used_ + count_ + kBatch);
+    batch_ = out_.data() + used_;
+    room_ = count_ + kBatch;
   }
-  void Flush(std::vector<Token>& out) {
-    out.insert(out.end(), batch_, batch_ + count_);
-    count_ = 0;
-  }
+  void Finish() { out_.resize(used_ + count_); }
 
  private:
   using Effect = Lexer::Effect;
@@ -390,16 +404,9 @@ class TokenReader {
 
   // A letter atom: whether it is an operator decides what "-1" after it is.
   std::size_t Name(std::size_t begin, std::size_t end) {
-    Effect effect = Effect::kTag;
-    if (At(end) == '(') {
-      effect = Effect::kOperand;  // a compound's name
-    } else {
-      const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
-      if (MayBeOperator(name)) {
-        if (IsOneOf(name, kPrefixNames)) effect = Effect::kOperator;
-        if (IsOneOf(name, kInfixNames)) effect = Effect::kInfixName;
-      }
-    }
+    const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
+    // A compound's name is no operator.
+    const Effect effect = At(end) == '(' ? Effect::kOperand : OperatorEffect(name);
     return Emit(begin, end, TokenClass::kAtom, effect);
   }
 
@@ -648,10 +655,13 @@ class TokenReader {
   const unsigned char* p_;
   std::size_t n_;
   bool atEnd_;
-  static constexpr std::size_t kBatch = 256;
+  static constexpr std::size_t kBatch = 1024;
   static constexpr std::size_t kMaxPerRead = 4;  // "[", layout, "]", layout
-  Token batch_[kBatch];
-  std::size_t count_ = 0;
+  std::vector<Token>& out_;
+  std::size_t used_;        // the tokens `out` held before
+  Token* batch_ = nullptr;  // where this call's tokens go in `out`
+  std::size_t count_ = 0;   // this call's tokens
+  std::size_t room_ = 0;    // and how many fit
   std::size_t mark_ = 0;
   bool starved_ = false;
   Effect effect_ = Effect::kOperand;
@@ -667,47 +677,45 @@ bool Lexer::DictColonExpected() const {
 
 namespace {
 
-// What the commonest effects do, outside dicts, "[ ]" and quasi-quotations:
-// a table instead of a second switch per token.
-constexpr std::uint8_t kKeep = 2, kToggle = 3;
+// What the commonest effects do outside dicts, "[ ]" and quasi-quotations:
+// a table instead of a second switch per token. expectOperand_ becomes
+// (expectOperand_ & keep) ^ flip: kept, toggled, false or true.
 struct PlainEffect {
-  bool plain;           // this table tells all the effect does
-  std::uint8_t expect;  // expectOperand_ becomes false, true, kept or toggled
-  bool tag;             // afterTag_
-  int depth;            // brackets opened (1) or closed (-1)
+  bool plain;  // this table tells all the effect does
+  bool keep, flip;
+  bool tag;   // afterTag_
+  int depth;  // brackets opened (1) or closed (-1)
 };
 constexpr PlainEffect kPlainEffects[] = {
-    {true, kKeep, false, 0},   // kLayout
-    {true, 0, false, 0},       // kOperand
-    {true, 0, true, 0},        // kTag
-    {true, 1, true, 0},        // kOperator
-    {true, kToggle, true, 0},  // kInfixName
-    {true, 1, false, 1},       // kOpen
-    {false, 1, false, 0},      // kOpenEmpty
-    {false, 1, false, 1},      // kOpenDict
-    {true, 0, false, -1},      // kClose
-    {true, 1, false, 0},       // kComma
-    {true, 1, false, 0},       // kBar
-    {false, 1, false, 0},      // kDictColon
-    {false, 1, false, 0},      // kEnd
-    {false, 1, false, 0},      // kQqOpen
-    {false, 0, false, 0},      // kQqBody
+    {true, true, false, false, 0},    // kLayout
+    {true, false, false, false, 0},   // kOperand
+    {true, false, false, true, 0},    // kTag
+    {true, false, true, true, 0},     // kOperator
+    {true, true, true, true, 0},      // kInfixName
+    {true, false, true, false, 1},    // kOpen
+    {false, false, true, false, 0},   // kOpenEmpty
+    {false, false, true, false, 1},   // kOpenDict
+    {true, false, false, false, -1},  // kClose
+    {true, false, true, false, 0},    // kComma
+    {true, false, true, false, 0},    // kBar
+    {false, false, true, false, 0},   // kDictColon
+    {false, false, true, false, 0},   // kEnd
+    {false, false, true, false, 0},   // kQqOpen
+    {false, false, false, false, 0},  // kQqBody
 };
 
 }  // namespace
 
 [[gnu::always_inline]] inline void Lexer::Apply(Effect effect) {
   const PlainEffect& rule = kPlainEffects[static_cast<std::size_t>(effect)];
-  if (rule.plain && dicts_.empty() && !inQqSyntax_ && !closeIsAtom_ &&
-      (depth_ > 0 || rule.depth >= 0)) {
-    expectOperand_ = rule.expect == kKeep     ? expectOperand_
-                     : rule.expect == kToggle ? !expectOperand_
-                                              : rule.expect;
+  if (rule.plain && !rare_) {
+    expectOperand_ = (expectOperand_ & rule.keep) ^ rule.flip;  // no branch
     afterTag_ = rule.tag;
     depth_ += rule.depth;
     return;
   }
   ApplyInFull(effect);
+  rare_ = !dicts_.empty() || inQqSyntax_ || closeIsAtom_;
 }
 
 void Lexer::ApplyInFull(Effect effect) {
@@ -754,7 +762,7 @@ void Lexer::ApplyInFull(Effect effect) {
       return;
     case Effect::kClose:
       if (InDict()) dicts_.pop_back();
-      if (depth_ > 0) --depth_;
+      --depth_;
       if (inQqSyntax_ && depth_ < qqDepth_) inQqSyntax_ = false;
       expectOperand_ = false;
       return;
@@ -787,7 +795,6 @@ void Lexer::ApplyInFull(Effect effect) {
 Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
 
 std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
-  TokenReader reader(*this, text, atEnd);
   std::size_t pos = 0;
   if (atStart_ && !text.empty()) {
     // A byte-order mark is no character to the reader: layout here.
@@ -795,12 +802,12 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
     if (encoding_ == Encoding::kUtf8 && text.size() < kBom.size() && !atEnd &&
         kBom.starts_with(text))
       return 0;
-    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) {
-      reader.EmitLayout(0, kBom.size());
-      pos = kBom.size();
-    }
+    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) pos = kBom.size();
     atStart_ = false;
   }
+  TokenReader reader(*this, text, atEnd, out);
+  reader.MakeRoom();
+  if (pos != 0) reader.EmitLayout(0, pos);
   while (pos < text.size()) {
     Effect effect;
     const std::size_t end = reader.Read(pos, effect);
@@ -815,9 +822,9 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
       afterTag_ = false;  // all that layout does to the state
       pos = layoutEnd;
     }
-    reader.FlushIfFull(out);
+    reader.MakeRoom();
   }
-  reader.Flush(out);
+  reader.Finish();
   return pos;
 }
 

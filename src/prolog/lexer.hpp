@@ -61,7 +61,7 @@ class Lexer {
 
  private:
   struct DictFrame {
-    std::uint32_t depth;    // bracket depth of the dict's own "{"
+    std::int64_t depth;     // bracket depth of the dict's own "{"
     std::uint8_t keyState;  // key expected, ":" expected, or in a value
   };
 
@@ -76,8 +76,9 @@ class Lexer {
   bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"
   bool closeIsAtom_ = false;   // in "[ ]": only layout and comments before "]"
   bool inQqSyntax_ = false;    // between "{|" and "||"
-  std::uint32_t qqDepth_ = 0;  // bracket depth of that "{|"
-  std::uint32_t depth_ = 0;    // open brackets in this clause
+  std::int64_t qqDepth_ = 0;   // bracket depth of that "{|"
+  std::int64_t depth_ = 0;     // open brackets in this clause (less closed ones)
+  bool rare_ = false;          // in a dict, "[ ]" or a quasi-quotation
   std::vector<DictFrame> dicts_;
 
   friend class TokenReader;

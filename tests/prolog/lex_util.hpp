@@ -51,14 +51,17 @@ inline std::vector<Token> LexWhole(std::string_view text, Encoding encoding = En
 inline std::vector<Token> LexInPieces(std::string_view text, const std::vector<std::size_t>& cuts,
                                       Encoding encoding = Encoding::kUtf8) {
   Lexer lexer(encoding);
-  std::vector<Token> tokens, piece;
+  std::vector<Token> tokens;  // each call appends to the tokens before
   std::size_t start = 0;
   for (std::size_t k = 0; start < text.size(); ++k) {
     const std::size_t end = k < cuts.size() ? std::max(cuts[k], start) : text.size();
-    piece.clear();
-    const std::size_t taken = lexer.Lex(text.substr(start, end - start), end == text.size(), piece);
-    for (const Token& t : piece)
-      tokens.push_back(Token{t.begin + start, t.end + start, t.cls});
+    const std::size_t before = tokens.size();
+    const std::size_t taken =
+        lexer.Lex(text.substr(start, end - start), end == text.size(), tokens);
+    for (std::size_t i = before; i < tokens.size(); ++i) {
+      tokens[i].begin += start;
+      tokens[i].end += start;
+    }
     start += taken;
   }
   return tokens;
