@@ -17,9 +17,11 @@ namespace pl2html::prolog {
 enum class Lexer::Effect : std::uint8_t {
   kLayout,     // layout or a comment: only parts a dict's tag from its "{"
   kOperand,    // a number, a string, "[]": an infix operator may follow
-  kTag,        // a variable or an atom, which may tag a dict: "_{", "point{"
+  kVar,        // a variable, which may tag a dict: "_{a:1}"
+  kTag,        // an atom, which tags a dict where an operand is expected:
+               // "X = point{}" but not "a:-{}"
   kOperator,   // a symbol-char atom or a prefix operator: an operand follows
-               // (and "#{" or "-{" open dicts all the same)
+               // (and "X = #{}" is a dict all the same)
   kInfixName,  // "is", "mod": an operand follows unless it is an operand itself
   kOpen,       // "(", "[", "{"
   kOpenEmpty,  // the "[" of "[ ]" or "{ /* */ }": its "]" is an atom too
@@ -288,7 +290,7 @@ class TokenReader {
       case kLowerByte:
         return Name(pos, IdRun(pos + 1));
       case kUpperByte:
-        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kTag);
+        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kVar);
       case kDigitByte:
         return Emit(pos, Number(pos), TokenClass::kNumber, Effect::kOperand);
       case kSymbolByte:
@@ -323,11 +325,11 @@ class TokenReader {
       case CharClass::kLayout:
         return Emit(pos, LayoutRun(pos + len), TokenClass::kLayout, Effect::kLayout);
       case CharClass::kVarStart:
-        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kTag);
+        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kVar);
       case CharClass::kAtomStart:
         return Name(pos, IdRun(pos + len));
       case CharClass::kSymbol:
-        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kOperator);
+        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kTag);  // "×" is no operator
       case CharClass::kIdContinue:
       case CharClass::kSolo:
         break;
@@ -428,7 +430,10 @@ class TokenReader {
         return Emit(pos, end, TokenClass::kPunct, Effect::kDictColon);
       }
     }
-    return Emit(pos, end, TokenClass::kAtom, Effect::kOperator);
+    // Symbol-char atoms are operators as a rule; the system declares none
+    // with characters beyond ASCII, so "× -1" is "×", "-" and 1.
+    const bool ascii = std::all_of(p_ + pos, p_ + end, [](unsigned char b) { return b < 0x80; });
+    return Emit(pos, end, TokenClass::kAtom, ascii ? Effect::kOperator : Effect::kTag);
   }
 
   // "(", "[" and "{"; "[]" and "{}" are atoms, with layout inside or not;
@@ -683,25 +688,27 @@ namespace {
 struct PlainEffect {
   bool plain;  // this table tells all the effect does
   bool keep, flip;
-  bool tag;   // afterTag_
-  int depth;  // brackets opened (1) or closed (-1)
+  bool tag;           // afterTag_
+  bool tagAsOperand;  // afterTag_ where an operand was expected
+  int depth;          // brackets opened (1) or closed (-1)
 };
 constexpr PlainEffect kPlainEffects[] = {
-    {true, true, false, false, 0},    // kLayout
-    {true, false, false, false, 0},   // kOperand
-    {true, false, false, true, 0},    // kTag
-    {true, false, true, true, 0},     // kOperator
-    {true, true, true, true, 0},      // kInfixName
-    {true, false, true, false, 1},    // kOpen
-    {false, false, true, false, 0},   // kOpenEmpty
-    {false, false, true, false, 1},   // kOpenDict
-    {true, false, false, false, -1},  // kClose
-    {true, false, true, false, 0},    // kComma
-    {true, false, true, false, 0},    // kBar
-    {false, false, true, false, 0},   // kDictColon
-    {false, false, true, false, 0},   // kEnd
-    {false, false, true, false, 0},   // kQqOpen
-    {false, false, false, false, 0},  // kQqBody
+    {true, true, false, false, false, 0},    // kLayout
+    {true, false, false, false, false, 0},   // kOperand
+    {true, false, false, true, false, 0},    // kVar
+    {true, false, false, false, true, 0},    // kTag
+    {true, false, true, false, true, 0},     // kOperator
+    {true, true, true, false, true, 0},      // kInfixName
+    {true, false, true, false, false, 1},    // kOpen
+    {false, false, true, false, false, 0},   // kOpenEmpty
+    {false, false, true, false, false, 1},   // kOpenDict
+    {true, false, false, false, false, -1},  // kClose
+    {true, false, true, false, false, 0},    // kComma
+    {true, false, true, false, false, 0},    // kBar
+    {false, false, true, false, false, 0},   // kDictColon
+    {false, false, true, false, false, 0},   // kEnd
+    {false, false, true, false, false, 0},   // kQqOpen
+    {false, false, false, false, false, 0},  // kQqBody
 };
 
 }  // namespace
@@ -709,8 +716,8 @@ constexpr PlainEffect kPlainEffects[] = {
 [[gnu::always_inline]] inline void Lexer::Apply(Effect effect) {
   const PlainEffect& rule = kPlainEffects[static_cast<std::size_t>(effect)];
   if (rule.plain && !rare_) {
-    expectOperand_ = (expectOperand_ & rule.keep) ^ rule.flip;  // no branch
-    afterTag_ = rule.tag;
+    afterTag_ = rule.tag | (rule.tagAsOperand & expectOperand_);  // no branch
+    expectOperand_ = (expectOperand_ & rule.keep) ^ rule.flip;
     depth_ += rule.depth;
     return;
   }
@@ -729,6 +736,7 @@ void Lexer::ApplyInFull(Effect effect) {
     else if (key == kColonExpected)
       key = kInValue;
   }
+  const bool operandExpected = expectOperand_;
   afterTag_ = false;
   if (effect != Effect::kLayout) closeIsAtom_ = effect == Effect::kOpenEmpty;
   switch (effect) {
@@ -737,13 +745,17 @@ void Lexer::ApplyInFull(Effect effect) {
     case Effect::kOperand:
       expectOperand_ = false;
       return;
-    case Effect::kTag:
+    case Effect::kVar:
       expectOperand_ = false;
       afterTag_ = true;
       return;
+    case Effect::kTag:
+      expectOperand_ = false;
+      afterTag_ = operandExpected;
+      return;
     case Effect::kOperator:
       expectOperand_ = true;
-      afterTag_ = true;
+      afterTag_ = operandExpected;
       return;
     case Effect::kBar:
     case Effect::kOpenEmpty:
@@ -751,7 +763,7 @@ void Lexer::ApplyInFull(Effect effect) {
       return;
     case Effect::kInfixName:
       expectOperand_ = !expectOperand_;
-      afterTag_ = true;
+      afterTag_ = operandExpected;
       return;
     case Effect::kOpenDict:
       if (dicts_.size() < kMaxDicts) dicts_.push_back(DictFrame{depth_ + 1, kKeyExpected});
