@@ -44,6 +44,21 @@ enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 // that "-1" is one number after "(" or "is" but "-" and "1" after "a"), the
 // open brackets and dicts (the ":" of "_{a:1}" is punctuation), and whether a
 // quasi-quotation's syntax part is open. The full stop of a clause resets it.
+//
+// What a page writer may want to know:
+// - A line comment runs to the line feed, as the reader's does: a carriage
+//   return before it, or a lone one (old Mac line ends), is in the comment.
+//   Quoted text, strings and block comments hold line ends of every kind.
+// - "[ ]" and "{ }" with layout or comments inside are an atom: "[" and "]"
+//   are kAtom tokens and what lies between is layout and comments.
+// - A byte-order mark at the start of a UTF-8 source is a layout token.
+// - A quasi-quotation is "{|" (kQq), its syntax as ordinary tokens, then one
+//   kQq token from "||" to "|}".
+// - Bytes that are no Prolog still land in tokens: control characters in
+//   layout, a byte that is not UTF-8 in an atom of its own, a quote or a
+//   comment left open runs to the end of the source.
+// - Lex may grow `out` a batch of tokens ahead while it works; it leaves the
+//   tokens already there as they were (the vector may move them).
 class Lexer {
  public:
   explicit Lexer(Encoding encoding = Encoding::kUtf8);
