@@ -163,6 +163,16 @@ constexpr std::string_view kInfixNames[] = {
     "cis",    "cis_geq", "cis_gt", "cis_leq",     "cis_lt",      "from",         "in",
     "in_set", "ins",     "pragma", "should_fail", "should_give", "should_raise", "should_throw"};
 
+// The symbol-char atoms that are prefix operators in SWI-Prolog. (Libraries
+// declare a few more, "#", "?", "@", "~", but SWI-Prolog's own library reads
+// the same without them, and other sources read better.)
+constexpr std::string_view kPrefixSymbols[] = {"-", "+", "\\+", "\\", ":-", "?-", "$"};
+
+template <std::size_t N>
+bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
+  return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
 // The operator names by first letter and length, each slot the index (plus
 // one) of the first name with both, chained through `next`: most names are
 // told apart by one look at the table.
@@ -296,7 +306,7 @@ class TokenReader {
       case kSymbolByte:
         return Symbol(pos);
       case kSoloByte:
-        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kBar);
+        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kInfixName);
       case kOpenByte:
         return Open(pos);
       case kCloseByte:
@@ -430,10 +440,19 @@ class TokenReader {
         return Emit(pos, end, TokenClass::kPunct, Effect::kDictColon);
       }
     }
-    // Symbol-char atoms are operators as a rule; the system declares none
-    // with characters beyond ASCII, so "× -1" is "×", "-" and 1.
-    const bool ascii = std::all_of(p_ + pos, p_ + end, [](unsigned char b) { return b < 0x80; });
-    return Emit(pos, end, TokenClass::kAtom, ascii ? Effect::kOperator : Effect::kTag);
+    return Emit(pos, end, TokenClass::kAtom, SymbolEffect(pos, end));
+  }
+
+  // A prefix operator expects an operand after it; any other symbol-char
+  // atom is an operand where one is expected ("= -1" in "(= -1)" is "=",
+  // "-", 1) and an infix operator elsewhere, declared or not. The system
+  // declares no operator with characters beyond ASCII: "×" is an operand.
+  Effect SymbolEffect(std::size_t begin, std::size_t end) const {
+    const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
+    if (std::any_of(name.begin(), name.end(),
+                    [](char b) { return static_cast<unsigned char>(b) >= 0x80; }))
+      return Effect::kTag;
+    return IsOneOf(name, kPrefixSymbols) ? Effect::kOperator : Effect::kInfixName;
   }
 
   // "(", "[" and "{"; "[]" and "{}" are atoms, with layout inside or not;
@@ -453,10 +472,11 @@ class TokenReader {
     return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kOpen);
   }
 
-  // "|", or the "||Text|}" that ends a quasi-quotation's syntax part.
+  // "|", or the "||Text|}" that ends a quasi-quotation's syntax part. The
+  // reader takes any "||" for that, even with no "{|" before it ("[a||b]"
+  // runs to the next "|}"), and so does the lexer, to find the same end.
   std::size_t Bar(std::size_t pos) {
-    if (lexer_.inQqSyntax_ && lexer_.depth_ == lexer_.qqDepth_ && At(pos + 1) == '|')
-      return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
+    if (At(pos + 1) == '|') return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
     return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kBar);
   }
 
@@ -630,18 +650,23 @@ class TokenReader {
       while (IsDigitIn(At(i), base))
         ++i;
       const int c = At(i);
+      std::size_t k = i + 1;  // the next group
       if (c == '_') {
-        std::size_t k = i + 1;
         while (LayoutAt(k))
           ++k;
-        if (!IsDigitIn(At(k), base)) return i;
-        i = k;
-      } else if (c == ' ' && base <= 10 && IsDigitIn(At(i + 1), base)) {
-        i += 1;
-      } else {
+      } else if (c != ' ' || base > 10) {
         return i;
       }
+      if (!IsDigitIn(At(k), base) || At(GroupEnd(k, base)) == '\'') return i;
+      i = k;
     }
+  }
+  // A group followed by a quote is the start of "0'c" or "2'101" to the
+  // reader, which finds the clause's end before it reads numbers.
+  std::size_t GroupEnd(std::size_t i, int base) {
+    while (IsDigitIn(At(i), base))
+      ++i;
+    return i;
   }
   std::size_t PlainDigits(std::size_t i) {
     while (IsDecimal(At(i)))
@@ -682,7 +707,7 @@ bool Lexer::DictColonExpected() const {
 
 namespace {
 
-// What the commonest effects do outside dicts, "[ ]" and quasi-quotations:
+// What the commonest effects do outside dicts and "[ ]":
 // a table instead of a second switch per token. expectOperand_ becomes
 // (expectOperand_ & keep) ^ flip: kept, toggled, false or true.
 struct PlainEffect {
@@ -707,8 +732,8 @@ constexpr PlainEffect kPlainEffects[] = {
     {true, false, true, false, false, 0},    // kBar
     {false, false, true, false, false, 0},   // kDictColon
     {false, false, true, false, false, 0},   // kEnd
-    {false, false, true, false, false, 0},   // kQqOpen
-    {false, false, false, false, false, 0},  // kQqBody
+    {true, false, true, false, false, 0},    // kQqOpen
+    {true, false, false, false, false, 0},   // kQqBody
 };
 
 }  // namespace
@@ -722,7 +747,7 @@ constexpr PlainEffect kPlainEffects[] = {
     return;
   }
   ApplyInFull(effect);
-  rare_ = !dicts_.empty() || inQqSyntax_ || closeIsAtom_;
+  rare_ = !dicts_.empty() || closeIsAtom_;
 }
 
 void Lexer::ApplyInFull(Effect effect) {
@@ -775,7 +800,6 @@ void Lexer::ApplyInFull(Effect effect) {
     case Effect::kClose:
       if (InDict()) dicts_.pop_back();
       --depth_;
-      if (inQqSyntax_ && depth_ < qqDepth_) inQqSyntax_ = false;
       expectOperand_ = false;
       return;
     case Effect::kComma:
@@ -788,17 +812,13 @@ void Lexer::ApplyInFull(Effect effect) {
       return;
     case Effect::kEnd:
       expectOperand_ = true;
-      inQqSyntax_ = false;
       depth_ = 0;
       dicts_.clear();
       return;
     case Effect::kQqOpen:
-      inQqSyntax_ = true;
-      qqDepth_ = depth_;
       expectOperand_ = true;
       return;
     case Effect::kQqBody:
-      inQqSyntax_ = false;
       expectOperand_ = false;
       return;
   }
