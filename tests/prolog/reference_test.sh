@@ -1,7 +1,7 @@
 #!/bin/bash
 # Compares the lexer with SWI-Prolog's own reader, byte by byte, over every
-# .pl file of SWI-Prolog's library and boot folders and the examples of
-# tests/prolog/:
+# .pl file of SWI-Prolog's library and boot folders, the examples of
+# tests/prolog/ and random terms as SWI-Prolog writes them:
 #
 #   reference_test.sh PROLOG_LEX [FOLDER...]
 #
@@ -25,6 +25,9 @@ fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$tool" split "$here/examples.txt" "$tmp"
+for seed in 1 2 3 4; do
+  swipl "$here/random_terms.pl" -- "$seed" 2500 >"$tmp/random-terms-$seed.pl"
+done
 { find "$@" -name '*.pl' -print0 | sort -z; find "$tmp" -name '*.pl' -print0 | sort -z; } |
   xargs -0 "$tool" list >"$tmp/list"
 swipl "$here/reference.pl" -- "$tmp/list" >"$tmp/reference"
