@@ -141,12 +141,18 @@ void CheckPage(std::string_view source, std::string_view page) {
   }
 }
 
-// The values of every `attribute="..."` in `page`.
+// The values of every `attribute="..."` in the tags of `page` (text may
+// hold the same letters: outside tags a page has no "<").
 std::vector<std::string_view> Values(std::string_view page, std::string_view attribute) {
   std::vector<std::string_view> values;
-  for (std::size_t at = 0; (at = page.find(attribute, at)) != std::string_view::npos;) {
-    at += attribute.size();
-    values.push_back(page.substr(at, page.find('"', at) - at));
+  for (std::size_t open = 0; (open = page.find('<', open)) != std::string_view::npos;) {
+    std::size_t close = page.find('>', open);
+    std::string_view tag = page.substr(open, close - open);
+    for (std::size_t at = 0; (at = tag.find(attribute, at)) != std::string_view::npos;) {
+      at += attribute.size();
+      values.push_back(tag.substr(at, tag.find('"', at) - at));
+    }
+    open = close;
   }
   return values;
 }
