@@ -48,10 +48,6 @@ class GrowableArray {
     if (count != 0) std::memcpy(data_ + size_, values, count * sizeof(T));
     size_ += count;
   }
-  void PushBack(T value) {
-    if (size_ == capacity_) Reserve(1);
-    data_[size_++] = value;
-  }
   // Grows to `count` values, the new ones zero.
   void GrowZeroed(std::size_t count) {
     if (count <= size_) return;

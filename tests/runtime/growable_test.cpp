@@ -12,9 +12,10 @@ namespace {
 TEST(GrowableArray, GrowZeroedKeepsTheValuesAndZeroesOnlyTheNewOnes) {
   GrowableArray<std::uint64_t> array;
   for (std::uint64_t i = 1; i <= 3000; ++i)
-    array.PushBack(i);
+    array.Append(&i, 1);
   array.Clear();  // the memory still holds the old values
-  array.PushBack(7);
+  const std::uint64_t seven = 7;
+  array.Append(&seven, 1);
   array.GrowZeroed(100000);  // beyond the capacity: realloc
   ASSERT_EQ(array.Size(), 100000u);
   EXPECT_EQ(array[0], 7u);
