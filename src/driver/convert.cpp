@@ -4,16 +4,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "driver/page_output.hpp"
 #include "page/page.hpp"
 #include "scan/declarations.hpp"
 
 namespace pl2html {
 
 namespace {
-
-Outcome Fail(Failure failure, std::string detail = {}) {
-  return {failure, std::move(detail)};
-}
 
 // A source must be a file with at least one byte.
 Outcome CheckSource(FileSystem& fs, const std::string& inputPath) {
@@ -29,20 +26,6 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
   if (!checked.Ok()) return checked;
   if (files.OpenNumbered(kSourceFile, inputPath) == 0) {
     return Fail(Failure::kCannotRead, fs.LastError());
-  }
-  return {};
-}
-
-// Creates a fresh file named `base` + a suffix that no file has yet.
-// Returns its path, or the empty text with the platform's reason in `error`.
-std::string CreateScratch(FileSystem& fs, FileTable& files, std::int32_t number,
-                          const std::string& base, std::string_view extension, std::string& error) {
-  std::string stem = base + "." + std::to_string(fs.ProcessId());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = stem + "-" + std::to_string(attempt) + std::string(extension);
-    if (files.CreateNumbered(number, path) != 0) return path;
-    error = fs.LastError();                              // before Stat, which may change it
-    if (fs.Stat(path).kind == PathKind::Missing) break;  // not a name clash: give up
   }
   return {};
 }
@@ -92,57 +75,24 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   FileSystem& fs = files.System();
   Outcome opened = OpenSource(fs, files, inputPath);
   if (!opened.Ok()) return opened;
-
-  std::string scratch;
   if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
     files.CloseNumbered(kSourceFile);
     return Fail(Failure::kCannotWrite, "it is the source itself");
   }
-  if (target.toStandardOutput) {
-    // A program started without a console or a redirection has no standard
-    // output: the page would go nowhere.
-    if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
-      return Fail(Failure::kCannotWrite, "no standard output");
-    }
-  } else if (fs.Stat(target.path).kind == PathKind::Device) {
-    // /dev/null or a named pipe: the page goes into it. A scratch page
-    // renamed over it would put a plain file in the device's place.
-    if (files.AttachNumbered(kPageFile, fs.OpenForWriting(target.path), true) == 0) {
-      std::string error = fs.LastError();
-      files.CloseNumbered(kSourceFile);
-      return Fail(Failure::kCannotWrite, error);
-    }
-  } else {
-    std::string error;
-    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp", error);
-    if (scratch.empty()) return Fail(Failure::kCannotWrite, error);
+  // Should the page writer throw (out of memory for a line or a table), the
+  // page is abandoned on the way out: no half page is left behind.
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open(target);
+  if (!ready.Ok()) {
+    files.CloseNumbered(kSourceFile);
+    return ready;
   }
-
-  try {
-    WritePage(files, conversion, title);
-  } catch (...) {
-    // Out of memory for a line or a table: no half page is left behind.
-    files.CloseAllFiles();
-    if (!scratch.empty()) DeletePath(fs, scratch);
-    throw;
-  }
-
+  WritePage(files, conversion, title);
   bool readFailed = files.Failed(kSourceFile);
   std::string readError = readFailed ? fs.LastError() : std::string();
   files.CloseNumbered(kSourceFile);
-  bool written = files.CloseNumbered(kPageFile);
-  std::string writeError = written ? std::string() : fs.LastError();
-
-  Outcome outcome;
-  if (readFailed) {
-    outcome = Fail(Failure::kCannotRead, readError);
-  } else if (!written) {
-    outcome = Fail(Failure::kCannotWrite, writeError);
-  } else if (!scratch.empty() && !fs.Replace(scratch, target.path)) {
-    outcome = Fail(Failure::kCannotWrite, fs.LastError());
-  }
-  if (!outcome.Ok() && !scratch.empty()) DeletePath(fs, scratch);
-  return outcome;
+  if (readFailed) return Fail(Failure::kCannotRead, readError);
+  return page.Commit();
 }
 
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
@@ -163,10 +113,10 @@ Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTa
 }
 
 Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {
-  FileTable files(fs);
   std::string error;
-  std::string spool = CreateScratch(
-      fs, files, kSourceFile, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl", error);
+  FileHandle spoolFile = 0;
+  std::string spool = CreateScratch(fs, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html",
+                                    ".pl", spoolFile, error);
   if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + error);
 
   std::vector<char> buffer(1 << 16);
@@ -177,13 +127,13 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
     if (got < 0) readFailed = true;
     if (got <= 0) break;
     // Raw bytes, not lines: the copy must be exact.
-    if (!fs.Write(files.HandleOf(kSourceFile), buffer.data(), static_cast<std::size_t>(got))) {
+    if (!fs.Write(spoolFile, buffer.data(), static_cast<std::size_t>(got))) {
       copied = false;
       break;
     }
   }
   if (readFailed || !copied) error = fs.LastError();
-  if (!files.CloseNumbered(kSourceFile)) copied = false;
+  if (!fs.Close(spoolFile)) copied = false;
 
   Outcome outcome;
   if (readFailed) {
@@ -194,6 +144,7 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
     outcome = ConvertSource(fs, spool, target, title);
   }
   DeletePath(fs, spool);
+  fs.LetGoIfInterrupted(spool);
   return outcome;
 }
 

@@ -15,8 +15,6 @@
 
 namespace pl2html {
 
-struct LargeMemory;
-
 // An open platform file. 0 means "no file", as on Windows where a valid
 // handle is never 0.
 using FileHandle = std::intptr_t;
@@ -46,6 +44,25 @@ class FileSystem {
   // Creates a new file for writing; fails (0) when the path already exists,
   // so a temporary name never clobbers anything.
   virtual FileHandle CreateExclusive(const std::string& path) = 0;
+
+  // Creates a file without a name in `folder` ("" for the current folder),
+  // for writing: if the program ends before NameUnnamed, nothing is left.
+  // 0 where the platform or the file system has no such files.
+  virtual FileHandle CreateUnnamed(const std::string& /*folder*/) { return 0; }
+
+  // Gives the unnamed `file` the name `path`, which must not exist yet.
+  virtual bool NameUnnamed(FileHandle /*file*/, const std::string& /*path*/) { return false; }
+
+  // While marked, `file` (made by CreateExclusive) is deleted by the system
+  // when it is closed or the program ends, however it ends; false where the
+  // platform cannot mark files so.
+  virtual bool MarkDeleteOnClose(FileHandle /*file*/, bool /*marked*/) { return false; }
+
+  // Scratch files that an interrupted program (SIGINT, SIGTERM or SIGHUP;
+  // Ctrl+C or a closed console on Windows) removes before it ends, until
+  // they are let go.
+  virtual void DeleteIfInterrupted(const std::string& /*path*/) {}
+  virtual void LetGoIfInterrupted(const std::string& /*path*/) {}
 
   // Opens an existing device or pipe for writing, neither creating nor
   // truncating anything; 0 on failure.
@@ -107,10 +124,6 @@ class Desktop {
 
 // The real file system of the machine.
 FileSystem& SystemFileSystem();
-
-// The system's reserved address space for arrays that grow large
-// (growable.hpp).
-const LargeMemory& SystemLargeMemory();
 
 // The desktop backend chosen by the build. When it cannot reach a display, or
 // cannot be loaded, it hands over to the terminal desktop.

@@ -108,6 +108,39 @@ check "the pipe stays a pipe" [ -p page.fifo ]
 check "the pipe carries the whole page" cmp -s from-fifo.html first.html
 check "no scratch page is left beside them" [ -z "$(ls -a | grep '\.tmp$')" ]
 
+# An interrupted conversion leaves nothing but the earlier page: the page is
+# written into a file without a name until complete, and the copy of
+# standard input is a scratch file that the signal removes. (The signals are
+# given back their default first: a background job's SIGINT is ignored.
+# Call it in the background only: it replaces the shell that runs it.)
+interruptible() { exec perl -e '$SIG{INT} = $SIG{TERM} = "DEFAULT"; exec @ARGV' "$@"; }
+mkdir cut && cd cut
+awk 'BEGIN { for (i = 0; i < 800000; i++) printf "t%d f%d(u%d a, v%d b) %% <x> \"q\"\n", i, i, i, i }' >big.pl
+printf 'earlier' >big.pl.html
+for signal in INT TERM; do
+  interruptible "$pl2html" big.pl &
+  pid=$!
+  # Until the page is being written (its file open), then the signal.
+  for _ in $(seq 5000); do ls -l /proc/$pid/fd 2>/dev/null | grep -qE "$PWD/(#|.*\.tmp)" && break; sleep 0.001; done
+  kill -$signal $pid
+  wait $pid
+  check "SIG$signal ends a conversion mid-way" [ $? -gt 128 ]
+  check "SIG$signal leaves nothing but the earlier page" [ "$(ls | tr '\n' ' ')" = "big.pl big.pl.html " ]
+  check "the earlier page is whole" [ "$(cat big.pl.html)" = earlier ]
+done
+mkdir spool && mkfifo input.fifo
+(printf 'a.\n'; sleep 10) >input.fifo &
+writer=$!
+TMPDIR=$PWD/spool interruptible "$pl2html" - <input.fifo >/dev/null &
+pid=$!
+for _ in $(seq 500); do [ -n "$(ls spool)" ] && break; sleep 0.01; done
+kill -TERM $pid
+wait $pid
+check "SIGTERM ends a conversion of standard input" [ $? -gt 128 ]
+check "and removes its copy of standard input" [ -z "$(ls spool)" ]
+kill $writer 2>/dev/null
+cd ..
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library
