@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/page_output.hpp"
+#include "html5/page.hpp"
 #include "page/page.hpp"
 #include "scan/declarations.hpp"
 
@@ -28,6 +29,83 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
     return Fail(Failure::kCannotRead, fs.LastError());
   }
   return {};
+}
+
+// The source of a Prolog page, read in blocks straight from the platform;
+// rewinding opens it again.
+class SourceFile final : public html5::Source {
+ public:
+  SourceFile(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
+  ~SourceFile() override { Close(); }
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
+  bool Open() {
+    Close();
+    file_ = fs_.OpenForReading(path_);
+    if (file_ == 0) Fail();
+    return file_ != 0;
+  }
+  std::size_t Read(char* to, std::size_t size) override {
+    if (file_ == 0) return 0;
+    std::int64_t got = fs_.Read(file_, to, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    Fail();
+    Close();
+    return 0;
+  }
+  void Rewind() override { Open(); }
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Fail() {
+    if (!failed_) error_ = fs_.LastError();
+    failed_ = true;
+  }
+  void Close() {
+    if (file_ != 0) fs_.Close(file_);
+    file_ = 0;
+  }
+
+  FileSystem& fs_;
+  const std::string& path_;
+  FileHandle file_ = 0;
+  bool failed_ = false;
+  std::string error_;
+};
+
+// The Prolog page's text, handed to the page file as it gathers.
+class PageFileSink final : public html5::Sink {
+ public:
+  explicit PageFileSink(FileTable& files) : files_(files) {}
+  void Drain() override {
+    files_.SelectFile(kPageFile);
+    files_.WritePart(text);
+    text.clear();
+  }
+
+ private:
+  FileTable& files_;
+};
+
+Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
+                            std::string_view title, const PageKind& kind) {
+  Outcome checked = CheckSource(fs, inputPath);
+  if (!checked.Ok()) return checked;
+  if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
+    return Fail(Failure::kCannotWrite, "it is the source itself");
+  }
+  SourceFile source(fs, inputPath);
+  if (!source.Open()) return Fail(Failure::kCannotRead, source.Error());
+  FileTable files(fs);
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open(target);
+  if (!ready.Ok()) return ready;
+  PageFileSink sink(files);
+  html5::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
+  if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
+  return page.Commit();
 }
 
 }  // namespace
@@ -96,10 +174,11 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
 }
 
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
-                      std::string_view title) {
+                      std::string_view title, const PageKind& kind) {
   // A line or a set of declarations too large for the memory fails this
   // file only: the next files of a batch still convert.
   try {
+    if (kind.prolog) return ConvertPrologSource(fs, inputPath, target, title, kind);
     Conversion conversion;
     FileTable files(fs);
     Outcome scanned = ScanDeclarations(conversion, files, inputPath);
@@ -112,7 +191,8 @@ Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTa
   }
 }
 
-Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {
+Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title,
+                             const PageKind& kind) {
   std::string error;
   FileHandle spoolFile = 0;
   std::string spool = CreateScratch(fs, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html",
@@ -141,7 +221,7 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
   } else if (!copied) {
     outcome = Fail(Failure::kCannotRead, "scratch file: " + error);
   } else {
-    outcome = ConvertSource(fs, spool, target, title);
+    outcome = ConvertSource(fs, spool, target, title, kind);
   }
   DeletePath(fs, spool);
   fs.LetGoIfInterrupted(spool);

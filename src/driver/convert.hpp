@@ -19,12 +19,23 @@ Outcome ScanDeclarations(Conversion& conversion, FileTable& files, const std::st
 Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string& inputPath,
                     const PageTarget& target, std::string_view title);
 
-// Both passes with a fresh conversion: what converting one file means.
+// Which page a conversion makes: the classic page, or the Prolog page and
+// its options.
+struct PageKind {
+  bool prolog = false;      // --prolog
+  bool fragment = false;    // --fragment: the code element and its style sheet only
+  bool lineNumbers = true;  // not --no-line-numbers
+};
+
+// What converting one file means: both passes with a fresh conversion (the
+// classic page), or the survey and the code of the Prolog page. Either way
+// the page goes out through a PageOutput.
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
-                      std::string_view title);
+                      std::string_view title, const PageKind& kind = {});
 
 // Converts standard input, which can be read only once: it is first copied
 // to a scratch file, which is removed afterwards.
-Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title);
+Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title,
+                             const PageKind& kind = {});
 
 }  // namespace pl2html

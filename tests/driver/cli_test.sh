@@ -141,6 +141,20 @@ check "and removes its copy of standard input" [ -z "$(ls spool)" ]
 kill $writer 2>/dev/null
 cd ..
 
+# The Prolog page: the same file handling and statuses, its own options.
+check "--prolog converts" status_is 0 "$pl2html" --prolog -o prolog.html prog.pl
+check "--prolog writes an HTML5 page" grep -q '^<!DOCTYPE html>' prolog.html
+check "--prolog links lines" grep -q '<span id="L2">' prolog.html
+check "--prolog - reads standard input" \
+  bash -c "'$pl2html' --prolog - <prog.pl | grep -q '<title>stdin</title>'"
+check "--fragment writes the code element only" \
+  bash -c "'$pl2html' --prolog --fragment -o - prog.pl | head -1 | grep -qx '<style>'"
+check "--no-line-numbers drops the line elements" \
+  bash -c "! '$pl2html' --prolog --no-line-numbers -o - prog.pl | grep -q 'id=\"L1\"'"
+check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.pl empty.pl prog.pl
+check "--prolog never writes over its source" status_is 1 "$pl2html" --prolog -o alias.pl prog.pl
+check "--fragment without --prolog is a usage error" status_is 2 "$pl2html" --fragment prog.pl
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library

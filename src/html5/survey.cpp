@@ -1,0 +1,190 @@
+#include "html5/survey.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pl2html::html5 {
+
+namespace {
+
+void AppendNumber(std::string& out, std::uint64_t n) {
+  while (n >= 0x80) {
+    out += static_cast<char>(0x80 | (n & 0x7F));
+    n >>= 7;
+  }
+  out += static_cast<char>(n);
+}
+
+bool Significant(prolog::TokenClass cls) {
+  return cls != prolog::TokenClass::kLayout && cls != prolog::TokenClass::kComment;
+}
+
+}  // namespace
+
+void AppendAnchor(std::string& out, std::string_view name, int arity) {
+  static constexpr std::string_view kSafe = "-._~!$'()*+,;=:@/?";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char ch : name) {
+    auto c = static_cast<unsigned char>(ch);
+    bool alnum = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    if (alnum || kSafe.find(ch) != std::string_view::npos) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  out += '/';
+  out += std::to_string(arity);
+}
+
+bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) {
+  if (encoding_ == prolog::Encoding::kUtf8) {
+    utf8_.Feed(text);
+    if (!utf8_.Valid()) return false;
+  }
+  for (const prolog::Token& token : tokens) {
+    if (reader_.AwaitsClause() && Significant(token.cls)) clauseLine_ = LineAt(text, token.begin);
+    if (reader_.Push(token.cls, text.substr(token.begin, token.end - token.begin))) {
+      Clause(reader_.Last());
+    } else if (reader_.SettledCalls().size() >= kSettledCalls) {
+      TakeSettledCalls();
+    }
+  }
+  LineAt(text, text.size());
+  lineScanned_ = 0;
+  return true;
+}
+
+bool Survey::Finish() {
+  if (reader_.Finish()) Clause(reader_.Last());
+  return encoding_ != prolog::Encoding::kUtf8 || utf8_.Finish();
+}
+
+std::uint64_t Survey::LineAt(std::string_view text, std::size_t offset) {
+  const char* p = text.data() + lineScanned_;
+  const char* end = text.data() + offset;
+  if (p < end) {
+    // A line ends at LF, at CR LF and at a CR alone.
+    if (afterCr_ && *p == '\n') ++p;
+    line_ += static_cast<std::uint64_t>(std::count(p, end, '\n'));
+    for (const char* cr = p; (cr = static_cast<const char*>(std::memchr(cr, '\r', end - cr)));) {
+      ++cr;
+      if (cr == end || *cr != '\n') ++line_;
+    }
+    afterCr_ = end[-1] == '\r';
+    lineScanned_ = offset;
+  }
+  return line_;
+}
+
+void Survey::Clause(const prolog::Clause& clause) {
+  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
+  for (const prolog::Site& call : clause.calls)
+    Mark(call, SiteKind::kCall);
+  headMarked_ = false;
+}
+
+// A clause with thousands of calls (a file that is one long clause) is not
+// kept whole: its head and its settled calls are marked as they come.
+void Survey::TakeSettledCalls() {
+  if (!reader_.InBody()) return;
+  const prolog::Clause& clause = reader_.Last();
+  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
+  headMarked_ = true;
+  for (const prolog::Site& call : reader_.SettledCalls())
+    Mark(call, SiteKind::kCall);
+  reader_.DropSettledCalls();
+}
+
+std::uint32_t Survey::KeyOf(const prolog::Site& site) {
+  bool added = false;
+  std::uint32_t key = keys_.Find(site.name, site.arity, added);
+  if (added) keyPredicate_.push_back(-1);
+  return key;
+}
+
+namespace {
+
+// FNV-1a over the name, then the arity.
+std::uint32_t HashOf(std::string_view name, int arity) {
+  std::uint64_t h = 0xCBF29CE484222325ULL;
+  for (char c : name)
+    h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+  h = (h ^ static_cast<std::uint32_t>(arity)) * 0x100000001B3ULL;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+}  // namespace
+
+std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
+  if (keys_.size() * 2 >= slots_.size()) Grow();
+  std::uint32_t hash = HashOf(name, arity);
+  std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    Slot& slot = slots_[at];
+    if (slot.key == 0) {
+      slot = {hash, static_cast<std::uint32_t>(keys_.size() + 1)};
+      keys_.push_back({names_.size(), static_cast<std::uint32_t>(name.size()), arity});
+      names_.append(name);
+      added = true;
+      return slot.key - 1;
+    }
+    if (slot.hash != hash) continue;
+    const Key& key = keys_[slot.key - 1];
+    if (key.arity == arity && std::string_view(names_).substr(key.nameAt, key.nameSize) == name) {
+      added = false;
+      return slot.key - 1;
+    }
+  }
+}
+
+void KeyTable::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+  std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.key == 0) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].key != 0)
+      at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+void Survey::Mark(const prolog::Site& site, SiteKind kind) {
+  std::uint32_t key = KeyOf(site);
+  if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
+    keyPredicate_[key] = static_cast<std::int32_t>(predicates_.size());
+    predicates_.push_back({site.name, site.arity, clauseLine_});
+    kind = SiteKind::kFirstHead;
+  }
+  AppendNumber(marks_, site.nameIndex - lastMarked_);
+  AppendNumber(marks_, std::uint64_t{key} * 4 + static_cast<std::uint64_t>(kind));
+  lastMarked_ = site.nameIndex;
+}
+
+std::uint64_t Survey::Marks::Number() {
+  std::uint64_t n = 0;
+  for (int shift = 0; at_ < survey_.marks_.size(); shift += 7) {
+    auto byte = static_cast<unsigned char>(survey_.marks_[at_++]);
+    n |= std::uint64_t{byte & 0x7Fu} << shift;
+    if (byte < 0x80) break;
+  }
+  return n;
+}
+
+void Survey::Marks::Next() {
+  if (at_ >= survey_.marks_.size()) {
+    current_ = SiteMark{};
+    return;
+  }
+  std::uint64_t previous = at_ == 0 ? 0 : current_.nameIndex;
+  current_.nameIndex = previous + Number();
+  std::uint64_t code = Number();
+  current_.kind = static_cast<SiteKind>(code & 3);
+  current_.predicate = survey_.keyPredicate_[code >> 2];
+}
+
+}  // namespace pl2html::html5
