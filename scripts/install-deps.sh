@@ -23,16 +23,34 @@ if [ "$what" = test ]; then
   # The sanitizer and fuzz stages (clang with libFuzzer), and the benchmarks,
   # which are built there to keep them compiling.
   packages+=(clang libclang-rt-14-dev libbenchmark-dev)
+  # The Prolog page in a real browser and a validator: chromium, and node
+  # for npm's puppeteer-core and html-validate (tests/browser/package.json).
+  packages+=(chromium nodejs)
+  # Debian's nodejs leaves npm to a package of its own; other builds of
+  # nodejs bring it along and conflict with that package.
+  command -v npm >/dev/null || packages+=(npm)
 fi
+
+# The npm packages, at the versions package-lock.json pins.
+install_npm_packages() {
+  [ "$what" = test ] || return 0
+  local browser
+  browser=$(cd "$(dirname "$0")/../tests/browser" && pwd)
+  [ -d "$browser/node_modules" ] || (cd "$browser" && npm ci --no-audit --no-fund)
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  install_npm_packages
+  exit 0
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+install_npm_packages

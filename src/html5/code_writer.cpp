@@ -1,0 +1,222 @@
+#include "html5/code_writer.hpp"
+
+#include <array>
+#include <charconv>
+
+namespace pl2html::html5 {
+
+namespace {
+
+using prolog::TokenClass;
+
+constexpr std::string_view kOpenTags[] = {
+    "",  // layout: no span
+    "<span class=\"comment\">",
+    "<span class=\"var\">",
+    "<span class=\"atom\">",
+    "<span class=\"quoted\">",
+    "<span class=\"string\">",
+    "<span class=\"codes\">",
+    "<span class=\"number\">",
+    "<span class=\"punct\">",
+    "<span class=\"end\">",
+    "<span class=\"qq\">",
+};
+constexpr std::string_view kDocTag = "<span class=\"comment doc\">";
+constexpr std::string_view kCloseSpan = "</span>";
+constexpr std::string_view kCloseLink = "</a></span>";
+
+std::string_view ClassName(TokenClass cls) {
+  std::string_view tag = kOpenTags[static_cast<std::size_t>(cls)];
+  return tag.substr(13, tag.size() - 15);
+}
+
+// A structured comment, which documentation tools read: "%!" or "/**".
+bool IsDoc(std::string_view text) {
+  return text.starts_with("%!") || (text.starts_with("/**") && !text.starts_with("/**/"));
+}
+
+// Bytes that need more than copying: markup characters, line ends and
+// every byte that may be (the start of) a forbidden control.
+enum : std::uint8_t { kPlain, kSpecial };
+using ByteTable = std::array<std::uint8_t, 256>;
+
+constexpr ByteTable MakeTable(Charset charset) {
+  ByteTable table{};
+  for (int c = 0; c < 0x20; ++c)
+    table[c] = kSpecial;
+  table['\t'] = kPlain;
+  for (unsigned char c : {'&', '<', '>', '\x7F'})
+    table[c] = kSpecial;
+  if (charset == Charset::kUtf8) {
+    table[0xC2] = kSpecial;
+  } else {
+    for (int c : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+      table[c] = kSpecial;
+  }
+  return table;
+}
+
+constexpr ByteTable kUtf8Table = MakeTable(Charset::kUtf8);
+constexpr ByteTable kWindows1252Table = MakeTable(Charset::kWindows1252);
+
+}  // namespace
+
+CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
+    : out_(out),
+      survey_(survey),
+      marks_(survey),
+      charset_(survey.PageCharset()),
+      lineNumbers_(lineNumbers),
+      skip_(survey.ByteOrderMark() ? kByteOrderMark.size() : 0) {}
+
+void CodeWriter::Begin() {
+  out_ += "<pre class=\"pl2html\"><code>";
+}
+
+void CodeWriter::End() {
+  if (spanOpen_) out_ += close_;
+  spanOpen_ = inToken_ = false;
+  if (lineOpen_) out_ += kCloseSpan;
+  lineOpen_ = false;
+  out_ += "</code></pre>\n";
+}
+
+void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tokens) {
+  for (const prolog::Token& token : tokens) {
+    Token(token.cls, text.substr(token.begin, token.end - token.begin));
+  }
+}
+
+void CodeWriter::Token(TokenClass cls, std::string_view text) {
+  if (skip_ > 0) {
+    std::size_t dropped = std::min<std::size_t>(skip_, text.size());
+    skip_ -= dropped;
+    text.remove_prefix(dropped);
+  }
+  bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
+  reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
+  close_ = kCloseSpan;
+  if (name && names_++ == marks_.Current().nameIndex) Decorate(cls);
+  if (cls == TokenClass::kLayout || text.empty()) {
+    tag_.clear();
+    Text(text);
+    return;
+  }
+  if (cls == TokenClass::kComment && IsDoc(text)) reopen_ = kDocTag;
+  EnsureLine();
+  out_ += tag_.empty() ? reopen_ : std::string_view(tag_);
+  tag_.clear();
+  inToken_ = spanOpen_ = true;
+  Text(text);
+  if (spanOpen_) out_ += close_;
+  inToken_ = spanOpen_ = false;
+}
+
+// A clause head takes the class "head", the first clause of a predicate its
+// anchor; a call to a predicate of the file links to that anchor.
+void CodeWriter::Decorate(TokenClass cls) {
+  const SiteMark mark = marks_.Current();
+  marks_.Next();
+  if (mark.predicate < 0) return;
+  const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
+  reopenTag_.assign("<span class=\"").append(ClassName(cls));
+  if (mark.kind == SiteKind::kCall) {
+    reopenTag_.append("\"><a href=\"#").append(predicate.anchor).append("\">");
+    close_ = kCloseLink;
+  } else {
+    reopenTag_.append(" head\">");
+  }
+  tag_ = reopenTag_;
+  if (mark.kind == SiteKind::kFirstHead) {
+    tag_.insert(tag_.size() - 1, " id=\"" + predicate.anchor + "\"");
+  }
+  reopen_ = reopenTag_;
+}
+
+void CodeWriter::Text(std::string_view bytes) {
+  const ByteTable& table = charset_ == Charset::kUtf8 ? kUtf8Table : kWindows1252Table;
+  std::size_t i = 0;
+  if (afterCr_ && !bytes.empty()) {
+    afterCr_ = false;
+    if (bytes[0] == '\n') i = 1;  // the second byte of a CR LF split between tokens
+  }
+  std::size_t run = i;
+  while (i < bytes.size()) {
+    if (table[static_cast<unsigned char>(bytes[i])] == kPlain) {
+      ++i;
+      continue;
+    }
+    if (i > run) {
+      EnsureLine();
+      out_.append(bytes.data() + run, i - run);
+    }
+    Special(bytes, i);
+    run = i;
+  }
+  if (i > run) {
+    EnsureLine();
+    out_.append(bytes.data() + run, i - run);
+  }
+}
+
+// Writes the special byte at `i` and moves `i` past what it wrote.
+void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
+  char c = bytes[i];
+  if (c == '\n' || c == '\r') {
+    LineEnd();
+    ++i;
+    if (c == '\r') {
+      if (i == bytes.size()) {
+        afterCr_ = true;
+      } else if (bytes[i] == '\n') {
+        ++i;
+      }
+    }
+    return;
+  }
+  EnsureLine();
+  if (c == '&') {
+    out_ += "&amp;";
+  } else if (c == '<') {
+    out_ += "&lt;";
+  } else if (c == '>') {
+    out_ += "&gt;";
+  } else if (std::size_t length = ForbiddenControl(charset_, bytes.substr(i))) {
+    out_ += "<span class=\"ctl\">";
+    AppendStandIn(out_, charset_, bytes.substr(i));
+    out_ += kCloseSpan;
+    i += length;
+    return;
+  } else {
+    out_ += c;  // a lead byte of UTF-8 that starts no control
+  }
+  ++i;
+}
+
+void CodeWriter::OpenLine() {
+  char digits[24];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, ++line_);
+  out_ += "<span id=\"L";
+  out_.append(digits, end);
+  out_ += "\">";
+  lineOpen_ = true;
+  if (inToken_) {
+    out_ += reopen_;
+    spanOpen_ = true;
+  }
+}
+
+void CodeWriter::LineEnd() {
+  if (!lineNumbers_) {
+    out_ += '\n';
+    return;
+  }
+  if (!lineOpen_) OpenLine();
+  if (spanOpen_) out_ += close_;
+  spanOpen_ = false;
+  out_ += "</span>\n";
+  lineOpen_ = false;
+}
+
+}  // namespace pl2html::html5

@@ -1,0 +1,58 @@
+// The second pass: the code element, token by token. Each token is one
+// span whose first class is its lexical class; layout is written bare. A
+// token that runs over line ends is closed before each and opened again
+// after, so that every line is an element of its own: <span id="L12">,
+// whose number the style sheet draws.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "html5/charset.hpp"
+#include "html5/survey.hpp"
+#include "prolog/lexer.hpp"
+
+namespace pl2html::html5 {
+
+class CodeWriter {
+ public:
+  CodeWriter(std::string& out, const Survey& survey, bool lineNumbers);
+
+  void Begin();
+  // The tokens of the next piece of the source; `text` is that piece.
+  void Write(std::string_view text, std::span<const prolog::Token> tokens);
+  void End();
+
+ private:
+  void Token(prolog::TokenClass cls, std::string_view text);
+  void Decorate(prolog::TokenClass cls);
+  void Text(std::string_view bytes);
+  void Special(std::string_view bytes, std::size_t& i);
+  void EnsureLine() {
+    if (lineNumbers_ && !lineOpen_) OpenLine();
+  }
+  void OpenLine();
+  void LineEnd();
+
+  std::string& out_;
+  const Survey& survey_;
+  Survey::Marks marks_;
+  Charset charset_;
+  bool lineNumbers_;
+  std::uint64_t skip_ = 0;  // bytes of the byte-order mark still to drop
+  std::uint64_t names_ = 0;
+  std::uint64_t line_ = 0;
+  bool lineOpen_ = false;
+  bool afterCr_ = false;  // the previous byte was a CR, written as a line end
+  // The token being written, and whether its span is open in the page.
+  bool inToken_ = false;
+  bool spanOpen_ = false;
+  std::string_view reopen_;  // opens its span again after a line end
+  std::string_view close_;
+  std::string tag_;  // the opening tag of a marked token
+  std::string reopenTag_;
+};
+
+}  // namespace pl2html::html5

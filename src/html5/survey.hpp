@@ -1,0 +1,100 @@
+// The first pass over a source: what the page must know before it writes
+// its first byte. The charset (the source is valid UTF-8 or not), the
+// predicates the file defines, and where in the token stream each clause
+// head and each call to a predicate stands, so that the second pass can
+// mark them without looking ahead.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "html5/charset.hpp"
+#include "prolog/clauses.hpp"
+#include "prolog/lexer.hpp"
+
+namespace pl2html::html5 {
+
+struct Predicate {
+  std::string name;
+  int arity = 0;
+  std::uint64_t line = 0;  // of its first clause, from 1
+  std::string anchor;      // its element id and link fragment: name/arity, encoded
+};
+
+// How a name token is marked in the page.
+enum class SiteKind : std::uint8_t { kCall, kHead, kFirstHead };
+
+struct SiteMark {
+  std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
+  SiteKind kind = SiteKind::kCall;
+  std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
+};
+
+class Survey {
+ public:
+  // With kUtf8 the survey checks that the source is valid UTF-8 and stops
+  // believing it (Utf8() false) at the first byte that is not.
+  explicit Survey(prolog::Encoding encoding) : encoding_(encoding) {}
+
+  // The tokens of the next piece of the source; `text` is that piece. False
+  // when the source turned out not to be UTF-8: start again with Latin-1.
+  bool Read(std::string_view text, std::span<const prolog::Token> tokens);
+  // False when the end showed that the source is not UTF-8 after all.
+  bool Finish();
+
+  bool Utf8() const { return encoding_ == prolog::Encoding::kUtf8 && utf8_.Valid(); }
+  Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
+  bool ByteOrderMark() const { return Utf8() && bomBytes_ == kByteOrderMark.size(); }
+  const std::vector<Predicate>& Predicates() const { return predicates_; }
+
+  // The marks in order of their name tokens.
+  class Marks {
+   public:
+    explicit Marks(const Survey& survey) : survey_(survey) { Next(); }
+    const SiteMark& Current() const { return current_; }
+    void Next();
+
+   private:
+    std::uint64_t Number();
+    const Survey& survey_;
+    std::size_t at_ = 0;
+    SiteMark current_;
+  };
+
+ private:
+  void Clause(const prolog::Clause& clause);
+  void Mark(const prolog::Site& site, SiteKind kind);
+  std::uint32_t KeyOf(const prolog::Site& site);
+  std::uint64_t LineAt(std::string_view text, std::size_t offset);
+
+  prolog::Encoding encoding_;
+  Utf8Validator utf8_;
+  std::size_t bomBytes_ = 0;  // leading bytes that matched the byte-order mark
+  std::uint64_t fed_ = 0;     // bytes read so far
+  prolog::ClauseReader reader_;
+  // Lines are counted up to the start of each clause.
+  std::uint64_t line_ = 1;
+  std::size_t lineScanned_ = 0;  // in the current piece
+  bool afterCr_ = false;
+  std::uint64_t clauseLine_ = 1;
+  // Every name/arity seen as a head or a call, and the predicate it is.
+  std::unordered_map<std::string, std::uint32_t> keys_;
+  std::vector<std::int32_t> keyPredicate_;
+  std::string key_;
+  std::vector<Predicate> predicates_;
+  // Marks as variable-length numbers: the gap since the previous mark's
+  // name index, then key * 4 + kind. About three bytes a call.
+  std::string marks_;
+  std::uint64_t lastMarked_ = 0;
+};
+
+// The element id and link fragment of name/arity: bytes that an id or a
+// URL fragment cannot hold as they are (space, quotes, "<", "%", "#",
+// controls, bytes of 0x80 and above) percent-encoded.
+std::string AnchorOf(std::string_view name, int arity);
+
+}  // namespace pl2html::html5

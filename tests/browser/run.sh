@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The Prolog page checked from outside: html-validate over pages made from
+# examples/ (one as a fragment placed in a minimal page, one without line
+# numbers), or headless chromium over the features example.
+# Usage: tests/browser/run.sh validate|browser PL2HTML EXAMPLES_DIR
+# Exit status 77 (skipped) without node, chromium or the npm packages, which
+# scripts/install-deps.sh test installs.
+set -euo pipefail
+what=$1 pl2html=$2 examples=$3
+here=$(cd "$(dirname "$0")" && pwd)
+
+command -v node >/dev/null || { echo "skipped: no node"; exit 77; }
+[ -d "$here/node_modules/html-validate" ] && [ -d "$here/node_modules/puppeteer-core" ] ||
+  { echo "skipped: run npm ci in $here"; exit 77; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/pl2html-browser.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+case $what in
+  validate)
+    pages=()
+    for source in "$examples"/*.pl; do
+      name=$(basename "$source")
+      "$pl2html" --prolog -o "$work/$name.html" "$source"
+      pages+=("$work/$name.html")
+    done
+    "$pl2html" --prolog --no-line-numbers -o "$work/plain.html" "$examples/features.pl"
+    # A fragment goes into another page: its style sheet into the head.
+    "$pl2html" --prolog --fragment -o "$work/fragment.part" "$examples/features.pl"
+    {
+      echo '<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>fragment</title>'
+      sed -n '/^<style>/,/^<\/style>/p' "$work/fragment.part"
+      echo '</head><body>'
+      sed '/^<style>/,/^<\/style>/d' "$work/fragment.part"
+      echo '</body></html>'
+    } >"$work/fragment.html"
+    pages+=("$work/plain.html" "$work/fragment.html")
+    "$here/node_modules/.bin/html-validate" --config "$here/.htmlvalidate.json" "${pages[@]}"
+    echo "html-validate: ${#pages[@]} pages, no errors"
+    ;;
+  browser)
+    chromium=${CHROMIUM:-/usr/bin/chromium}
+    [ -x "$chromium" ] || { echo "skipped: no $chromium"; exit 77; }
+    "$pl2html" --prolog -o "$work/features.pl.html" "$examples/features.pl"
+    node "$here/page_test.mjs" "$work/features.pl.html" "$examples/features.pl" ${SCREENSHOTS:+"$SCREENSHOTS"}
+    ;;
+  *)
+    echo "usage: $0 validate|browser PL2HTML EXAMPLES_DIR" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,117 @@
+#include "html5/code_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include "hand_tokens.hpp"
+#include "html5/style.hpp"
+#include "html5/survey.hpp"
+#include "html5/text_content.hpp"
+
+namespace pl2html::html5 {
+namespace {
+
+using prolog::Token;
+using prolog::TokenClass;
+
+// The code element of a source cut into tokens by hand, in pieces of
+// `piece` tokens; its text content is checked on the way.
+std::string Code(const test::HandTokens& hand, bool lineNumbers = true, std::size_t piece = 1000) {
+  Survey survey(prolog::Encoding::kUtf8);
+  auto pieces = [&](auto&& visit) {
+    for (std::size_t at = 0; at < hand.tokens.size(); at += piece) {
+      std::size_t last = std::min(at + piece, hand.tokens.size());
+      std::size_t begin = hand.tokens[at].begin;
+      std::vector<Token> tokens(hand.tokens.begin() + at, hand.tokens.begin() + last);
+      for (Token& t : tokens)
+        t.begin -= begin, t.end -= begin;
+      visit(std::string_view(hand.text).substr(begin, hand.tokens[last - 1].end - begin), tokens);
+    }
+  };
+  pieces([&](std::string_view text, std::span<const Token> tokens) { survey.Read(text, tokens); });
+  survey.Finish();
+  std::string out;
+  CodeWriter writer(out, survey, lineNumbers);
+  writer.Begin();
+  pieces([&](std::string_view text, std::span<const Token> tokens) { writer.Write(text, tokens); });
+  writer.End();
+  EXPECT_EQ(CheckCodeText(hand.text, out), "") << out;
+  return out;
+}
+
+test::HandTokens Raw(std::string text, TokenClass cls) {
+  std::size_t n = text.size();
+  return {std::move(text), {{0, n, cls}}};
+}
+
+TEST(CodeWriter, TokensLinesAndEscapes) {
+  EXPECT_EQ(Code(test::Tokens("a ~ < ~ 'x&y' .")),
+            "<pre class=\"pl2html\"><code><span id=\"L1\"><span class=\"atom\">a</span> "
+            "<span class=\"atom\">&lt;</span> <span class=\"quoted\">'x&amp;y'</span>"
+            "<span class=\"end\">.</span></span></code></pre>\n");
+  // A token over a line end is closed and opened again; an empty line is
+  // still a line; the last line end opens no line of its own.
+  EXPECT_EQ(
+      Code(Raw("/* a\r\n\rb */\n", TokenClass::kComment)),
+      "<pre class=\"pl2html\"><code><span id=\"L1\"><span class=\"comment\">/* a</span></span>\n"
+      "<span id=\"L2\"><span class=\"comment\"></span></span>\n"
+      "<span id=\"L3\"><span class=\"comment\">b */</span></span>\n</code></pre>\n");
+  EXPECT_EQ(Code(Raw("/** a\nb */", TokenClass::kComment), false),
+            "<pre class=\"pl2html\"><code><span class=\"comment doc\">/** a\nb */</span>"
+            "</code></pre>\n");
+}
+
+TEST(CodeWriter, ControlsAndLineEndsSplitBetweenTokens) {
+  // CR in one token and LF in the next are one line end; controls are shown.
+  test::HandTokens hand{std::string("%\r\n\x01\x7F\xC2\x85x", 8),
+                        {{0, 2, TokenClass::kComment}, {2, 8, TokenClass::kLayout}}};
+  EXPECT_EQ(Code(hand, false),
+            "<pre class=\"pl2html\"><code><span class=\"comment\">%\n</span>"
+            "<span class=\"ctl\">&#x2401;</span><span class=\"ctl\">&#x2421;</span>"
+            "<span class=\"ctl\">\\x85</span>x</code></pre>\n");
+  // The byte-order mark is dropped.
+  EXPECT_EQ(Code({"\xEF\xBB\xBF"
+                  "1",
+                  {{0, 3, TokenClass::kLayout}, {3, 4, TokenClass::kNumber}}},
+                 false),
+            "<pre class=\"pl2html\"><code><span class=\"number\">1</span></code></pre>\n");
+}
+
+TEST(CodeWriter, HeadsAnchorAndCallsLink) {
+  std::string code =
+      Code(test::Tokens("p ( X ) ~ :- ~ 'q<r' ( X ) , ~ p ( 1 ) . / 'q<r' ( 1 ) . / 'q<r' ( 2 ) ."),
+           true, 3);
+  EXPECT_NE(code.find("<span class=\"atom head\" id=\"p/1\">p</span>"), std::string::npos);
+  EXPECT_NE(code.find("<span class=\"quoted\"><a href=\"#q%3Cr/1\">'q&lt;r'</a></span>"),
+            std::string::npos);
+  EXPECT_NE(code.find("<span class=\"atom\"><a href=\"#p/1\">p</a></span>"), std::string::npos);
+  EXPECT_NE(code.find("<span class=\"quoted head\" id=\"q%3Cr/1\">'q&lt;r'</span>"),
+            std::string::npos);
+  EXPECT_NE(code.find("<span class=\"quoted head\">'q&lt;r'</span>"), std::string::npos);
+}
+
+TEST(Style, EveryClassReadableInBothSchemes) {
+  for (const ClassColours& c : ColourTable()) {
+    std::string_view light = c.lightBackground.empty() ? kLightBackground : c.lightBackground;
+    std::string_view dark = c.darkBackground.empty() ? kDarkBackground : c.darkBackground;
+    EXPECT_GE(ContrastRatio(c.light, light), 4.5) << c.name << " light";
+    EXPECT_GE(ContrastRatio(c.dark, dark), 4.5) << c.name << " dark";
+  }
+  EXPECT_NE(ColourTable()[2].light, ColourTable()[3].light);  // var and atom
+}
+
+TEST(Charset, Utf8ValidityInPieces) {
+  for (std::string_view valid : {"", "a\xC3\xA9", "\xE2\x90\x80", "\xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(IsValidUtf8(valid)) << valid;
+  }
+  for (std::string_view invalid :
+       {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE9t\xE9", "\x80"}) {
+    EXPECT_FALSE(IsValidUtf8(invalid)) << invalid;
+  }
+  Utf8Validator split;
+  split.Feed("\xF0\x9F");
+  split.Feed("\x98\x80");
+  EXPECT_TRUE(split.Finish());
+}
+
+}  // namespace
+}  // namespace pl2html::html5
