@@ -4,16 +4,14 @@
 #include <stdexcept>
 #include <vector>
 
+#include "driver/page_output.hpp"
+#include "html5/page.hpp"
 #include "page/page.hpp"
 #include "scan/declarations.hpp"
 
 namespace pl2html {
 
 namespace {
-
-Outcome Fail(Failure failure, std::string detail = {}) {
-  return {failure, std::move(detail)};
-}
 
 // A source must be a file with at least one byte.
 Outcome CheckSource(FileSystem& fs, const std::string& inputPath) {
@@ -33,18 +31,81 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
   return {};
 }
 
-// Creates a fresh file named `base` + a suffix that no file has yet.
-// Returns its path, or the empty text with the platform's reason in `error`.
-std::string CreateScratch(FileSystem& fs, FileTable& files, std::int32_t number,
-                          const std::string& base, std::string_view extension, std::string& error) {
-  std::string stem = base + "." + std::to_string(fs.ProcessId());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = stem + "-" + std::to_string(attempt) + std::string(extension);
-    if (files.CreateNumbered(number, path) != 0) return path;
-    error = fs.LastError();                              // before Stat, which may change it
-    if (fs.Stat(path).kind == PathKind::Missing) break;  // not a name clash: give up
+// The source of a Prolog page, read in blocks straight from the platform;
+// rewinding opens it again.
+class SourceFile final : public html5::Source {
+ public:
+  SourceFile(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
+  ~SourceFile() override { Close(); }
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+
+  bool Open() {
+    Close();
+    file_ = fs_.OpenForReading(path_);
+    if (file_ == 0) Fail();
+    return file_ != 0;
   }
-  return {};
+  std::size_t Read(char* to, std::size_t size) override {
+    if (file_ == 0) return 0;
+    std::int64_t got = fs_.Read(file_, to, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    Fail();
+    Close();
+    return 0;
+  }
+  void Rewind() override { Open(); }
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Fail() {
+    if (!failed_) error_ = fs_.LastError();
+    failed_ = true;
+  }
+  void Close() {
+    if (file_ != 0) fs_.Close(file_);
+    file_ = 0;
+  }
+
+  FileSystem& fs_;
+  const std::string& path_;
+  FileHandle file_ = 0;
+  bool failed_ = false;
+  std::string error_;
+};
+
+// The Prolog page's text, handed to the page file as it gathers.
+class PageFileSink final : public html5::Sink {
+ public:
+  explicit PageFileSink(FileTable& files) : files_(files) {}
+  void Drain() override {
+    files_.SelectFile(kPageFile);
+    files_.WritePart(text);
+    text.clear();
+  }
+
+ private:
+  FileTable& files_;
+};
+
+Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
+                            std::string_view title, const PageKind& kind) {
+  Outcome checked = CheckSource(fs, inputPath);
+  if (!checked.Ok()) return checked;
+  if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
+    return Fail(Failure::kCannotWrite, "it is the source itself");
+  }
+  SourceFile source(fs, inputPath);
+  if (!source.Open()) return Fail(Failure::kCannotRead, source.Error());
+  FileTable files(fs);
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open(target);
+  if (!ready.Ok()) return ready;
+  PageFileSink sink(files);
+  html5::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
+  if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
+  return page.Commit();
 }
 
 }  // namespace
@@ -92,64 +153,32 @@ Outcome ConvertFile(Conversion& conversion, FileTable& files, const std::string&
   FileSystem& fs = files.System();
   Outcome opened = OpenSource(fs, files, inputPath);
   if (!opened.Ok()) return opened;
-
-  std::string scratch;
   if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
     files.CloseNumbered(kSourceFile);
     return Fail(Failure::kCannotWrite, "it is the source itself");
   }
-  if (target.toStandardOutput) {
-    // A program started without a console or a redirection has no standard
-    // output: the page would go nowhere.
-    if (files.AttachNumbered(kPageFile, fs.StandardOutput(), true) == 0) {
-      return Fail(Failure::kCannotWrite, "no standard output");
-    }
-  } else if (fs.Stat(target.path).kind == PathKind::Device) {
-    // /dev/null or a named pipe: the page goes into it. A scratch page
-    // renamed over it would put a plain file in the device's place.
-    if (files.AttachNumbered(kPageFile, fs.OpenForWriting(target.path), true) == 0) {
-      std::string error = fs.LastError();
-      files.CloseNumbered(kSourceFile);
-      return Fail(Failure::kCannotWrite, error);
-    }
-  } else {
-    std::string error;
-    scratch = CreateScratch(fs, files, kPageFile, target.path, ".tmp", error);
-    if (scratch.empty()) return Fail(Failure::kCannotWrite, error);
+  // Should the page writer throw (out of memory for a line or a table), the
+  // page is abandoned on the way out: no half page is left behind.
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open(target);
+  if (!ready.Ok()) {
+    files.CloseNumbered(kSourceFile);
+    return ready;
   }
-
-  try {
-    WritePage(files, conversion, title);
-  } catch (...) {
-    // Out of memory for a line or a table: no half page is left behind.
-    files.CloseAllFiles();
-    if (!scratch.empty()) DeletePath(fs, scratch);
-    throw;
-  }
-
+  WritePage(files, conversion, title);
   bool readFailed = files.Failed(kSourceFile);
   std::string readError = readFailed ? fs.LastError() : std::string();
   files.CloseNumbered(kSourceFile);
-  bool written = files.CloseNumbered(kPageFile);
-  std::string writeError = written ? std::string() : fs.LastError();
-
-  Outcome outcome;
-  if (readFailed) {
-    outcome = Fail(Failure::kCannotRead, readError);
-  } else if (!written) {
-    outcome = Fail(Failure::kCannotWrite, writeError);
-  } else if (!scratch.empty() && !fs.Replace(scratch, target.path)) {
-    outcome = Fail(Failure::kCannotWrite, fs.LastError());
-  }
-  if (!outcome.Ok() && !scratch.empty()) DeletePath(fs, scratch);
-  return outcome;
+  if (readFailed) return Fail(Failure::kCannotRead, readError);
+  return page.Commit();
 }
 
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
-                      std::string_view title) {
+                      std::string_view title, const PageKind& kind) {
   // A line or a set of declarations too large for the memory fails this
   // file only: the next files of a batch still convert.
   try {
+    if (kind.prolog) return ConvertPrologSource(fs, inputPath, target, title, kind);
     Conversion conversion;
     FileTable files(fs);
     Outcome scanned = ScanDeclarations(conversion, files, inputPath);
@@ -162,11 +191,12 @@ Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTa
   }
 }
 
-Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title) {
-  FileTable files(fs);
+Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::string_view title,
+                             const PageKind& kind) {
   std::string error;
-  std::string spool = CreateScratch(
-      fs, files, kSourceFile, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html", ".pl", error);
+  FileHandle spoolFile = 0;
+  std::string spool = CreateScratch(fs, fs.TemporaryFolder() + fs.PathSeparator() + "pl2html",
+                                    ".pl", spoolFile, error);
   if (spool.empty()) return Fail(Failure::kCannotRead, "no scratch file: " + error);
 
   std::vector<char> buffer(1 << 16);
@@ -177,13 +207,13 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
     if (got < 0) readFailed = true;
     if (got <= 0) break;
     // Raw bytes, not lines: the copy must be exact.
-    if (!fs.Write(files.HandleOf(kSourceFile), buffer.data(), static_cast<std::size_t>(got))) {
+    if (!fs.Write(spoolFile, buffer.data(), static_cast<std::size_t>(got))) {
       copied = false;
       break;
     }
   }
   if (readFailed || !copied) error = fs.LastError();
-  if (!files.CloseNumbered(kSourceFile)) copied = false;
+  if (!fs.Close(spoolFile)) copied = false;
 
   Outcome outcome;
   if (readFailed) {
@@ -191,9 +221,10 @@ Outcome ConvertStandardInput(FileSystem& fs, const PageTarget& target, std::stri
   } else if (!copied) {
     outcome = Fail(Failure::kCannotRead, "scratch file: " + error);
   } else {
-    outcome = ConvertSource(fs, spool, target, title);
+    outcome = ConvertSource(fs, spool, target, title, kind);
   }
   DeletePath(fs, spool);
+  fs.LetGoIfInterrupted(spool);
   return outcome;
 }
 

@@ -29,6 +29,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       Ask(options, Options::Request::kVersion);
     } else if (arg == "--open") {
       options.open = true;
+    } else if (arg == "--prolog") {
+      options.prolog = true;
+    } else if (arg == "--fragment") {
+      options.fragment = true;
+    } else if (arg == "--no-line-numbers") {
+      options.lineNumbers = false;
     } else if (arg == "-o") {
       if (options.haveOutput) {
         Complain(options, "-o given twice");
@@ -44,6 +50,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
   }
   if (options.files.empty()) Complain(options, "no input file");
+  // The classic page has neither: asking for them without --prolog is a slip.
+  if (!options.prolog && (options.fragment || !options.lineNumbers)) {
+    Complain(options, std::string(options.fragment ? "--fragment" : "--no-line-numbers") +
+                          " needs --prolog");
+  }
   if (options.haveOutput && options.files.size() != 1) {
     Complain(options, "-o takes exactly one input file");
   }

@@ -13,6 +13,9 @@ struct Options {
   // first of them given wins.
   Request request = Request::kConvert;
   bool open = false;        // --open: show each page with the desktop's program
+  bool prolog = false;      // --prolog: the Prolog page instead of the classic one
+  bool fragment = false;    // --fragment: of the Prolog page, the code element only
+  bool lineNumbers = true;  // --no-line-numbers turns them off on the Prolog page
   bool haveOutput = false;  // -o OUT
   std::string output;
   std::vector<std::string> files;  // "-" is standard input

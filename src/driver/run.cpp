@@ -29,10 +29,15 @@ constexpr std::string_view kUsage =
     "usage: pl2html [--open]         choose a Prolog file, convert it and show its page\n"
     "       pl2html [--open] FILE... convert each FILE into FILE.html\n"
     "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
+    "       pl2html --prolog [--fragment] [--no-line-numbers] [-o OUT] FILE...\n"
     "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
-    "  --open     show each page with the desktop's program for HTML files\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+    "  --open             show each page with the desktop's program for HTML files\n"
+    "  --prolog           write the Prolog page: HTML5, tokens as the Prolog reader reads\n"
+    "                     them, linked predicates, line numbers, light and dark colours\n"
+    "  --fragment         with --prolog: only the code element and its style sheet\n"
+    "  --no-line-numbers  with --prolog: no line numbers\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n";
 
 void Print(FileSystem& fs, FileHandle stream, std::string_view text) {
   fs.Write(stream, text.data(), text.size());
@@ -48,9 +53,10 @@ int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider
   int status = kSuccess;
   for (const std::string& file : options.files) {
     PageTarget target = TargetFor(options, file);
-    Outcome outcome = file == "-"
-                          ? ConvertStandardInput(fs, target, kStandardInputTitle)
-                          : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()));
+    PageKind kind{options.prolog, options.fragment, options.lineNumbers};
+    Outcome outcome =
+        file == "-" ? ConvertStandardInput(fs, target, kStandardInputTitle, kind)
+                    : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()), kind);
     if (!outcome.Ok()) {
       // A page that cannot be written is named by its own path.
       const std::string& named = outcome.failure != Failure::kCannotWrite ? file

@@ -36,4 +36,49 @@ struct Token {
 // as a Latin-1 character (a file that is not valid UTF-8).
 enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 
+// A streaming lexer. The source comes in pieces of any size; the tokens are
+// the same wherever the pieces are cut.
+//
+// What the reader makes of some tokens depends on what came before them, and
+// that state lives here between calls: whether an operand is expected (so
+// that "-1" is one number after "(" or "is" but "-" and "1" after "a"), the
+// open brackets and dicts (the ":" of "_{a:1}" is punctuation), and whether a
+// quasi-quotation's syntax part is open. The full stop of a clause resets it.
+class Lexer {
+ public:
+  explicit Lexer(Encoding encoding = Encoding::kUtf8);
+
+  // Appends to `out` the tokens of the longest prefix of `text` that more text
+  // could not change, and returns that prefix's length. The caller hands
+  // text[returned..] again, with more appended, in the next call. With atEnd
+  // the text is the rest of the source and all of it is taken. Token offsets
+  // are relative to `text`.
+  std::size_t Lex(std::string_view text, bool atEnd, std::vector<Token>& out);
+
+  // What a token does to the state above; the lexer's own business, public
+  // only so that the reading code in lexer.cpp can name it.
+  enum class Effect : std::uint8_t;
+
+ private:
+  struct DictFrame {
+    std::uint32_t depth;    // bracket depth of the dict's own "{"
+    std::uint8_t keyState;  // key expected, ":" expected, or in a value
+  };
+
+  void Apply(Effect effect);
+  bool InDict() const;  // the innermost open bracket is a dict's
+  bool DictColonExpected() const;
+
+  Encoding encoding_;
+  bool expectOperand_ = true;  // the next token starts a term
+  bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"
+  bool closeIsAtom_ = false;   // in "[ ]": only layout and comments before "]"
+  bool inQqSyntax_ = false;    // between "{|" and "||"
+  std::uint32_t qqDepth_ = 0;  // bracket depth of that "{|"
+  std::uint32_t depth_ = 0;    // open brackets in this clause
+  std::vector<DictFrame> dicts_;
+
+  friend class TokenReader;
+};
+
 }  // namespace pl2html::prolog

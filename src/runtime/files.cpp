@@ -47,10 +47,6 @@ FileHandle FileTable::OpenNumbered(std::int32_t number, const std::string& path)
   return Install(number, fs_.OpenForReading(path), false);
 }
 
-FileHandle FileTable::CreateNumbered(std::int32_t number, const std::string& path) {
-  return Install(number, fs_.CreateExclusive(path), true);
-}
-
 FileHandle FileTable::AttachNumbered(std::int32_t number, FileHandle handle, bool forWriting) {
   return Install(number, handle, forWriting);
 }
@@ -85,10 +81,16 @@ std::int64_t FileTable::WritePart(std::string_view s) {
 }
 
 bool FileTable::CloseNumbered(std::int32_t number) {
+  FileHandle handle = HandleOf(number);
+  bool ok = DetachNumbered(number);
+  if (handle != 0 && !fs_.Close(handle)) ok = false;
+  return ok;
+}
+
+bool FileTable::DetachNumbered(std::int32_t number) {
   OpenFile* file = Entry(number);
   if (file == nullptr) return true;
   bool ok = file->forWriting ? Flush(*file) : !file->Failed();
-  if (!fs_.Close(file->handle)) ok = false;
   if (file->reader) KeepLargerSpill(spareSpill_, file->reader->TakeSpill());
   if (current_ == file) current_ = nullptr;
   table_[static_cast<std::size_t>(number)].reset();

@@ -35,12 +35,13 @@ class FileTable {
   // platform handle is returned; on failure 0 and no file is current.
   FileHandle OpenNumbered(std::int32_t number, const std::string& path);
 
-  // Creates a new file for writing under `number`, same rules; fails when
-  // the path exists already.
-  FileHandle CreateNumbered(std::int32_t number, const std::string& path);
-
-  // Puts an already open handle (a standard stream) under `number`.
+  // Puts an already open handle under `number`, same rules; closing the
+  // number closes the handle.
   FileHandle AttachNumbered(std::int32_t number, FileHandle handle, bool forWriting);
+
+  // Takes the file under `number` out of the table without closing its
+  // handle, its bytes written; false when a write or the flush failed.
+  bool DetachNumbered(std::int32_t number);
 
   void SelectFile(std::int32_t number) {
     if (OpenFile* file = Entry(number)) current_ = file;
@@ -73,9 +74,6 @@ class FileTable {
   // A read or write on the file under `number` has failed.
   bool Failed(std::int32_t number) const;
 
-  // The platform handle under `number`, 0 when closed.
-  FileHandle HandleOf(std::int32_t number) const;
-
   FileSystem& System() const { return fs_; }
 
  private:
@@ -96,6 +94,7 @@ class FileTable {
     if (number < 0 || static_cast<std::size_t>(number) >= table_.size()) return nullptr;
     return table_[static_cast<std::size_t>(number)].get();
   }
+  FileHandle HandleOf(std::int32_t number) const;
   void Append(OpenFile& file, std::string_view s);
   FileHandle Install(std::int32_t number, FileHandle handle, bool forWriting);
   bool Flush(OpenFile& file);

@@ -47,6 +47,25 @@ class FileSystem {
   // so a temporary name never clobbers anything.
   virtual FileHandle CreateExclusive(const std::string& path) = 0;
 
+  // Creates a file without a name in `folder` ("" for the current folder),
+  // for writing: if the program ends before NameUnnamed, nothing is left.
+  // 0 where the platform or the file system has no such files.
+  virtual FileHandle CreateUnnamed(const std::string& /*folder*/) { return 0; }
+
+  // Gives the unnamed `file` the name `path`, which must not exist yet.
+  virtual bool NameUnnamed(FileHandle /*file*/, const std::string& /*path*/) { return false; }
+
+  // While marked, `file` (made by CreateExclusive) is deleted by the system
+  // when it is closed or the program ends, however it ends; false where the
+  // platform cannot mark files so.
+  virtual bool MarkDeleteOnClose(FileHandle /*file*/, bool /*marked*/) { return false; }
+
+  // Scratch files that an interrupted program (SIGINT, SIGTERM or SIGHUP;
+  // Ctrl+C or a closed console on Windows) removes before it ends, until
+  // they are let go.
+  virtual void DeleteIfInterrupted(const std::string& /*path*/) {}
+  virtual void LetGoIfInterrupted(const std::string& /*path*/) {}
+
   // Opens an existing device or pipe for writing, neither creating nor
   // truncating anything; 0 on failure.
   virtual FileHandle OpenForWriting(const std::string& path) = 0;

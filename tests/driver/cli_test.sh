@@ -108,6 +108,53 @@ check "the pipe stays a pipe" [ -p page.fifo ]
 check "the pipe carries the whole page" cmp -s from-fifo.html first.html
 check "no scratch page is left beside them" [ -z "$(ls -a | grep '\.tmp$')" ]
 
+# An interrupted conversion leaves nothing but the earlier page: the page is
+# written into a file without a name until complete, and the copy of
+# standard input is a scratch file that the signal removes. (The signals are
+# given back their default first: a background job's SIGINT is ignored.
+# Call it in the background only: it replaces the shell that runs it.)
+interruptible() { exec perl -e '$SIG{INT} = $SIG{TERM} = "DEFAULT"; exec @ARGV' "$@"; }
+mkdir cut && cd cut
+awk 'BEGIN { for (i = 0; i < 800000; i++) printf "t%d f%d(u%d a, v%d b) %% <x> \"q\"\n", i, i, i, i }' >big.pl
+printf 'earlier' >big.pl.html
+for signal in INT TERM; do
+  interruptible "$pl2html" big.pl &
+  pid=$!
+  # Until the page is being written (its file open), then the signal.
+  for _ in $(seq 5000); do ls -l /proc/$pid/fd 2>/dev/null | grep -qE "$PWD/(#|.*\.tmp)" && break; sleep 0.001; done
+  kill -$signal $pid
+  wait $pid
+  check "SIG$signal ends a conversion mid-way" [ $? -gt 128 ]
+  check "SIG$signal leaves nothing but the earlier page" [ "$(ls | tr '\n' ' ')" = "big.pl big.pl.html " ]
+  check "the earlier page is whole" [ "$(cat big.pl.html)" = earlier ]
+done
+mkdir spool && mkfifo input.fifo
+(printf 'a.\n'; sleep 10) >input.fifo &
+writer=$!
+TMPDIR=$PWD/spool interruptible "$pl2html" - <input.fifo >/dev/null &
+pid=$!
+for _ in $(seq 500); do [ -n "$(ls spool)" ] && break; sleep 0.01; done
+kill -TERM $pid
+wait $pid
+check "SIGTERM ends a conversion of standard input" [ $? -gt 128 ]
+check "and removes its copy of standard input" [ -z "$(ls spool)" ]
+kill $writer 2>/dev/null
+cd ..
+
+# The Prolog page: the same file handling and statuses, its own options.
+check "--prolog converts" status_is 0 "$pl2html" --prolog -o prolog.html prog.pl
+check "--prolog writes an HTML5 page" grep -q '^<!DOCTYPE html>' prolog.html
+check "--prolog links lines" grep -q '<span id="L2">' prolog.html
+check "--prolog - reads standard input" \
+  bash -c "'$pl2html' --prolog - <prog.pl | grep -q '<title>stdin</title>'"
+check "--fragment writes the code element only" \
+  bash -c "'$pl2html' --prolog --fragment -o - prog.pl | head -1 | grep -qx '<style>'"
+check "--no-line-numbers drops the line elements" \
+  bash -c "! '$pl2html' --prolog --no-line-numbers -o - prog.pl | grep -q 'id=\"L1\"'"
+check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.pl empty.pl prog.pl
+check "--prolog never writes over its source" status_is 1 "$pl2html" --prolog -o alias.pl prog.pl
+check "--fragment without --prolog is a usage error" status_is 2 "$pl2html" --fragment prog.pl
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <set>
 
 #include "driver/convert.hpp"
 #include "driver/run.hpp"
@@ -25,6 +26,7 @@ class DesktopFlowTest : public ::testing::Test {
     EXPECT_EQ(desktop.messages, std::vector<std::string>{kErrorMessage});
     EXPECT_TRUE(desktop.launched.empty());
     EXPECT_EQ(fs.OpenHandles(), 0u);
+    EXPECT_TRUE(fs.deletedIfInterrupted.empty());
   }
 };
 
@@ -133,6 +135,24 @@ TEST_F(DesktopFlowTest, AFailedMoveIntoPlaceIsAFailure) {
   EXPECT_EQ(Run(), kFailure);
   ExpectOneErrorAndNothingElse();
   EXPECT_EQ(fs.files.size(), 1u);
+}
+
+// While the page is written, an interruption would remove its scratch file;
+// once it is in place, nothing is left to remove.
+TEST(ScratchPage, IsRemovedIfTheConversionIsInterrupted) {
+  struct WatchedFileSystem : MemoryFileSystem {
+    std::set<std::string> whileWriting;
+    bool Write(FileHandle file, const char* data, std::size_t size) override {
+      if (whileWriting.empty()) whileWriting = deletedIfInterrupted;
+      return MemoryFileSystem::Write(file, data, size);
+    }
+  } fs;
+  ScriptedDesktop desktop;
+  fs.files["a.pl"] = "a.\n";
+  EXPECT_EQ(Main({"a.pl"}, fs, [&]() -> Desktop& { return desktop; }), kSuccess);
+  EXPECT_EQ(fs.whileWriting, std::set<std::string>{"a.pl.html.4242-0.tmp"});
+  EXPECT_TRUE(fs.deletedIfInterrupted.empty());
+  EXPECT_EQ(fs.files.size(), 2u);
 }
 
 TEST_F(DesktopFlowTest, AScratchNameInUseIsSkipped) {

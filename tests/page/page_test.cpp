@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "support/memory_file_system.hpp"
 #include "scan/colour.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html {
 namespace {
@@ -63,7 +63,7 @@ std::string PageOf(const std::string& source, std::string_view title = "prog.pl"
   {
     FileTable files(fs);
     files.OpenNumbered(kSourceFile, "prog.pl");
-    files.CreateNumbered(kPageFile, "prog.pl.html");
+    files.AttachNumbered(kPageFile, fs.CreateExclusive("prog.pl.html"), true);
     WritePage(files, conversion, title);
   }
   return fs.files["prog.pl.html"];

@@ -11,12 +11,13 @@ class FileTableTest : public ::testing::Test {
  protected:
   MemoryFileSystem fs;
   FileTable files{fs};
+  FileHandle CreatePage() { return files.AttachNumbered(2, fs.CreateExclusive("page"), true); }
 };
 
 TEST_F(FileTableTest, ReadsTheNumberedFileAndTestsTheEndOfAnyFile) {
   fs.files["src"] = "ab\r\ncd\r\n";
   ASSERT_NE(files.OpenNumbered(1, "src"), 0);
-  ASSERT_NE(files.CreateNumbered(2, "page"), 0);  // now the current file
+  ASSERT_NE(CreatePage(), 0);  // now the current file
 
   EXPECT_EQ(files.AtEnd(1), 0);
   EXPECT_EQ(files.ReadLine(2), "");  // file 2 is written, not read
@@ -27,7 +28,7 @@ TEST_F(FileTableTest, ReadsTheNumberedFileAndTestsTheEndOfAnyFile) {
 }
 
 TEST_F(FileTableTest, SelectingAClosedNumberKeepsTheCurrentFile) {
-  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  ASSERT_NE(CreatePage(), 0);
   files.SelectFile(7);
   files.SelectFile(-1);
   files.SelectFile(1000);
@@ -78,22 +79,26 @@ TEST_F(FileTableTest, LongLinesSurviveReopeningAndSecondReaders) {
   }
 }
 
-TEST_F(FileTableTest, CreatingNeverReplacesAnExistingFile) {
-  fs.files["page"] = "earlier";
-  EXPECT_EQ(files.CreateNumbered(2, "page"), 0);
-  EXPECT_EQ(fs.files["page"], "earlier");
+TEST_F(FileTableTest, ADetachedFileStaysOpenWithItsBytesWritten) {
+  FileHandle page = CreatePage();
+  files.WritePart("all of it");
+  EXPECT_TRUE(files.DetachNumbered(2));
+  EXPECT_EQ(fs.files["page"], "all of it");
+  EXPECT_EQ(fs.OpenHandles(), 1u);
+  EXPECT_EQ(files.WritePart("more"), 0);  // no longer in the table
+  EXPECT_TRUE(fs.Close(page));
 }
 
 TEST_F(FileTableTest, AWriteErrorIsReportedWhenTheFileCloses) {
   fs.writeFailsAfter = 10;
-  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  ASSERT_NE(CreatePage(), 0);
   files.WritePart("more than ten bytes");
   EXPECT_FALSE(files.CloseNumbered(2));
 }
 
 TEST_F(FileTableTest, AWriteErrorInALargePageIsRemembered) {
   fs.writeFailsAfter = 100000;
-  ASSERT_NE(files.CreateNumbered(2, "page"), 0);
+  ASSERT_NE(CreatePage(), 0);
   std::string line(1000, 'x');
   for (int i = 0; i < 200; ++i)
     files.WritePart(line);

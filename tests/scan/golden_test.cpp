@@ -9,40 +9,12 @@
 
 #include "driver/convert.hpp"
 #include "support/memory_file_system.hpp"
+#include "support/stand_ins.hpp"
 
 namespace pl2html {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Turns the stand-ins back into bytes. In a source, the file's own line
-// breaks are layout and are dropped.
-std::string Decode(std::string_view text, bool source) {
-  static const std::pair<std::string_view, char> kStandIns[] = {
-      {"\u240D", '\r'}, {"\u240A", '\n'}, {"\u2400", '\0'}, {"\u2192", '\t'}, {"\\\\", '\\'}};
-  std::string bytes;
-  for (std::size_t at = 0; at < text.size();) {
-    bool replaced = false;
-    for (const auto& [standIn, byte] : kStandIns) {
-      if (text.substr(at, standIn.size()) == standIn) {
-        bytes += byte;
-        at += standIn.size();
-        replaced = true;
-        break;
-      }
-    }
-    if (replaced) continue;
-    if (text.substr(at, 2) == "\\x" && at + 4 <= text.size()) {
-      bytes += static_cast<char>(std::stoi(std::string(text.substr(at + 2, 2)), nullptr, 16));
-      at += 4;
-    } else if (text[at] == '\n' && source) {
-      ++at;
-    } else {
-      bytes += text[at++];
-    }
-  }
-  return bytes;
-}
 
 struct GoldenCase {
   std::string name, description, source;
@@ -60,10 +32,10 @@ GoldenCase Load(const fs::path& path) {
   std::size_t page = text.find("--- page\n");
   if (source == std::string::npos || page == std::string::npos) return c;
   c.description = text.substr(0, source);
-  c.source = Decode(std::string_view(text).substr(source + 11, page - source - 11), true);
+  c.source = DecodeStandIns(std::string_view(text).substr(source + 11, page - source - 11), true);
   std::istringstream lines(text.substr(page + 9));
   for (std::string line; std::getline(lines, line);)
-    c.page.push_back(Decode(line, false));
+    c.page.push_back(DecodeStandIns(line));
   return c;
 }
 

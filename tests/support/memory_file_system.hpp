@@ -32,6 +32,9 @@ class MemoryFileSystem : public FileSystem {
   bool failReplace = false;
   std::size_t readChunk = 0;  // when set, Read hands out at most this many bytes
 
+  // The scratch files an interruption would remove now.
+  std::set<std::string> deletedIfInterrupted;
+
   // Counters for checks.
   int opens = 0;
   int closes = 0;
@@ -54,6 +57,8 @@ class MemoryFileSystem : public FileSystem {
   std::string LastError() override { return lastError_; }
   std::string TemporaryFolder() override { return "tmp"; }
   std::uint32_t ProcessId() override { return 4242; }
+  void DeleteIfInterrupted(const std::string& path) override { deletedIfInterrupted.insert(path); }
+  void LetGoIfInterrupted(const std::string& path) override { deletedIfInterrupted.erase(path); }
 
  private:
   static constexpr FileHandle kStdin = 1, kStdout = 2, kStderr = 3;

@@ -1,12 +1,15 @@
 // The file system of a POSIX machine.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "runtime/platform.hpp"
 
@@ -20,6 +23,59 @@ FileHandle FromDescriptor(int fd) {
 }
 int ToDescriptor(FileHandle handle) {
   return static_cast<int>(handle - 1);
+}
+
+// The scratch files an interrupting signal removes. The handler may only
+// read what is complete, so a slot is filled or emptied with the signals
+// blocked.
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct ScratchSlot {
+  volatile std::sig_atomic_t used = 0;
+  char path[4096] = {};
+};
+ScratchSlot scratchSlots[4];
+
+extern "C" void RemoveScratchAndEnd(int signal) {
+  for (const ScratchSlot& slot : scratchSlots) {
+    if (slot.used != 0) ::unlink(slot.path);
+  }
+  // The signal's own ending, so that the parent sees how the program ended.
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// Blocks the interrupting signals while alive.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kInterruptSignals)
+      sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &before_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
+ private:
+  sigset_t before_;
+};
+
+// Takes over the interrupting signals, once; a signal the program was told
+// to ignore (a background job's SIGINT, nohup's SIGHUP) stays ignored.
+void CatchInterrupts() {
+  static bool caught = false;
+  if (caught) return;
+  caught = true;
+  for (int signal : kInterruptSignals) {
+    struct sigaction action {};
+    if (::sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action.sa_handler = RemoveScratchAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int other : kInterruptSignals)
+      sigaddset(&action.sa_mask, other);
+    action.sa_flags = 0;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -40,6 +96,45 @@ class PosixFileSystem final : public FileSystem {
 
   FileHandle CreateExclusive(const std::string& path) override {
     return FromDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  }
+
+  FileHandle CreateUnnamed(const std::string& folder) override {
+#ifdef O_TMPFILE
+    // The file is named later through /proc; without /proc it could never
+    // be named, so the caller's scratch file serves instead.
+    if (::access("/proc/self/fd", X_OK) != 0) return 0;
+    return FromDescriptor(
+        ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+#else
+    (void)folder;
+    return 0;
+#endif
+  }
+
+  bool NameUnnamed(FileHandle file, const std::string& path) override {
+    std::string self = "/proc/self/fd/" + std::to_string(ToDescriptor(file));
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  }
+
+  void DeleteIfInterrupted(const std::string& path) override {
+    CatchInterrupts();
+    SignalsHeld held;
+    for (ScratchSlot& slot : scratchSlots) {
+      if (slot.used != 0 || path.size() >= sizeof slot.path) continue;
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
+      slot.used = 1;
+      return;
+    }
+  }
+
+  void LetGoIfInterrupted(const std::string& path) override {
+    SignalsHeld held;
+    for (ScratchSlot& slot : scratchSlots) {
+      if (slot.used != 0 && path == slot.path) {
+        slot.used = 0;
+        return;
+      }
+    }
   }
 
   FileHandle OpenForWriting(const std::string& path) override {
@@ -72,17 +167,27 @@ class PosixFileSystem final : public FileSystem {
     return ::close(fd) == 0;
   }
 
-  bool Delete(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  bool Delete(const std::string& path) override {
+    return ::unlink(path.c_str()) == 0;
+  }
 
   bool Replace(const std::string& from, const std::string& to) override {
     return ::rename(from.c_str(), to.c_str()) == 0;
   }
 
-  FileHandle StandardInput() override { return FromDescriptor(STDIN_FILENO); }
-  FileHandle StandardOutput() override { return FromDescriptor(STDOUT_FILENO); }
-  FileHandle StandardError() override { return FromDescriptor(STDERR_FILENO); }
+  FileHandle StandardInput() override {
+    return FromDescriptor(STDIN_FILENO);
+  }
+  FileHandle StandardOutput() override {
+    return FromDescriptor(STDOUT_FILENO);
+  }
+  FileHandle StandardError() override {
+    return FromDescriptor(STDERR_FILENO);
+  }
 
-  std::string LastError() override { return std::strerror(errno); }
+  std::string LastError() override {
+    return std::strerror(errno);
+  }
 
   std::string TemporaryFolder() override {
     const char* folder = std::getenv("TMPDIR");
@@ -92,7 +197,9 @@ class PosixFileSystem final : public FileSystem {
     return result;
   }
 
-  std::uint32_t ProcessId() override { return static_cast<std::uint32_t>(::getpid()); }
+  std::uint32_t ProcessId() override {
+    return static_cast<std::uint32_t>(::getpid());
+  }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat first {

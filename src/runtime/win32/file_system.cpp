@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "runtime/platform.hpp"
 
@@ -22,6 +25,18 @@ FileHandle FromHandle(HANDLE handle) {
 
 bool IsDriveRoot(const std::string& path) {
   return (path.size() == 2 || (path.size() == 3 && path[2] == '\\')) && path[1] == ':';
+}
+
+// The scratch files that Ctrl+C, Ctrl+Break or a closed console removes.
+// The system calls the handler on a thread of its own.
+std::mutex scratchLock;
+std::set<std::string> scratchFiles;
+
+BOOL WINAPI RemoveScratchFiles(DWORD /*event*/) {
+  std::lock_guard<std::mutex> lock(scratchLock);
+  for (const std::string& path : scratchFiles)
+    ::DeleteFileA(path.c_str());
+  return FALSE;  // the system's handler goes on to end the program
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -58,8 +73,31 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FileHandle CreateExclusive(const std::string& path) override {
-    return Opened(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    // DELETE lets MarkDeleteOnClose mark the file through this handle.
+    return Opened(::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+
+  bool MarkDeleteOnClose(FileHandle file, bool marked) override {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked ? TRUE : FALSE;
+    if (::SetFileInformationByHandle(ToHandle(file), FileDispositionInfo, &disposition,
+                                     sizeof disposition)) {
+      return true;
+    }
+    return Failed();
+  }
+
+  void DeleteIfInterrupted(const std::string& path) override {
+    std::lock_guard<std::mutex> lock(scratchLock);
+    static const bool handled = ::SetConsoleCtrlHandler(RemoveScratchFiles, TRUE) != 0;
+    (void)handled;
+    scratchFiles.insert(path);
+  }
+
+  void LetGoIfInterrupted(const std::string& path) override {
+    std::lock_guard<std::mutex> lock(scratchLock);
+    scratchFiles.erase(path);
   }
 
   FileHandle OpenForWriting(const std::string& path) override {

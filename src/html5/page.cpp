@@ -1,0 +1,196 @@
+#include "html5/page.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "html5/code_writer.hpp"
+#include "html5/style.hpp"
+#include "html5/survey.hpp"
+#include "prolog/lexer.hpp"
+
+namespace pl2html::html5 {
+
+namespace {
+
+// Source is read in blocks of this size; the page is drained when it holds
+// about as much.
+constexpr std::size_t kBlock = 1 << 16;
+
+// Hands each run of tokens the lexer settles to `visit(text, tokens)`,
+// which returns false to stop. The text the lexer cannot settle yet is
+// kept and handed to it again with the next block; when it settles
+// nothing, the next read is as long as all that is kept, so that a token
+// of any length is lexed a bounded number of times over.
+template <class Visit>
+bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
+  prolog::Lexer lexer(encoding);
+  std::unique_ptr<char[]> buffer;
+  std::size_t capacity = 0;
+  std::size_t kept = 0;
+  std::size_t want = kBlock;
+  std::vector<prolog::Token> tokens;
+  for (;;) {
+    if (capacity < kept + want) {
+      std::size_t grown = std::max(capacity * 2, kept + want);
+      auto larger = std::make_unique_for_overwrite<char[]>(grown);
+      if (kept > 0) std::memcpy(larger.get(), buffer.get(), kept);
+      buffer = std::move(larger);
+      capacity = grown;
+    }
+    std::size_t got = source.Read(buffer.get() + kept, want);
+    kept += got;
+    bool atEnd = got == 0;
+    std::string_view text(buffer.get(), kept);
+    tokens.clear();
+    std::size_t taken = lexer.Lex(text, atEnd, tokens);
+    if (!visit(text.substr(0, taken), std::span<const prolog::Token>(tokens))) return false;
+    if (atEnd) return true;
+    want = taken == 0 ? std::max(kBlock, kept) : kBlock;
+    kept -= taken;
+    if (kept > 0) std::memmove(buffer.get(), buffer.get() + taken, kept);
+  }
+}
+
+// Text outside the code (title, index): markup characters escaped, and
+// controls, line ends included, shown by their stand-ins.
+void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '"') {
+      out += "&quot;";
+    } else if (std::size_t length = c == '\t' ? 0 : ForbiddenControl(charset, text.substr(i))) {
+      AppendStandIn(out, charset, text.substr(i));
+      i += length - 1;
+    } else if (c == '\n' || c == '\r') {
+      AppendStandIn(out, charset, std::string_view("\x0A", 1));
+    } else {
+      out += c;
+    }
+  }
+}
+
+Survey SurveySource(Source& source) {
+  Survey survey(prolog::Encoding::kUtf8);
+  auto read = [&](std::string_view text, std::span<const prolog::Token> tokens) {
+    return survey.Read(text, tokens);
+  };
+  if (LexSource(source, prolog::Encoding::kUtf8, read) && survey.Finish()) return survey;
+  // Not UTF-8: every byte is a Latin-1 character.
+  source.Rewind();
+  survey = Survey(prolog::Encoding::kLatin1);
+  LexSource(source, prolog::Encoding::kLatin1, read);
+  survey.Finish();
+  return survey;
+}
+
+void AppendHead(std::string& out, const Survey& survey, const PageOptions& options) {
+  out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"";
+  out += survey.Utf8() ? "utf-8" : "windows-1252";
+  out +=
+      "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<meta name=\"color-scheme\" content=\"light dark\">\n"
+      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
+  AppendEscaped(out, options.title, survey.PageCharset());
+  out += "</title>\n";
+  AppendStyleSheet(out, true);
+  out += "</head>\n<body>\n<header><h1>";
+  AppendEscaped(out, options.title, survey.PageCharset());
+  out += "</h1></header>\n";
+}
+
+// The file's predicates by name, each linked to its first clause.
+void AppendIndex(std::string& out, const Survey& survey) {
+  const std::vector<Predicate>& predicates = survey.Predicates();
+  if (predicates.empty()) return;
+  std::vector<const Predicate*> sorted;
+  sorted.reserve(predicates.size());
+  for (const Predicate& predicate : predicates)
+    sorted.push_back(&predicate);
+  std::sort(sorted.begin(), sorted.end(), [](const Predicate* a, const Predicate* b) {
+    return a->name != b->name ? a->name < b->name : a->arity < b->arity;
+  });
+  out += "<nav aria-label=\"Predicates\"><details open><summary>";
+  out += std::to_string(predicates.size());
+  out += predicates.size() == 1 ? " predicate" : " predicates";
+  out += "</summary>\n<ul>\n";
+  for (const Predicate* predicate : sorted) {
+    out += "<li><a href=\"#";
+    out += predicate->anchor;
+    out += "\">";
+    AppendEscaped(out, predicate->name, survey.PageCharset());
+    out += '/';
+    out += std::to_string(predicate->arity);
+    out += "</a> <span class=\"line\">";
+    out += std::to_string(predicate->line);
+    out += "</span></li>\n";
+  }
+  out += "</ul></details></nav>\n";
+}
+
+class StringSource final : public Source {
+ public:
+  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t Read(char* to, std::size_t size) override {
+    std::size_t n = std::min(size, bytes_.size() - at_);
+    std::memcpy(to, bytes_.data() + at_, n);
+    at_ += n;
+    return n;
+  }
+  void Rewind() override { at_ = 0; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
+class StringSink final : public Sink {
+ public:
+  void Drain() override {
+    page += text;
+    text.clear();
+  }
+  std::string page;
+};
+
+}  // namespace
+
+void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
+  Survey survey = SurveySource(source);
+  source.Rewind();
+  std::string& out = sink.text;
+  if (options.fragment) {
+    AppendStyleSheet(out, false);
+  } else {
+    AppendHead(out, survey, options);
+    AppendIndex(out, survey);
+    out += "<main>\n";
+  }
+  CodeWriter writer(out, survey, options.lineNumbers);
+  writer.Begin();
+  LexSource(source, survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1,
+            [&](std::string_view text, std::span<const prolog::Token> tokens) {
+              writer.Write(text, tokens);
+              if (out.size() >= kBlock) sink.Drain();
+              return true;
+            });
+  writer.End();
+  if (!options.fragment) out += "</main>\n</body>\n</html>\n";
+  sink.Drain();
+}
+
+std::string PrologPage(std::string_view source, const PageOptions& options) {
+  StringSource reader(source);
+  StringSink sink;
+  WritePrologPage(reader, sink, options);
+  return std::move(sink.page);
+}
+
+}  // namespace pl2html::html5

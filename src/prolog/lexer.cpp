@@ -1,0 +1,713 @@
+// The Prolog lexer: one switch on the first byte of a token, a small function
+// per kind of token, byte tables for the character classes. Every function
+// reads through At(), which notes when it looked past the text it was given:
+// the token then waits for the next call, so that where the text is cut never
+// changes a token.
+#include "prolog/lexer.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "prolog/char_classes.hpp"
+
+namespace pl2html::prolog {
+
+// What a token does to the state that crosses tokens.
+enum class Lexer::Effect : std::uint8_t {
+  kLayout,     // layout or a comment: only parts a dict's tag from its "{"
+  kOperand,    // a number, a string, "[]": an infix operator may follow
+  kTag,        // a variable or an atom, which may tag a dict: "_{", "point{"
+  kOperator,   // a symbol-char atom or a prefix operator: an operand follows
+               // (and "#{" or "-{" open dicts all the same)
+  kInfixName,  // "is", "mod": an operand follows unless it is an operand itself
+  kOpen,       // "(", "[", "{"
+  kOpenEmpty,  // the "[" of "[ ]" or "{ /* */ }": its "]" is an atom too
+  kOpenDict,   // the "{" of a dict
+  kClose,      // ")", "]", "}"
+  kComma,
+  kBar,
+  kDictColon,  // the ":" between a dict's key and value
+  kEnd,        // the full stop: the next clause starts afresh
+  kQqOpen,     // "{|": the quasi-quotation's syntax follows
+  kQqBody,     // "||Text|}": the quasi-quotation is over
+};
+
+namespace {
+
+// What the first byte of a token says about the token.
+enum ByteClass : std::uint8_t {
+  kLayoutByte,  // blanks, line ends and the other control characters
+  kLowerByte,   // starts an atom
+  kUpperByte,   // starts a variable, "_" included
+  kDigitByte,
+  kSymbolByte,  // # $ & * + - . / : < = > ? @ ^ ~ backslash
+  kSoloByte,    // ! ;
+  kOpenByte,    // ( [ {
+  kCloseByte,   // ) ] }
+  kCommaByte,
+  kBarByte,
+  kQuoteByte,  // ' " `
+  kPercentByte,
+  kHighByte,  // 0x80 and above: decoded first
+};
+
+constexpr std::array<ByteClass, 256> MakeByteClasses() {
+  std::array<ByteClass, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = c < 0x80 ? kLayoutByte : kHighByte;
+  for (int c = 'a'; c <= 'z'; ++c)
+    t[c] = kLowerByte;
+  for (int c = 'A'; c <= 'Z'; ++c)
+    t[c] = kUpperByte;
+  t['_'] = kUpperByte;
+  for (int c = '0'; c <= '9'; ++c)
+    t[c] = kDigitByte;
+  for (char c : std::string_view("#$&*+-./:<=>?@^~\\"))
+    t[static_cast<unsigned char>(c)] = kSymbolByte;
+  t['!'] = t[';'] = kSoloByte;
+  t['('] = t['['] = t['{'] = kOpenByte;
+  t[')'] = t[']'] = t['}'] = kCloseByte;
+  t[','] = kCommaByte;
+  t['|'] = kBarByte;
+  t['\''] = t['"'] = t['`'] = kQuoteByte;
+  t['%'] = kPercentByte;
+  return t;
+}
+constexpr std::array<ByteClass, 256> kByteClass = MakeByteClasses();
+
+constexpr std::array<bool, 256> MakeByteSet(ByteClass a, ByteClass b, ByteClass c) {
+  std::array<bool, 256> t{};
+  for (int i = 0; i < 256; ++i)
+    t[i] = kByteClass[i] == a || kByteClass[i] == b || kByteClass[i] == c;
+  return t;
+}
+// ASCII bytes that continue a name or variable; that are symbol chars; layout.
+constexpr std::array<bool, 256> kIdByte = MakeByteSet(kLowerByte, kUpperByte, kDigitByte);
+constexpr std::array<bool, 256> kSymbolChar = MakeByteSet(kSymbolByte, kSymbolByte, kSymbolByte);
+constexpr std::array<bool, 256> kLayoutChar = MakeByteSet(kLayoutByte, kLayoutByte, kLayoutByte);
+
+CharClass ClassOfCodePoint(char32_t cp) {
+  const CharRange* end = kCharRanges + kCharRangeCount;
+  const CharRange* r = std::upper_bound(kCharRanges, end, cp,
+                                        [](char32_t c, const CharRange& x) { return c < x.lo; });
+  if (r == kCharRanges) return CharClass::kSolo;
+  --r;
+  return cp <= r->hi ? r->cls : CharClass::kSolo;
+}
+
+// The Latin-1 characters, each one byte.
+const std::array<CharClass, 256> kLatin1Class = [] {
+  std::array<CharClass, 256> t{};
+  for (int c = 0x80; c < 256; ++c)
+    t[c] = ClassOfCodePoint(static_cast<char32_t>(c));
+  return t;
+}();
+
+bool ContinuesName(CharClass c) {
+  return c == CharClass::kVarStart || c == CharClass::kAtomStart || c == CharClass::kIdContinue;
+}
+
+int DigitValue(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
+}
+bool IsDigitIn(int c, int base) {
+  return c >= 0 && DigitValue(c) < base;
+}
+bool IsDecimal(int c) {
+  return c >= '0' && c <= '9';
+}
+bool IsDecimalByte(unsigned char c) {
+  return IsDecimal(c);
+}
+
+// The letter atoms that are operators in SWI-Prolog or in the libraries that
+// come with it. After one of them "-1" is a negative number, as after any
+// symbol-char atom; after any other atom it is "-" and 1.
+constexpr std::string_view kPrefixNames[] = {"dynamic",
+                                             "discontiguous",
+                                             "initialization",
+                                             "meta_predicate",
+                                             "module_transparent",
+                                             "multifile",
+                                             "public",
+                                             "table",
+                                             "thread_initialization",
+                                             "thread_local",
+                                             "volatile",
+                                             "mode",
+                                             "chr_constraint",
+                                             "chr_declaration",
+                                             "chr_preprocessor",
+                                             "chr_type",
+                                             "constraints",
+                                             "export",
+                                             "handler",
+                                             "html_meta",
+                                             "rdf_meta",
+                                             "record",
+                                             "rules",
+                                             "thread_shared",
+                                             "import",
+                                             "index",
+                                             "not",
+                                             "tnot",
+                                             "fixme"};
+constexpr std::string_view kInfixNames[] = {
+    "as",     "is",      "div",    "mod",         "rdiv",        "rem",          "xor",
+    "cis",    "cis_geq", "cis_gt", "cis_leq",     "cis_lt",      "from",         "in",
+    "in_set", "ins",     "pragma", "should_fail", "should_give", "should_raise", "should_throw"};
+
+template <std::size_t N>
+bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
+  for (std::string_view n : names)
+    if (n == name) return true;
+  return false;
+}
+
+constexpr std::uint8_t kKeyExpected = 0;
+constexpr std::uint8_t kColonExpected = 1;
+constexpr std::uint8_t kInValue = 2;
+// Dicts nested deeper than this are read as plain braces: the lexer's memory
+// stays bounded on any input.
+constexpr std::size_t kMaxDicts = 1024;
+
+}  // namespace
+
+// Reads one token (or a few that belong together, as "[", " ", "]") at a
+// time, from the lexer's state but without changing it.
+class TokenReader {
+ public:
+  TokenReader(const Lexer& lexer, std::string_view text, bool atEnd, std::vector<Token>& out)
+      : lexer_(lexer),
+        p_(reinterpret_cast<const unsigned char*>(text.data())),
+        n_(text.size()),
+        atEnd_(atEnd),
+        out_(out) {}
+
+  // Reads at `pos`, appends the tokens and returns where they end. When
+  // Starved(), more text could change them, and the caller drops them.
+  std::size_t Read(std::size_t pos, Lexer::Effect& effect) {
+    starved_ = false;
+    effect_ = Lexer::Effect::kOperand;
+    std::size_t end = ReadToken(pos);
+    effect = effect_;
+    return end;
+  }
+  bool Starved() const { return starved_; }
+
+ private:
+  using Effect = Lexer::Effect;
+
+  // The byte at i, or -1 past the text; past a text that is not the end of
+  // the source, the token must wait for more.
+  int At(std::size_t i) {
+    if (i < n_) return p_[i];
+    if (!atEnd_) starved_ = true;
+    return -1;
+  }
+  // Notes that a run reached the end of the text, and returns the end.
+  std::size_t RanOut() {
+    if (!atEnd_) starved_ = true;
+    return n_;
+  }
+
+  std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls) {
+    out_.push_back(Token{begin, end, cls});
+    return end;
+  }
+  std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls, Effect effect) {
+    effect_ = effect;
+    return Emit(begin, end, cls);
+  }
+
+  std::size_t ReadToken(std::size_t pos) {
+    const unsigned char c = p_[pos];
+    switch (kByteClass[c]) {
+      case kLayoutByte:
+        return Emit(pos, LayoutRun(pos + 1), TokenClass::kLayout, Effect::kLayout);
+      case kLowerByte:
+        return Name(pos, IdRun(pos + 1));
+      case kUpperByte:
+        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kTag);
+      case kDigitByte:
+        return Emit(pos, Number(pos), TokenClass::kNumber, Effect::kOperand);
+      case kSymbolByte:
+        return Symbol(pos);
+      case kSoloByte:
+        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kBar);
+      case kOpenByte:
+        return Open(pos);
+      case kCloseByte:
+        if (lexer_.closeIsAtom_) return Emit(pos, pos + 1, TokenClass::kAtom, Effect::kOperand);
+        return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kClose);
+      case kCommaByte:
+        return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kComma);
+      case kBarByte:
+        return Bar(pos);
+      case kQuoteByte:
+        return Quoted(pos);
+      case kPercentByte:
+        return Emit(pos, LineCommentEnd(pos), TokenClass::kComment, Effect::kLayout);
+      case kHighByte:
+        return High(pos);
+    }
+    return Emit(pos, pos + 1, TokenClass::kAtom);
+  }
+
+  // A character of 0x80 and above: what it is decides the token.
+  std::size_t High(std::size_t pos) {
+    std::size_t len = 0;
+    const CharClass cls = Decode(pos, len);
+    if (len == 0) return n_;  // a character cut by the end of the text
+    switch (cls) {
+      case CharClass::kLayout:
+        return Emit(pos, LayoutRun(pos + len), TokenClass::kLayout, Effect::kLayout);
+      case CharClass::kVarStart:
+        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kTag);
+      case CharClass::kAtomStart:
+        return Name(pos, IdRun(pos + len));
+      case CharClass::kSymbol:
+        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kOperator);
+      case CharClass::kIdContinue:
+      case CharClass::kSolo:
+        break;
+    }
+    return Emit(pos, pos + len, TokenClass::kAtom, Effect::kOperand);
+  }
+
+  // The class of the character at i and its length in bytes: 0 when the text
+  // ends inside it. A byte that is not UTF-8 is a character of its own.
+  CharClass Decode(std::size_t i, std::size_t& len) {
+    const unsigned char b = p_[i];
+    len = 1;
+    if (b < 0x80) return kLayoutChar[b] ? CharClass::kLayout : CharClass::kSolo;
+    if (lexer_.encoding_ == Encoding::kLatin1) return kLatin1Class[b];
+    std::size_t need = 0;
+    char32_t cp = 0;
+    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      need = 1, cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2, cp = b & 0x0F;
+      if (b == 0xE0) lo = 0xA0;
+      if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3, cp = b & 0x07;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;
+    } else {
+      return CharClass::kSolo;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+      const int c = At(i + k);
+      if (c < 0) {
+        if (starved_) len = 0;
+        return CharClass::kSolo;
+      }
+      if (c < static_cast<int>(k == 1 ? lo : 0x80) || c > static_cast<int>(k == 1 ? hi : 0xBF))
+        return CharClass::kSolo;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    len = need + 1;
+    return ClassOfCodePoint(cp);
+  }
+
+  // The end of the run of characters from i that the byte table and the
+  // class test accept.
+  template <typename Test>
+  std::size_t Run(std::size_t i, const std::array<bool, 256>& ascii, Test test) {
+    for (;;) {
+      while (i < n_ && ascii[p_[i]])
+        ++i;
+      if (i >= n_) return RanOut();
+      if (p_[i] < 0x80) return i;
+      std::size_t len = 0;
+      const CharClass cls = Decode(i, len);
+      if (len == 0) return i;
+      if (!test(cls)) return i;
+      i += len;
+    }
+  }
+  std::size_t IdRun(std::size_t i) { return Run(i, kIdByte, ContinuesName); }
+  std::size_t SymbolRun(std::size_t i) {
+    return Run(i, kSymbolChar, [](CharClass c) { return c == CharClass::kSymbol; });
+  }
+  std::size_t LayoutRun(std::size_t i) {
+    return Run(i, kLayoutChar, [](CharClass c) { return c == CharClass::kLayout; });
+  }
+  bool LayoutAt(std::size_t i) {
+    const int c = At(i);
+    if (c < 0x80) return c >= 0 && kLayoutChar[c];
+    std::size_t len = 0;
+    return Decode(i, len) == CharClass::kLayout;
+  }
+
+  // A letter atom: whether it is an operator decides what "-1" after it is.
+  std::size_t Name(std::size_t begin, std::size_t end) {
+    Effect effect = Effect::kTag;
+    if (At(end) == '(') {
+      effect = Effect::kOperand;  // a compound's name
+    } else {
+      const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
+      if (IsOneOf(name, kPrefixNames)) effect = Effect::kOperator;
+      if (IsOneOf(name, kInfixNames)) effect = Effect::kInfixName;
+    }
+    return Emit(begin, end, TokenClass::kAtom, effect);
+  }
+
+  // Symbol chars, greedy: "+/*" is one atom. Alone, "." may end the clause,
+  // "-" may be a number's sign and ":" may part a dict's key from its value.
+  std::size_t Symbol(std::size_t pos) {
+    const unsigned char c = p_[pos];
+    if (c == '/' && At(pos + 1) == '*')
+      return Emit(pos, BlockCommentEnd(pos), TokenClass::kComment, Effect::kLayout);
+    const std::size_t end = SymbolRun(pos + 1);
+    if (end == pos + 1) {
+      if (c == '.') {
+        const int next = At(end);
+        if ((next < 0 && !starved_) || next == '%' || LayoutAt(end))
+          return Emit(pos, end, TokenClass::kEnd, Effect::kEnd);
+      } else if (c == '-' && lexer_.expectOperand_ && IsDecimal(At(end))) {
+        return Emit(pos, Number(end), TokenClass::kNumber, Effect::kOperand);
+      } else if (c == ':' && lexer_.DictColonExpected()) {
+        return Emit(pos, end, TokenClass::kPunct, Effect::kDictColon);
+      }
+    }
+    return Emit(pos, end, TokenClass::kAtom, Effect::kOperator);
+  }
+
+  // "(", "[" and "{"; "[]" and "{}" are atoms, with layout inside or not;
+  // "{|" opens a quasi-quotation and "{" right after a tag opens a dict.
+  std::size_t Open(std::size_t pos) {
+    const unsigned char c = p_[pos];
+    if (c == '{' && At(pos + 1) == '|') return Emit(pos, pos + 2, TokenClass::kQq, Effect::kQqOpen);
+    if (c == '{' && lexer_.afterTag_)
+      return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kOpenDict);
+    if (c != '(') {
+      const std::size_t k = SkipLayoutAndComments(pos + 1);
+      if (At(k) == (c == '[' ? ']' : '}')) {
+        if (k == pos + 1) return Emit(pos, pos + 2, TokenClass::kAtom, Effect::kOperand);
+        return Emit(pos, pos + 1, TokenClass::kAtom, Effect::kOpenEmpty);
+      }
+    }
+    return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kOpen);
+  }
+
+  // "|", or the "||Text|}" that ends a quasi-quotation's syntax part.
+  std::size_t Bar(std::size_t pos) {
+    if (lexer_.inQqSyntax_ && lexer_.depth_ == lexer_.qqDepth_ && At(pos + 1) == '|')
+      return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
+    return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kBar);
+  }
+
+  // The next byte after i that is neither layout nor in a comment.
+  std::size_t SkipLayoutAndComments(std::size_t i) {
+    for (;;) {
+      const int c = At(i);
+      if (c == '%') {
+        i = LineCommentEnd(i);
+      } else if (c == '/' && At(i + 1) == '*') {
+        i = BlockCommentEnd(i);
+      } else if (c >= 0 && LayoutAt(i)) {
+        i = LayoutRun(i);
+      } else {
+        return i;
+      }
+    }
+  }
+
+  std::size_t QqTextEnd(std::size_t i) {
+    for (;;) {
+      const void* bar = i < n_ ? std::memchr(p_ + i, '|', n_ - i) : nullptr;
+      if (bar == nullptr) return RanOut();
+      i = static_cast<std::size_t>(static_cast<const unsigned char*>(bar) - p_) + 1;
+      const int next = At(i);
+      if (next == '}') return i + 1;
+      if (next < 0) return n_;
+    }
+  }
+
+  std::size_t LineCommentEnd(std::size_t pos) {
+    const void* nl = std::memchr(p_ + pos, '\n', n_ - pos);
+    if (nl == nullptr) return RanOut();
+    return static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p_);
+  }
+
+  // "/* */" nests: "/* a /* b */ c */" is one comment.
+  std::size_t BlockCommentEnd(std::size_t pos) {
+    std::size_t depth = 1;
+    std::size_t i = pos + 2;
+    while (i < n_) {
+      const unsigned char c = p_[i];
+      if (c == '*' && At(i + 1) == '/') {
+        i += 2;
+        if (--depth == 0) return i;
+      } else if (c == '/' && At(i + 1) == '*') {
+        i += 2;
+        ++depth;
+      } else {
+        ++i;
+      }
+    }
+    return RanOut();
+  }
+
+  // A quoted atom, string or back-quoted text: a doubled quote or an escaped
+  // one does not end it; left open, it runs to the end of the source.
+  std::size_t Quoted(std::size_t pos) {
+    const unsigned char q = p_[pos];
+    std::size_t i = pos + 1;
+    for (;;) {
+      while (i < n_ && p_[i] != q && p_[i] != '\\')
+        ++i;
+      if (i >= n_) {
+        i = RanOut();
+        break;
+      }
+      if (p_[i] == '\\') {
+        i = EscapeEnd(i);
+      } else if (At(i + 1) == q) {
+        i += 2;
+      } else {
+        ++i;
+        break;
+      }
+    }
+    const TokenClass cls = q == '\''  ? TokenClass::kQuoted
+                           : q == '"' ? TokenClass::kString
+                                      : TokenClass::kCodes;
+    return Emit(pos, std::min(i, n_), cls, q == '\'' ? Effect::kTag : Effect::kOperand);
+  }
+
+  // The end of the escape sequence whose backslash is at i. Only its length
+  // matters here; a code ("\x41\", "\101\") may end with a backslash.
+  std::size_t EscapeEnd(std::size_t i) {
+    const int c = At(i + 1);
+    std::size_t k = i + 2;
+    switch (c) {
+      case -1:
+        return i + 1;
+      case 'x':
+        return CodeEnd(k, 16);
+      case '0':
+      case '1':
+      case '2':
+      case '3':
+      case '4':
+      case '5':
+      case '6':
+      case '7':
+        return CodeEnd(k, 8);
+      case 'u':
+      case 'U':
+        for (std::size_t left = c == 'u' ? 4 : 8; left > 0 && IsDigitIn(At(k), 16); --left)
+          ++k;
+        return k;
+      default:  // \n \\ \' \e \s \c, a backslash before a line end, ...
+        return k;
+    }
+  }
+
+  // The digits of a character's code, and the backslash that may close them.
+  std::size_t CodeEnd(std::size_t k, int base) {
+    while (IsDigitIn(At(k), base))
+      ++k;
+    return At(k) == '\\' ? k + 1 : k;
+  }
+
+  // The end of the number whose first digit is at i.
+  std::size_t Number(std::size_t i) {
+    if (p_[i] == '0') {
+      const int next = At(i + 1);
+      if (next == '\'') return CharCodeEnd(i + 2, i + 1);
+      const int base = next == 'x' ? 16 : next == 'o' ? 8 : next == 'b' ? 2 : 0;
+      if (base != 0 && IsDigitIn(At(i + 2), base)) return Digits(i + 2, base);
+    }
+    std::size_t j = Digits(i, 10);
+    const bool grouped = !std::all_of(p_ + i, p_ + j, IsDecimalByte);
+    const int next = At(j);
+    if (grouped && next != 'r') return j;  // "1 000.5" is 1000, ".", 5
+    switch (next) {
+      case '\'': {  // "16'FF": the digits before the quote are the base
+        int radix = 0;
+        for (std::size_t k = i; k < j && radix <= 36; ++k)
+          radix = radix * 10 + DigitValue(p_[k]);
+        if (radix >= 2 && radix <= 36 && IsDigitIn(At(j + 1), radix)) return Digits(j + 1, radix);
+        return j;
+      }
+      case '.':
+        if (!IsDecimal(At(j + 1))) return j;
+        j = PlainDigits(j + 1);
+        if (At(j) == 'I' && At(j + 1) == 'n' && At(j + 2) == 'f') return j + 3;
+        if (At(j) == 'N' && At(j + 1) == 'a' && At(j + 2) == 'N') return j + 3;
+        return ExponentEnd(j);
+      case 'e':
+      case 'E':
+        return ExponentEnd(j);
+      case 'r':
+        return IsDecimal(At(j + 1)) ? Digits(j + 1, 10) : j;
+      default:
+        return j;
+    }
+  }
+
+  // "0'c": the character after "0'" is the number's; "0'''" and "0''" both
+  // mean the quote. Without a character, the number is the 0 alone.
+  std::size_t CharCodeEnd(std::size_t i, std::size_t alone) {
+    const int c = At(i);
+    if (c < 0) return alone;
+    if (c == '\\') return EscapeEnd(i);
+    if (c == '\'') return At(i + 1) == '\'' ? i + 2 : i + 1;
+    std::size_t len = 1;
+    if (c >= 0x80) Decode(i, len);
+    return len == 0 ? n_ : i + len;
+  }
+
+  // Digits of the base, in groups: "1 000 000" (one space, bases up to 10)
+  // and "1_000_000" (an underscore, then optional layout).
+  std::size_t Digits(std::size_t i, int base) {
+    for (;;) {
+      while (IsDigitIn(At(i), base))
+        ++i;
+      const int c = At(i);
+      if (c == '_') {
+        std::size_t k = i + 1;
+        while (LayoutAt(k))
+          ++k;
+        if (!IsDigitIn(At(k), base)) return i;
+        i = k;
+      } else if (c == ' ' && base <= 10 && IsDigitIn(At(i + 1), base)) {
+        i += 1;
+      } else {
+        return i;
+      }
+    }
+  }
+  std::size_t PlainDigits(std::size_t i) {
+    while (IsDecimal(At(i)))
+      ++i;
+    return i;
+  }
+  std::size_t ExponentEnd(std::size_t j) {
+    const int e = At(j);
+    if (e != 'e' && e != 'E') return j;
+    std::size_t k = j + 1;
+    if (At(k) == '+' || At(k) == '-') ++k;
+    return IsDecimal(At(k)) ? PlainDigits(k) : j;
+  }
+
+  const Lexer& lexer_;
+  const unsigned char* p_;
+  std::size_t n_;
+  bool atEnd_;
+  std::vector<Token>& out_;
+  bool starved_ = false;
+  Effect effect_ = Effect::kOperand;
+};
+
+Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
+
+std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
+  TokenReader reader(*this, text, atEnd, out);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t mark = out.size();
+    Effect effect;
+    const std::size_t end = reader.Read(pos, effect);
+    if (reader.Starved()) {
+      out.resize(mark);
+      break;
+    }
+    Apply(effect);
+    pos = end;
+  }
+  return pos;
+}
+
+bool Lexer::InDict() const {
+  return !dicts_.empty() && dicts_.back().depth == depth_;
+}
+
+bool Lexer::DictColonExpected() const {
+  return InDict() && dicts_.back().keyState == kColonExpected;
+}
+
+void Lexer::Apply(Effect effect) {
+  // Any token but layout is an item of the innermost dict: a key, or a part of
+  // a value.
+  if (effect != Effect::kLayout && effect != Effect::kComma && effect != Effect::kClose &&
+      effect != Effect::kDictColon && InDict()) {
+    std::uint8_t& key = dicts_.back().keyState;
+    if (key == kKeyExpected)
+      key = kColonExpected;
+    else if (key == kColonExpected)
+      key = kInValue;
+  }
+  afterTag_ = false;
+  if (effect != Effect::kLayout) closeIsAtom_ = effect == Effect::kOpenEmpty;
+  switch (effect) {
+    case Effect::kLayout:
+      return;
+    case Effect::kOperand:
+      expectOperand_ = false;
+      return;
+    case Effect::kTag:
+      expectOperand_ = false;
+      afterTag_ = true;
+      return;
+    case Effect::kOperator:
+      expectOperand_ = true;
+      afterTag_ = true;
+      return;
+    case Effect::kBar:
+    case Effect::kOpenEmpty:
+      expectOperand_ = true;
+      return;
+    case Effect::kInfixName:
+      expectOperand_ = !expectOperand_;
+      afterTag_ = true;
+      return;
+    case Effect::kOpenDict:
+      if (dicts_.size() < kMaxDicts) dicts_.push_back(DictFrame{depth_ + 1, kKeyExpected});
+      [[fallthrough]];
+    case Effect::kOpen:
+      ++depth_;
+      expectOperand_ = true;
+      return;
+    case Effect::kClose:
+      if (InDict()) dicts_.pop_back();
+      if (depth_ > 0) --depth_;
+      if (inQqSyntax_ && depth_ < qqDepth_) inQqSyntax_ = false;
+      expectOperand_ = false;
+      return;
+    case Effect::kComma:
+      if (InDict()) dicts_.back().keyState = kKeyExpected;
+      expectOperand_ = true;
+      return;
+    case Effect::kDictColon:
+      dicts_.back().keyState = kInValue;
+      expectOperand_ = true;
+      return;
+    case Effect::kEnd:
+      expectOperand_ = true;
+      inQqSyntax_ = false;
+      depth_ = 0;
+      dicts_.clear();
+      return;
+    case Effect::kQqOpen:
+      inQqSyntax_ = true;
+      qqDepth_ = depth_;
+      expectOperand_ = true;
+      return;
+    case Effect::kQqBody:
+      inQqSyntax_ = false;
+      expectOperand_ = false;
+      return;
+  }
+}
+
+}  // namespace pl2html::prolog

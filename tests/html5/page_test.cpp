@@ -1,0 +1,81 @@
+#include "html5/page.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "html5/text_content.hpp"
+
+namespace pl2html::html5 {
+namespace {
+
+std::string Page(std::string_view source, PageOptions options = {}) {
+  if (options.title.empty()) options.title = "test.pl";
+  std::string page = PrologPage(source, options);
+  EXPECT_EQ(CheckCodeText(source, page), "");
+  return page;
+}
+
+bool Has(const std::string& page, std::string_view text) {
+  return page.find(text) != std::string::npos;
+}
+
+TEST(PrologPage, ExamplesKeepTheirText) {
+  std::filesystem::path examples = std::filesystem::path(PL2HTML_TEST_DATA) / "../examples";
+  int pages = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+    if (entry.path().extension() != ".pl") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream source;
+    source << in.rdbuf();
+    std::string page = Page(source.str());
+    EXPECT_TRUE(Has(page, "<meta charset=\"utf-8\">")) << entry.path();
+    ++pages;
+  }
+  EXPECT_GE(pages, 2);
+}
+
+// Sources that are not (only) Prolog, and sources that cross the reader's
+// blocks in awkward places: every byte still comes through.
+TEST(PrologPage, HostileSourcesKeepTheirText) {
+  std::string longAtom = "a('" + std::string(300000, 'x') + "').\n";
+  std::string crlfAtBlock = std::string(65535, ' ') + "\r\nb.\r";
+  std::string random(100000, ' ');
+  std::mt19937 rng(14);
+  for (char& c : random)
+    c = static_cast<char>(rng() & 0xFF);
+  for (std::string_view source :
+       {std::string_view(""), std::string_view("\r\n\r\n\ra.\n\r", 10),
+        std::string_view("\0\x01\x7F", 3), std::string_view("x :- \"open string\n\n"),
+        std::string_view("/* open /* nested */\n"), std::string_view("f(0'a, 0' , 0''', 0'\\n, 0'"),
+        std::string_view("\xEF\xBB\xBFp(\xC2\x85).\n"), std::string_view(longAtom),
+        std::string_view(crlfAtBlock), std::string_view(random)}) {
+    Page(source);
+  }
+}
+
+TEST(PrologPage, CharsetHeadIndexAndOptions) {
+  std::string latin1 = Page("caf\xE9(X) :- \x81 caf\xE9(X).\n");
+  EXPECT_TRUE(Has(latin1, "<meta charset=\"windows-1252\">"));
+  EXPECT_TRUE(Has(latin1, "<span class=\"ctl\">\\x81</span>"));
+  EXPECT_TRUE(Has(latin1, "<a href=\"#caf%E9/1\">caf\xE9/1</a> <span class=\"line\">1</span>"));
+
+  std::string page = Page("a<b.\n", {.title = "x&y.pl"});
+  EXPECT_TRUE(
+      page.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">"));
+  EXPECT_TRUE(Has(page, "<title>x&amp;y.pl</title>"));
+  EXPECT_TRUE(Has(page, "<meta name=\"generator\" content=\"pl2html "));
+
+  std::string fragment = Page("a.\n", {.title = "", .fragment = true});
+  EXPECT_TRUE(fragment.starts_with("<style>"));
+  EXPECT_FALSE(Has(fragment, "<html") || Has(fragment, "<nav") || Has(fragment, "<body"));
+
+  std::string plain = Page("a.\nb.\n", {.title = "", .fragment = false, .lineNumbers = false});
+  EXPECT_FALSE(Has(plain, "id=\"L"));
+}
+
+}  // namespace
+}  // namespace pl2html::html5

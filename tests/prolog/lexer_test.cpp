@@ -1,0 +1,180 @@
+// The lexer's invariants on any input: the tokens tile the text, the tokens
+// do not depend on where the text is cut, and the work stays linear on
+// hostile inputs. What the tokens are is examples_test's business.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+
+#include "lex_util.hpp"
+
+namespace pl2html::prolog::testing {
+namespace {
+
+// Lexes the text as the page writer does, in pieces that end at the cuts
+// (sorted): what a call leaves is handed again with the next piece.
+std::vector<Token> LexInPieces(std::string_view text, const std::vector<std::size_t>& cuts,
+                               Encoding encoding = Encoding::kUtf8) {
+  Lexer lexer(encoding);
+  std::vector<Token> tokens, piece;
+  std::size_t start = 0;
+  for (std::size_t k = 0; start < text.size(); ++k) {
+    const std::size_t end = k < cuts.size() ? std::max(cuts[k], start) : text.size();
+    piece.clear();
+    const std::size_t taken = lexer.Lex(text.substr(start, end - start), end == text.size(), piece);
+    for (const Token& t : piece)
+      tokens.push_back(Token{t.begin + start, t.end + start, t.cls});
+    start += taken;
+  }
+  return tokens;
+}
+
+void ExpectTiles(const std::vector<Token>& tokens, std::size_t size) {
+  std::size_t at = 0;
+  for (const Token& t : tokens) {
+    ASSERT_EQ(t.begin, at);
+    ASSERT_LT(t.begin, t.end);
+    at = t.end;
+  }
+  ASSERT_EQ(at, size);
+}
+
+bool Same(const std::vector<Token>& a, const std::vector<Token>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Token& x, const Token& y) {
+    return x.begin == y.begin && x.end == y.end && x.cls == y.cls;
+  });
+}
+
+// Whole, a byte at a time, and cut at random: the same tokens, tiling.
+void ExpectChunkIndependent(std::string_view text, std::mt19937& random, Encoding encoding) {
+  const std::vector<Token> whole = LexWhole(text, encoding);
+  ExpectTiles(whole, text.size());
+  std::vector<std::size_t> bytes(text.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = i + 1;
+  EXPECT_TRUE(Same(whole, LexInPieces(text, bytes, encoding))) << "a byte at a time: " << text;
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::size_t> cuts(1 + random() % 8);
+    for (std::size_t& c : cuts)
+      c = random() % (text.size() + 1);
+    std::sort(cuts.begin(), cuts.end());
+    EXPECT_TRUE(Same(whole, LexInPieces(text, cuts, encoding))) << "cut at random: " << text;
+  }
+}
+
+// Pieces of Prolog that carry state across tokens, to be glued at random.
+const char* const kPieces[] = {"a(-1, X is -1, a-1, - 1). ",
+                               "_{a:1, b: -2}.",
+                               "#{k:v}",
+                               "{|string(X)||a|b|}",
+                               "[ /* */ ]",
+                               "0'a 0''' 0'' 0'\\n 16'FF 1 000 1_000_\n0 1.5e10 1.0Inf 1r3 ",
+                               "'it''s \\x41\\' \"a\\c\n b\" `q`",
+                               "/* a /* b */ c */",
+                               "% line\n",
+                               "X = f(a).b. ",
+                               "+/* ",
+                               "\xC3\x89lan \xCE\xA9 \xE2\x80\x83 ",
+                               "\r\n",
+                               "\t",
+                               ".",
+                               "'",
+                               "\"",
+                               "0'",
+                               "[",
+                               "{",
+                               "(",
+                               "|",
+                               "||",
+                               "|}",
+                               "\xC3",
+                               "\xFF"};
+
+TEST(PrologLexer, TokensDoNotDependOnWhereTheTextIsCut) {
+  std::mt19937 random(14);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int k = 1 + static_cast<int>(random() % 12); k > 0; --k)
+      text += kPieces[random() % std::size(kPieces)];
+    ExpectChunkIndependent(text, random, round % 2 ? Encoding::kLatin1 : Encoding::kUtf8);
+  }
+}
+
+TEST(PrologLexer, RandomBytesTileAndDoNotDependOnCuts) {
+  std::mt19937 random(4);
+  for (int round = 0; round < 200; ++round) {
+    std::string text(random() % 200, '\0');
+    for (char& c : text)
+      c = static_cast<char>(random() % 4 ? random() % 128 : random() % 256);
+    ExpectChunkIndependent(text, random, round % 2 ? Encoding::kLatin1 : Encoding::kUtf8);
+  }
+}
+
+// Hostile sources of about `size` bytes.
+std::string Repeat(std::string_view unit, std::size_t size) {
+  std::string s;
+  while (s.size() < size)
+    s += unit;
+  return s;
+}
+std::vector<std::pair<const char*, std::string>> Hostile(std::size_t size) {
+  return {
+      {"one long line", Repeat("a(B, 'c', [1, 2]), ", size)},
+      {"a quote never closed", "x('" + Repeat("text \\' '' ", size)},
+      {"a comment never closed", "/*" + Repeat(" text /* ", size)},
+      {"many clauses", Repeat("p(X) :- q(X, -1).\n", size)},
+      {"0' forms", Repeat("0'a 0''' 0'' 0'\\n 0' ", size)},
+      {"brackets and blanks", Repeat("[            ", size)},
+      {"layout", Repeat(" \t\r\n", size)},
+  };
+}
+
+// The bytes handed to Lex when the source is read in blocks and a call that
+// takes nothing makes the caller read twice as much, as the page writer does.
+std::size_t BytesHanded(std::string_view text) {
+  constexpr std::size_t kBlock = 64 * 1024;
+  Lexer lexer;
+  std::vector<Token> tokens;
+  std::size_t start = 0, end = std::min(kBlock, text.size()), handed = 0;
+  while (start < text.size()) {
+    const std::size_t taken =
+        lexer.Lex(text.substr(start, end - start), end == text.size(), tokens);
+    tokens.clear();
+    handed += end - start;
+    const std::size_t want = taken == 0 ? 2 * (end - start) : kBlock;
+    start += taken;
+    end = std::min(text.size(), start + std::max(want, kBlock));
+  }
+  return handed;
+}
+
+// The best of three runs, into a vector that has grown already.
+double SecondsToLex(std::string_view text) {
+  double best = 1e9;
+  std::vector<Token> tokens;
+  for (int run = 0; run < 4; ++run) {
+    tokens.clear();
+    const auto begin = std::chrono::steady_clock::now();
+    Lexer().Lex(text, true, tokens);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (run > 0) best = std::min(best, seconds);
+  }
+  return best;
+}
+
+TEST(PrologLexer, WorkStaysLinearOnHostileInputs) {
+  constexpr std::size_t kSmall = 512 * 1024, kLarge = 8 * kSmall;
+  const auto small = Hostile(kSmall), large = Hostile(kLarge);
+  for (std::size_t i = 0; i < small.size(); ++i) {
+    SCOPED_TRACE(small[i].first);
+    EXPECT_LE(BytesHanded(large[i].second), 4 * large[i].second.size());
+    // Eight times the text takes about eight times as long; quadratic work
+    // would take sixty-four.
+    EXPECT_LT(SecondsToLex(large[i].second), 24 * SecondsToLex(small[i].second) + 1e-3);
+  }
+}
+
+}  // namespace
+}  // namespace pl2html::prolog::testing
