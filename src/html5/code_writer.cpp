@@ -118,7 +118,10 @@ void CodeWriter::Token(TokenClass cls, std::string_view text) {
 void CodeWriter::Decorate(TokenClass cls) {
   const SiteMark mark = marks_.Current();
   marks_.Next();
-  if (mark.predicate < 0) return;
+  if (mark.predicate < 0) {
+    if (mark.kind == SiteKind::kCall && !mark.href.empty()) LinkOutside(cls, mark.href);
+    return;
+  }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
   reopenTag_.assign("<span class=\"").append(ClassName(cls));
   if (mark.kind == SiteKind::kCall) {
@@ -131,6 +134,15 @@ void CodeWriter::Decorate(TokenClass cls) {
   if (mark.kind == SiteKind::kFirstHead) {
     tag_.insert(tag_.size() - 1, " id=\"" + predicate.anchor + "\"");
   }
+  reopen_ = reopenTag_;
+}
+
+// A call to a predicate of another page, whose URL the survey was given.
+void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
+  reopenTag_.assign("<span class=\"").append(ClassName(cls)).append("\"><a href=\"");
+  reopenTag_.append(href).append("\">");
+  close_ = kCloseLink;
+  tag_ = reopenTag_;
   reopen_ = reopenTag_;
 }
 

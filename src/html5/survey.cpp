@@ -90,6 +90,22 @@ void Survey::Clause(const prolog::Clause& clause) {
     Mark(call, SiteKind::kCall);
 }
 
+std::vector<std::string> Survey::OutsideCalls() const {
+  std::vector<std::string> calls;
+  for (const auto& [key, index] : keys_) {
+    if (keyPredicate_[index] < 0) calls.push_back(key);
+  }
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
+void Survey::LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf) {
+  keyHref_.assign(keyPredicate_.size(), {});
+  for (const auto& [key, index] : keys_) {
+    if (keyPredicate_[index] < 0) keyHref_[index] = hrefOf(key);
+  }
+}
+
 std::uint32_t Survey::KeyOf(const prolog::Site& site) {
   key_.assign(site.name);
   key_ += '/';
@@ -131,6 +147,9 @@ void Survey::Marks::Next() {
   std::uint64_t code = Number();
   current_.kind = static_cast<SiteKind>(code & 3);
   current_.predicate = survey_.keyPredicate_[code >> 2];
+  current_.href = (code >> 2) < survey_.keyHref_.size()
+                      ? std::string_view(survey_.keyHref_[code >> 2])
+                      : std::string_view();
 }
 
 }  // namespace pl2html::html5

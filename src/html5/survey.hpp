@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@ struct SiteMark {
   std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
   SiteKind kind = SiteKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
+  std::string_view href;        // where a call to a predicate defined elsewhere leads, if anywhere
 };
 
 class Survey {
@@ -50,6 +52,14 @@ class Survey {
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
   bool ByteOrderMark() const { return Utf8() && bomBytes_ == kByteOrderMark.size(); }
   const std::vector<Predicate>& Predicates() const { return predicates_; }
+
+  // The predicates called but not defined in the file, as "name/arity", in
+  // byte order.
+  std::vector<std::string> OutsideCalls() const;
+  // Gives calls to predicates defined elsewhere a link: `hrefOf` answers,
+  // for each "name/arity" of OutsideCalls, the URL of its definition or
+  // nothing. Once the survey is finished.
+  void LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf);
 
   // The marks in order of their name tokens.
   class Marks {
@@ -84,6 +94,7 @@ class Survey {
   // Every name/arity seen as a head or a call, and the predicate it is.
   std::unordered_map<std::string, std::uint32_t> keys_;
   std::vector<std::int32_t> keyPredicate_;
+  std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
   std::string key_;
   std::vector<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's

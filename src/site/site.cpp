@@ -1,0 +1,469 @@
+#include "site/site.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <new>
+#include <set>
+#include <thread>
+
+#include "driver/outcome.hpp"
+#include "driver/page_output.hpp"
+#include "html5/charset.hpp"
+#include "html5/page.hpp"
+#include "page/page.hpp"
+#include "runtime/files.hpp"
+#include "site/facts.hpp"
+#include "site/index_page.hpp"
+#include "site/links.hpp"
+
+#ifndef PL2HTML_VERSION
+#define PL2HTML_VERSION "0"
+#endif
+
+namespace pl2html::site {
+
+namespace {
+
+constexpr std::string_view kManifestHeader = "pl2html site 1\n";
+// The index's entry in the manifest: no source's relative path starts with "/".
+constexpr std::string_view kIndexKey = "/index";
+
+// A 64-bit hash of bytes, eight at a time, to tell whether a page's inputs
+// changed. Not for adversaries: a source that collides only keeps its old page.
+class Hash {
+ public:
+  Hash& Add(std::string_view bytes) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + i, 8);
+      Mix(word);
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    Mix(tail ^ (std::uint64_t{bytes.size()} << 56));
+    return *this;
+  }
+  Hash& Add(std::uint64_t n) {
+    Mix(n);
+    return *this;
+  }
+  std::uint64_t Value() const {
+    std::uint64_t h = state_;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+  }
+
+ private:
+  void Mix(std::uint64_t word) {
+    state_ = (state_ ^ word) * 0x9E3779B97F4A7C15ull;
+    state_ ^= state_ >> 29;
+  }
+  std::uint64_t state_ = 0x6A09E667F3BCC909ull;
+};
+
+std::string Hex(std::uint64_t n) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, n >>= 4)
+    text[static_cast<std::size_t>(i)] = kHex[n & 0xF];
+  return text;
+}
+
+// Runs work(i) for every i below count on `jobs` threads, this one included.
+template <class Work>
+void ParallelFor(unsigned jobs, std::size_t count, Work&& work) {
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < count;)
+      work(i);
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+    threads.emplace_back(worker);
+  worker();
+  for (std::thread& thread : threads)
+    thread.join();
+}
+
+bool ReadWhole(FileSystem& fs, const std::string& path, std::string& bytes, std::string& error) {
+  FileHandle file = fs.OpenForReading(path);
+  if (file == 0) {
+    error = "cannot be read (" + fs.LastError() + ")";
+    return false;
+  }
+  PathStatus status = fs.Stat(path);
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(status.size, 0)) + 1);
+  char block[1 << 16];
+  for (;;) {
+    std::int64_t got = fs.Read(file, block, sizeof block);
+    if (got == 0) break;
+    if (got < 0) {
+      error = "cannot be read (" + fs.LastError() + ")";
+      fs.Close(file);
+      return false;
+    }
+    bytes.append(block, static_cast<std::size_t>(got));
+  }
+  fs.Close(file);
+  return true;
+}
+
+// Writes a file through the page output, so that it takes the place of an
+// earlier one only once complete. `write` fills the sink. Empty on
+// success, else what went wrong.
+template <class Write>
+std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
+  FileTable files(fs);
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open({path, false});
+  if (!ready.Ok()) return Describe(ready);
+  PageFileSink sink(files, kPageFile);
+  write(sink);
+  sink.Drain();
+  Outcome done = page.Commit();
+  return done.Ok() ? std::string() : Describe(done);
+}
+
+std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  return WritePage(fs, path, [&](html5::Sink& sink) { sink.text.assign(bytes); });
+}
+
+// The manifest: each page's key (a source's relative path, URL-encoded, so
+// that no name breaks a line) and the hash of its inputs.
+using Manifest = std::map<std::string, std::string>;
+
+Manifest ReadManifest(FileSystem& fs, const std::string& path, std::string& bytes) {
+  Manifest manifest;
+  std::string error;
+  if (fs.Stat(path).kind != PathKind::File || !ReadWhole(fs, path, bytes, error)) bytes.clear();
+  if (bytes.rfind(kManifestHeader, 0) != 0) return manifest;
+  std::string_view rest = std::string_view(bytes).substr(kManifestHeader.size());
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (line.size() > 17 && line[16] == ' ')
+      manifest[std::string(line.substr(17))] = line.substr(0, 16);
+  }
+  return manifest;
+}
+
+std::string ManifestText(const Manifest& manifest) {
+  std::string text(kManifestHeader);
+  for (const auto& [key, hash] : manifest)
+    text += hash + ' ' + key + '\n';
+  return text;
+}
+
+// Undoes UrlPath.
+std::string Unescape(std::string_view url) {
+  std::string bytes;
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    if (url[i] == '%' && i + 2 < url.size()) {
+      bytes += static_cast<char>(std::stoi(std::string(url.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      bytes += url[i];
+    }
+  }
+  return bytes;
+}
+
+std::string_view FolderOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+}
+
+// A file name as a page's title: bytes that are not UTF-8 shown as \xNN.
+std::string TitleOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+  if (html5::IsValidUtf8(name)) return std::string(name);
+  std::string title;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      title += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      title += "\\x";
+      title += kHex[static_cast<unsigned char>(c) >> 4];
+      title += kHex[c & 0xF];
+    }
+  }
+  return title;
+}
+
+bool Inside(const std::string& path, const std::string& folder, char separator) {
+  return !folder.empty() && path.size() > folder.size() &&
+         path.compare(0, folder.size(), folder) == 0 &&
+         (path[folder.size()] == separator || folder.back() == separator);
+}
+
+class SiteBuilder {
+ public:
+  SiteBuilder(FileSystem& fs, const SiteOptions& options, Progress* progress)
+      : fs_(fs), options_(options), progress_(progress) {}
+
+  SiteResult Build() {
+    if (!Prepare()) return std::move(result_);
+    std::vector<std::string> patterns = options_.patterns;
+    if (patterns.empty()) patterns.assign(std::begin(kDefaultPatterns), std::end(kDefaultPatterns));
+    Tree tree = WalkTree(fs_, options_.source, options_.output, patterns);
+    files_ = std::move(tree.files);
+    for (Problem& problem : tree.problems)
+      result_.problems.push_back(std::move(problem));
+    result_.sources = files_.size();
+    Survey();
+    links_ = ResolveLinks(files_, facts_);
+    std::string oldBytes;
+    old_ = ReadManifest(fs_, ManifestPath(), oldBytes);
+    MakeFolders();
+    Pages();
+    Index();
+    Finish(oldBytes);
+    std::sort(result_.problems.begin(), result_.problems.end(),
+              [](const Problem& a, const Problem& b) { return a.path < b.path; });
+    return std::move(result_);
+  }
+
+ private:
+  bool Unusable(const std::string& path, std::string reason) {
+    result_.problems.push_back({path, std::move(reason)});
+    result_.unusable = true;
+    return false;
+  }
+
+  // SRC must be a folder, OUT a folder that is not SRC itself.
+  bool Prepare() {
+    if (fs_.Stat(options_.source).kind != PathKind::Directory) {
+      return Unusable(options_.source, "is not a folder");
+    }
+    if (!MakeFolderAndParents(options_.output)) {
+      return Unusable(options_.output, "cannot be made (" + fs_.LastError() + ")");
+    }
+    FileIdentity source, output;
+    if (fs_.Identify(options_.source, source) && fs_.Identify(options_.output, output) &&
+        source == output) {
+      return Unusable(options_.output,
+                      "is the source folder: the pages would go among the sources");
+    }
+    sourceReal_ = fs_.RealPath(options_.source);
+    outputReal_ = fs_.RealPath(options_.output);
+    return true;
+  }
+
+  bool MakeFolderAndParents(const std::string& path) {
+    if (fs_.Stat(path).kind == PathKind::Directory) return true;
+    for (std::size_t at = 1; at < path.size(); ++at) {
+      if (path[at] == fs_.PathSeparator() && path[at - 1] != fs_.PathSeparator() &&
+          path[at - 1] != ':') {
+        fs_.CreateFolder(path.substr(0, at));
+      }
+    }
+    return fs_.CreateFolder(path);
+  }
+
+  std::string SourcePath(std::size_t i) const {
+    return JoinPath(fs_, options_.source, files_[i].relative);
+  }
+  std::string PagePath(std::size_t i) const {
+    return JoinPath(fs_, options_.output, files_[i].relative + ".html");
+  }
+  std::string ManifestPath() const { return JoinPath(fs_, options_.output, kManifestName); }
+
+  void Fail(std::size_t i, std::string reason) {
+    std::lock_guard lock(mutex_);
+    result_.problems.push_back({SourcePath(i), std::move(reason)});
+  }
+
+  // The first pass: every file's facts, and a hash of its bytes.
+  void Survey() {
+    facts_.assign(files_.size(), {});
+    sourceHash_.assign(files_.size(), 0);
+    made_.assign(files_.size(), 0);
+    ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
+      try {
+        if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
+        std::string bytes, error;
+        if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
+        sourceHash_[i] = Hash().Add(bytes).Value();
+        facts_[i] = ReadFacts(bytes);
+        made_[i] = 1;
+      } catch (const std::bad_alloc&) {
+        Fail(i, "is too large for the memory available");
+      }
+    });
+  }
+
+  // With SRC inside OUT, the page of a file in a folder named like SRC's
+  // own path under OUT would land among the sources. (OUT inside SRC is
+  // fine: the walk leaves OUT out.)
+  bool PageInsideSource(std::size_t i) const {
+    if (sourceReal_.empty() || !Inside(sourceReal_, outputReal_, fs_.PathSeparator())) return false;
+    std::string page = JoinPath(fs_, outputReal_, files_[i].relative + ".html");
+    return Inside(page, sourceReal_, fs_.PathSeparator());
+  }
+
+  void MakeFolders() {
+    std::set<std::string> folders;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (!made_[i]) continue;
+      for (std::string_view folder = FolderOf(files_[i].relative); !folder.empty();
+           folder = FolderOf(folder))
+        folders.insert(std::string(folder));
+    }
+    // Parents sort before their children.
+    for (const std::string& folder : folders)
+      fs_.CreateFolder(JoinPath(fs_, options_.output, folder));
+  }
+
+  std::string InputHash(std::size_t i) const {
+    Hash hash;
+    hash.Add(std::string_view("pl2html " PL2HTML_VERSION)).Add(options_.lineNumbers ? 1 : 0);
+    hash.Add(files_[i].relative).Add(sourceHash_[i]);
+    for (const auto& [key, href] : links_[i])
+      hash.Add(key).Add(href);
+    return Hex(hash.Value());
+  }
+
+  // The second pass: the pages whose inputs changed.
+  void Pages() {
+    hashes_.assign(files_.size(), {});
+    std::atomic<std::size_t> done{0};
+    std::atomic<std::uint64_t> bytesDone{0};
+    ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
+      if (made_[i]) {
+        hashes_[i] = InputHash(i);
+        Page(i);
+      }
+      std::size_t finished = ++done;
+      std::uint64_t bytes = bytesDone += static_cast<std::uint64_t>(files_[i].size);
+      if (progress_ != nullptr) {
+        std::lock_guard lock(mutex_);
+        progress_->Update(finished, files_.size(), bytes);
+      }
+    });
+  }
+
+  void Page(std::size_t i) {
+    std::string key = UrlPath(files_[i].relative);
+    auto old = old_.find(key);
+    if (old != old_.end() && old->second == hashes_[i] &&
+        fs_.Stat(PagePath(i)).kind == PathKind::File) {
+      ++unchanged_;
+      return;
+    }
+    try {
+      std::string bytes, error;
+      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) {
+        hashes_[i].clear();
+        return Fail(i, error);
+      }
+      std::string title = TitleOf(files_[i].relative);
+      std::string navigation = PageNavigation(files_[i].relative);
+      const LinkMap& links = links_[i];
+      html5::PageOptions page;
+      page.title = title;
+      page.lineNumbers = options_.lineNumbers;
+      page.navigation = navigation;
+      page.outsideLinks = [&links](std::string_view call) {
+        auto found =
+            std::lower_bound(links.begin(), links.end(), call,
+                             [](const auto& link, std::string_view k) { return link.first < k; });
+        return found != links.end() && found->first == call ? found->second : std::string();
+      };
+      html5::StringSource source(bytes);
+      error = WritePage(fs_, PagePath(i),
+                        [&](html5::Sink& sink) { html5::WritePrologPage(source, sink, page); });
+      if (!error.empty()) {
+        hashes_[i].clear();
+        return Fail(i, error);
+      }
+      ++written_;
+    } catch (const std::bad_alloc&) {
+      hashes_[i].clear();
+      Fail(i, "is too large for the memory available");
+    }
+  }
+
+  void Index() {
+    std::string title = TitleOf(sourceReal_.empty() ? options_.source : sourceReal_);
+    std::string page =
+        IndexPage(title, files_, facts_, std::vector<bool>(made_.begin(), made_.end()));
+    std::string hash = Hex(Hash().Add(page).Value());
+    std::string path = JoinPath(fs_, options_.output, "index.html");
+    auto old = old_.find(std::string(kIndexKey));
+    if (old != old_.end() && old->second == hash && fs_.Stat(path).kind == PathKind::File) {
+      ++unchanged_;
+      index_ = hash;
+      return;
+    }
+    std::string error = WriteBytes(fs_, path, page);
+    if (!error.empty()) {
+      result_.problems.push_back({path, error});
+      return;
+    }
+    ++written_;
+    index_ = hash;
+  }
+
+  // The new manifest; pages of sources that left the tree are removed.
+  void Finish(const std::string& oldBytes) {
+    Manifest manifest;
+    std::set<std::string> present;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      std::string key = UrlPath(files_[i].relative);
+      present.insert(key);
+      if (!hashes_[i].empty()) {
+        manifest[key] = hashes_[i];
+      } else if (auto old = old_.find(key); old != old_.end()) {
+        manifest[key] = old->second;  // its page stays as it was, and is tried again next time
+      }
+    }
+    if (!index_.empty()) manifest[std::string(kIndexKey)] = index_;
+    for (const auto& [key, hash] : old_) {
+      if (key != kIndexKey && present.count(key) == 0) {
+        fs_.Delete(JoinPath(fs_, options_.output, Unescape(key) + ".html"));
+      }
+    }
+    std::string text = ManifestText(manifest);
+    if (text != oldBytes) {
+      std::string error = WriteBytes(fs_, ManifestPath(), text);
+      if (!error.empty()) result_.problems.push_back({ManifestPath(), error});
+    }
+    result_.written = written_;
+    result_.unchanged = unchanged_;
+  }
+
+  FileSystem& fs_;
+  const SiteOptions& options_;
+  Progress* progress_;
+  SiteResult result_;
+  std::mutex mutex_;
+  std::string sourceReal_, outputReal_;
+  std::vector<SourceFile> files_;
+  std::vector<FileFacts> facts_;
+  std::vector<std::uint64_t> sourceHash_;
+  std::vector<char> made_;  // the source was read: its page exists (bytes, so threads may set them)
+  std::vector<LinkMap> links_;
+  Manifest old_;
+  std::vector<std::string> hashes_;  // per file, the inputs of the page it has now; empty: none
+  std::string index_;
+  std::atomic<std::size_t> written_{0}, unchanged_{0};
+};
+
+}  // namespace
+
+SiteResult BuildSite(FileSystem& fs, const SiteOptions& options, Progress* progress) {
+  return SiteBuilder(fs, options, progress).Build();
+}
+
+}  // namespace pl2html::site
