@@ -155,6 +155,18 @@ check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.
 check "--prolog never writes over its source" status_is 1 "$pl2html" --prolog -o alias.pl prog.pl
 check "--fragment without --prolog is a usage error" status_is 2 "$pl2html" --fragment prog.pl
 
+# A tree to a site. The progress line shows only on a terminal (script gives
+# the program one) and is erased at the end; failures come at the end.
+mkdir -p tree/sub && printf 'p :- q.\n' >tree/a.pl && printf 'q.\n' >tree/sub/b.pl
+check "a tree becomes a site, silently when standard error is no terminal" \
+  bash -c "'$pl2html' --prolog -r tree -d site 2>err.txt && [ ! -s err.txt ] && [ -f site/index.html ] &&
+           grep -q 'href=\"sub/b.pl.html#q/0\"' site/a.pl.html"
+if script -qec true /dev/null >/dev/null 2>&1; then
+  check "on a terminal the progress line is drawn and erased" \
+    bash -c "script -qec \"'$pl2html' --prolog -r tree -d site2 -j 1\" /dev/null | grep -q \$'files, .* MB/s\\e\\[K\\r\\e\\[K'"
+fi
+check "-r without --prolog is a usage error" status_is 2 "$pl2html" -r tree -d site
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library

@@ -1,0 +1,14 @@
+% Loads a library module and a module by its path; calls what they export,
+% a name defined twice in the tree, another module's private helper and a
+% predicate defined once outside any module.
+:- use_module(library(lists_util)).
+:- use_module('../shared/common').
+
+run :-
+    twice(2, Four),
+    greet(Four),
+    dup(Four),
+    helper(Four),
+    solo.
+
+again :- run.
