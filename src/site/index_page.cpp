@@ -77,7 +77,8 @@ void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
       out += "<h3 id=\"" + FolderAnchor(folder) + "\">";
       AppendName(out, folder.empty() ? std::string_view(".") : folder);
       out +=
-          "/</h3>\n<table><thead><tr><th>File</th><th>Size</th><th>Predicates</th></tr></thead>"
+          "/</h3>\n<table><thead><tr><th scope=\"col\">File</th><th scope=\"col\">Size</th><th "
+          "scope=\"col\">Predicates</th></tr></thead>"
           "<tbody>\n";
     }
     out += "<tr><td>";
