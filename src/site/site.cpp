@@ -201,6 +201,21 @@ std::string TitleOf(std::string_view relative) {
   return title;
 }
 
+// A relative path that stays below its root: no empty, "." or ".."
+// component, no separator of the platform's own, none leading. A manifest
+// is only a file in OUT, so what it names is checked before anything goes.
+bool InsideTree(std::string_view relative) {
+  if (relative.empty() || relative.find('\\') != std::string_view::npos) return false;
+  for (std::size_t start = 0; start <= relative.size();) {
+    std::size_t end = std::min(relative.find('/', start), relative.size());
+    std::string_view part = relative.substr(start, end - start);
+    if (part.empty() || part == "." || part == ".." || part.find(':') != std::string_view::npos)
+      return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 bool Inside(const std::string& path, const std::string& folder, char separator) {
   return !folder.empty() && path.size() > folder.size() &&
          path.compare(0, folder.size(), folder) == 0 &&
@@ -218,6 +233,7 @@ class SiteBuilder {
     if (patterns.empty()) patterns.assign(std::begin(kDefaultPatterns), std::end(kDefaultPatterns));
     Tree tree = WalkTree(fs_, options_.source, options_.output, patterns);
     files_ = std::move(tree.files);
+    walkedWhole_ = tree.problems.empty();
     for (Problem& problem : tree.problems)
       result_.problems.push_back(std::move(problem));
     result_.sources = files_.size();
@@ -429,9 +445,15 @@ class SiteBuilder {
       }
     }
     if (!index_.empty()) manifest[std::string(kIndexKey)] = index_;
+    // Only after a walk that saw every folder: a folder that could not be
+    // listed this time has not lost its sources.
     for (const auto& [key, hash] : old_) {
-      if (key != kIndexKey && present.count(key) == 0) {
-        fs_.Delete(JoinPath(fs_, options_.output, Unescape(key) + ".html"));
+      if (!walkedWhole_ || key == kIndexKey || present.count(key) != 0) continue;
+      std::string relative = Unescape(key);
+      if (InsideTree(relative)) {
+        fs_.Delete(JoinPath(fs_, options_.output, relative + ".html"));
+      } else {
+        manifest[key] = hash;  // not a name this program made: left alone
       }
     }
     std::string text = ManifestText(manifest);
@@ -450,6 +472,7 @@ class SiteBuilder {
   std::mutex mutex_;
   std::string sourceReal_, outputReal_;
   std::vector<SourceFile> files_;
+  bool walkedWhole_ = false;  // every folder of the tree could be listed
   std::vector<FileFacts> facts_;
   std::vector<std::uint64_t> sourceHash_;
   std::vector<char> made_;  // the source was read: its page exists (bytes, so threads may set them)

@@ -206,6 +206,14 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   EXPECT_EQ(fs.files.count("out/a.pl.html") + fs.files.count("out/x/c.pl.html"), 2u);
   EXPECT_EQ(fs.files.count("out/x/b.pl.html"), 0u);
 
+  // A folder that cannot be listed this time has not lost its sources:
+  // their pages stay.
+  fs.unlistable = {"src/x"};
+  result = BuildSite(fs, {"src", "out", {}, 1, true});
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].reason, "cannot be listed (Permission denied)");
+  EXPECT_EQ(fs.files.count("out/x/c.pl.html"), 1u);
+
   fs.uncreatableFolders = {"elsewhere"};
   result = BuildSite(fs, {"src", "elsewhere", {}, 1, true});
   EXPECT_TRUE(result.unusable);
