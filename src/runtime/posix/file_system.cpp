@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "runtime/platform.hpp"
@@ -118,9 +119,11 @@ class PosixFileSystem final : public FileSystem {
     return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
   }
 
+  // A site writes pages on many threads: they take turns at the slots.
   void DeleteIfInterrupted(const std::string& path) override {
-    CatchInterrupts();
     SignalsHeld held;
+    std::lock_guard turn(scratchTurn_);
+    CatchInterrupts();
     for (ScratchSlot& slot : scratchSlots) {
       if (slot.used != 0 || path.size() >= sizeof slot.path) continue;
       std::memcpy(slot.path, path.c_str(), path.size() + 1);
@@ -131,6 +134,7 @@ class PosixFileSystem final : public FileSystem {
 
   void LetGoIfInterrupted(const std::string& path) override {
     SignalsHeld held;
+    std::lock_guard turn(scratchTurn_);
     for (ScratchSlot& slot : scratchSlots) {
       if (slot.used != 0 && path == slot.path) {
         slot.used = 0;
@@ -258,6 +262,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  std::mutex scratchTurn_;
+
   static PathKind KindOf(mode_t mode) {
     if (mode == 0) return PathKind::Missing;
     if (S_ISDIR(mode)) return PathKind::Directory;
