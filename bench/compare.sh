@@ -20,6 +20,7 @@
 #   --big     also converts a 1 GB file, to show that memory stays flat
 #   --site    only the site (3.)
 # Environment: ROUNDS (default 5), PEER_TIMEOUT in seconds (default 30),
+#   PROLOG_ONLY=1 to skip the classic page's hostile inputs,
 #   PEERS=0 to time pl2html and cat only, BUILD (default build-bench),
 #   CMAKE_ARGS for the build (e.g. -DPL2HTML_GTK=OFF).
 # Needs: swi-prolog-nox, highlight, source-highlight, python3-pygments, time,
@@ -64,15 +65,17 @@ fi
 command_for() {
   case $1 in
     pl2html) cmd=("$pl2html" -o "$3" "$2") ;;
+    prolog) cmd=("$pl2html" --prolog -o "$3" "$2") ;;  # the Prolog page
     highlight) cmd=(highlight --syntax=pro -i "$2" -o "$3") ;;  # "pro" is its Prolog
     source-highlight) cmd=(source-highlight -s prolog -f html -i "$2" -o "$3") ;;
     pygmentize) cmd=(pygmentize -l prolog -f html -o "$3" "$2") ;;
     cat) cmd=(cat "$2") ;;
     usual) cmd=("$pl2html" -o "$3" "$realistic") ;;  # pl2html on the realistic input
+    usual-prolog) cmd=("$pl2html" --prolog -o "$3" "$realistic") ;;
   esac
 }
 
-tools=(pl2html)
+tools=(pl2html prolog)
 if [ "$peers" = 1 ]; then
   for t in highlight source-highlight pygmentize; do
     command -v "$t" >/dev/null && tools+=("$t") || echo "note: $t is missing, skipped" >&2
@@ -89,7 +92,7 @@ time_one() {
   local tool=$1 input=$2 limit=$3 memory=$4 page=$work/page.html stats=$work/stats
   local cmd start end status=0 guard=() bytes=0
   command_for "$tool" "$input" "$page"
-  case $tool in pl2html | usual | cat) ;; *) guard=(timeout "$limit") ;; esac
+  case $tool in pl2html | prolog | usual | usual-prolog | cat) ;; *) guard=(timeout "$limit") ;; esac
   rm -f "$page"
   start=${EPOCHREALTIME/[.,]/}
   "${guard[@]}" "${cmd[@]}" >"$work/stdout" 2>/dev/null || status=$?
@@ -119,7 +122,7 @@ measure() {
     for tool in "$@"; do
       case ${best[$tool]} in timeout | failed) continue ;; esac
       local limit=$peer_timeout
-      case $tool in pl2html | usual | cat) limit=600 ;; esac
+      case $tool in pl2html | prolog | usual | usual-prolog | cat) limit=600 ;; esac
       result=$(time_one "$tool" "$input" "$limit" $((round == 1)))
       case $result in
         timeout | failed) best[$tool]=$result; continue ;;
@@ -250,8 +253,10 @@ for tool in "${tools[@]}"; do
   case ${best[$tool]} in
     timeout | failed) echo "| $tool | $(speed_cell "$tool" "$bytes") | | |"; continue ;;
   esac
-  echo "| $tool | $(speed_cell "$tool" "$bytes") | $(mib "${peak[$tool]}") | $(ratio "$ours" "${best[$tool]}") |"
-  if [ "$tool" != pl2html ] && [ "$tool" != cat ]; then
+  name=$tool
+  [ "$tool" = prolog ] && name="pl2html --prolog"
+  echo "| $name | $(speed_cell "$tool" "$bytes") | $(mib "${peak[$tool]}") | $(ratio "$ours" "${best[$tool]}") |"
+  if [ "$tool" != pl2html ] && [ "$tool" != prolog ] && [ "$tool" != cat ]; then
     if [ -z "$fastest_peer" ] || [ "${best[$tool]}" -lt "${best[$fastest_peer]}" ]; then
       fastest_peer=$tool
     fi
@@ -265,9 +270,16 @@ echo "pl2html: $(mbps "$bytes" "$ours") MB/s, $realistic_ms_per_mb ms per MB of 
 if [ -n "$fastest_peer" ]; then
   echo "Fastest peer: $fastest_peer; pl2html is $(ratio "$ours" "${best[$fastest_peer]}") faster."
 fi
+prolog_line="pl2html --prolog: $(speed_cell prolog "$bytes"), peak $(mib "${peak[prolog]}")"
+case ${best[pygmentize]:-} in
+  '' | timeout | failed) ;;
+  *) prolog_line+=", $(ratio "${best[prolog]}" "${best[pygmentize]}") faster than pygmentize" ;;
+esac
+echo "$prolog_line."
 echo
 
 # --- Hostile inputs ------------------------------------------------------
+if [ "${PROLOG_ONLY:-0}" != 1 ]; then
 echo "## Hostile inputs"
 echo
 echo "Each at two sizes. \"× usual\" compares the time per MB of source, then per MB"
@@ -314,6 +326,38 @@ for entry in "${cases[@]}"; do
       for tool in "${hostile_peers[@]}"; do line+=" $(speed_cell "$tool" "$bytes") |"; done
     fi
     echo "$line"
+    rm -f "$input"
+  done
+done
+echo
+fi
+
+# --- Hostile inputs for the Prolog page ------------------------------------
+echo "## Hostile inputs for --prolog"
+echo
+echo "Each at two sizes; \"× usual\" compares the time per MB of source with that of"
+echo "--prolog on the realistic input, timed in the same rounds."
+echo
+echo "| Input | Source | Page | pl2html --prolog | ms per MB | × usual | Peak memory |"
+echo "|---|---:|---:|---:|---:|---:|---:|"
+prolog_cases=(
+  "long-line|2500000 5000000|one line of Prolog code"
+  "quotes|5000000 10000000|a quote never closed"
+  "comment|5000000 10000000|a block comment never closed"
+  "clauses|100000 200000|clauses, each its own predicate"
+  "char-codes|5000000 10000000|\`0'\` forms"
+)
+for entry in "${prolog_cases[@]}"; do
+  IFS='|' read -r kind sizes what <<<"$entry"
+  for size in $sizes; do
+    input=$work/$kind-$size.pl
+    "$make_input" "$kind" "$size" >"$input"
+    bytes=$(size_of "$input")
+    measure "$input" "$rounds" prolog usual-prolog
+    per_mb=$(ms_per_mb "$bytes" "${best[prolog]}")
+    usual_per_mb=$(ms_per_mb "$realistic_bytes" "${best[usual-prolog]}")
+    echo "| $kind: $what | $(mb "$bytes") | $(mb "${page[prolog]}") | $(speed_cell prolog "$bytes")" \
+      "| $per_mb | $(times "$per_mb" "$usual_per_mb") | $(mib "${peak[prolog]}") |"
     rm -f "$input"
   done
 done

@@ -152,6 +152,37 @@ std::string UnterminatedQuotes(std::size_t bytes) {
   return out;
 }
 
+std::string UnclosedComment(std::size_t bytes) {
+  // "/*" nests in Prolog: the inner comments close, the first never does.
+  std::string out = "/* never closed\n";
+  out.reserve(bytes + 64);
+  while (out.size() < bytes)
+    out += "foo(X) :- bar(X). /* inner */ 'quote \"string % <here> & 0'a\n";
+  return out;
+}
+
+std::string ManyClauses(std::size_t count) {
+  std::string out;
+  out.reserve(count * 40);
+  for (std::size_t k = 0; k < count; ++k) {
+    std::string n = std::to_string(k);
+    out += "p" + n + "(X, Y) :- q" + n + "(X), p" + n + "(Y, _).\n";
+  }
+  return out;
+}
+
+std::string CharacterCodes(std::size_t bytes) {
+  static constexpr std::string_view kForms =
+      "0'a, 0' , 0''', 0'', 0'\\n, 0'\\\\, 0'\\', 0'\", 0'\\s, ";
+  std::string out = "codes([";
+  out.reserve(bytes + kForms.size());
+  while (out.size() < bytes) {
+    out += kForms;
+    out += '\n';
+  }
+  return out;
+}
+
 std::string RandomBytes(std::size_t bytes, std::uint64_t seed) {
   Random random(seed);
   std::string out(bytes, '\0');
@@ -173,6 +204,9 @@ const std::vector<InputKind>& InputKinds() {
       {"diese-slash", "pairs", DieseSlashes},
       {"quotes", "bytes", UnterminatedQuotes},
       {"random", "bytes", [](std::size_t size) { return RandomBytes(size); }},
+      {"comment", "bytes", UnclosedComment},
+      {"clauses", "clauses", ManyClauses},
+      {"char-codes", "bytes", CharacterCodes},
   };
   return kinds;
 }

@@ -35,6 +35,18 @@ std::string DieseSlashes(std::size_t pairs);
 // double quote, lines of text, a single quote inside it, and so on.
 std::string UnterminatedQuotes(std::size_t bytes);
 
+// About `bytes` bytes inside a block comment that is never closed, with
+// nested comments that are.
+std::string UnclosedComment(std::size_t bytes);
+
+// `count` clauses "pN(X, Y) :- qN(X), pN(Y, _).", each a predicate of its
+// own: as many definitions, anchors and links.
+std::string ManyClauses(std::size_t count);
+
+// About `bytes` bytes of character codes in every form: 0'a, 0' , 0''',
+// 0'\n and the other escapes.
+std::string CharacterCodes(std::size_t bytes);
+
 // `bytes` bytes from a fixed pseudo-random sequence: every byte value,
 // line ends and 0 bytes included.
 std::string RandomBytes(std::size_t bytes, std::uint64_t seed = 1);

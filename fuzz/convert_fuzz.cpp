@@ -8,7 +8,15 @@
 //     added: nothing lost, doubled or moved;
 //   - the type words learned and every page line are those of a slow,
 //     literal model of the scanner (model.cpp).
+// And for the Prolog page (--prolog):
+//   - the conversion succeeds, and the page is the same however the source
+//     is read;
+//   - the text content of its code element is the source's text, line ends
+//     as LF and forbidden controls as their stand-ins;
+//   - the page grows no faster than the source;
+//   - every link in the page leads to an anchor in it.
 // A failed check aborts, so that the fuzzer keeps the input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +25,11 @@
 #include <vector>
 
 #include "driver/convert.hpp"
+#include "html5/text_content.hpp"
 #include "model.hpp"
-#include "support/memory_file_system.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
+#include "support/memory_file_system.hpp"
 #include "support/word_table_probe.hpp"
 
 namespace {
@@ -34,12 +43,13 @@ using pl2html::MemoryFileSystem;
 
 // The page of `source`, read from the in-memory file system `chunk` bytes
 // at a time (0: as many as asked for); empty when the conversion failed.
-std::string Convert(std::string_view source, std::size_t chunk, bool& ok) {
+std::string Convert(std::string_view source, std::size_t chunk, bool& ok,
+                    const pl2html::PageKind& kind = {}) {
   MemoryFileSystem fs;
   fs.files["in.pl"] = std::string(source);
   fs.readChunk = chunk;
   pl2html::Outcome outcome =
-      pl2html::ConvertSource(fs, "in.pl", pl2html::PageTarget{"in.pl.html"}, "in.pl");
+      pl2html::ConvertSource(fs, "in.pl", pl2html::PageTarget{"in.pl.html"}, "in.pl", kind);
   ok = outcome.Ok();
   return ok ? fs.files["in.pl.html"] : std::string();
 }
@@ -131,6 +141,37 @@ void CheckPage(std::string_view source, std::string_view page) {
   }
 }
 
+// The values of every `attribute="..."` in `page`.
+std::vector<std::string_view> Values(std::string_view page, std::string_view attribute) {
+  std::vector<std::string_view> values;
+  for (std::size_t at = 0; (at = page.find(attribute, at)) != std::string_view::npos;) {
+    at += attribute.size();
+    values.push_back(page.substr(at, page.find('"', at) - at));
+  }
+  return values;
+}
+
+void CheckPrologPage(std::string_view source) {
+  pl2html::PageKind prolog{.prolog = true};
+  bool ok = false;
+  std::string page = Convert(source, 0, ok, prolog);
+  if (!ok) Fail("Prolog page failed", 0);
+  std::string problem = pl2html::html5::CheckCodeText(source, page);
+  if (!problem.empty()) Fail(problem.c_str(), 0);
+  // A few hundred bytes of markup per source byte at most, beside the
+  // fixed head: more would mean work that grows faster than the source.
+  if (page.size() > 20000 + 400 * source.size()) Fail("Prolog page out of proportion", 0);
+  std::vector<std::string_view> ids = Values(page, " id=\"");
+  std::sort(ids.begin(), ids.end());
+  for (std::string_view link : Values(page, " href=\"#")) {
+    if (!std::binary_search(ids.begin(), ids.end(), link)) Fail("a link leads nowhere", 0);
+  }
+  std::size_t chunk = 1 + source.size() % 5;
+  if (Convert(source, chunk, ok, prolog) != page || !ok) {
+    Fail("Prolog page depends on how the source is read", chunk);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -148,5 +189,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (Convert(source, chunk, smallOk) != page || !smallOk) {
     Fail("page depends on how the source is read", chunk);
   }
+  CheckPrologPage(source);
   return 0;
 }

@@ -67,8 +67,7 @@ CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
       survey_(survey),
       marks_(survey),
       charset_(survey.PageCharset()),
-      lineNumbers_(lineNumbers),
-      skip_(survey.ByteOrderMark() ? kByteOrderMark.size() : 0) {}
+      lineNumbers_(lineNumbers) {}
 
 void CodeWriter::Begin() {
   out_ += "<pre class=\"pl2html\"><code>";
@@ -89,11 +88,6 @@ void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tok
 }
 
 void CodeWriter::Token(TokenClass cls, std::string_view text) {
-  if (skip_ > 0) {
-    std::size_t dropped = std::min<std::size_t>(skip_, text.size());
-    skip_ -= dropped;
-    text.remove_prefix(dropped);
-  }
   bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
   reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
   close_ = kCloseSpan;
@@ -114,7 +108,9 @@ void CodeWriter::Token(TokenClass cls, std::string_view text) {
 }
 
 // A clause head takes the class "head", the first clause of a predicate its
-// anchor; a call to a predicate of the file links to that anchor.
+// anchor; a call to a predicate of the file links to that anchor. A name
+// that runs over line ends links or anchors from its first line only, so
+// that the anchor is written once however many lines the name has.
 void CodeWriter::Decorate(TokenClass cls) {
   const SiteMark mark = marks_.Current();
   marks_.Next();
@@ -123,27 +119,31 @@ void CodeWriter::Decorate(TokenClass cls) {
     return;
   }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
-  reopenTag_.assign("<span class=\"").append(ClassName(cls));
+  tag_.assign("<span class=\"").append(ClassName(cls));
   if (mark.kind == SiteKind::kCall) {
-    reopenTag_.append("\"><a href=\"#").append(predicate.anchor).append("\">");
+    tag_.append("\"><a href=\"#");
+    AppendAnchor(tag_, predicate.name, predicate.arity);
+    tag_.append("\">");
     close_ = kCloseLink;
-  } else {
-    reopenTag_.append(" head\">");
+    return;
   }
-  tag_ = reopenTag_;
-  if (mark.kind == SiteKind::kFirstHead) {
-    tag_.insert(tag_.size() - 1, " id=\"" + predicate.anchor + "\"");
-  }
+  tag_.append(" head\"");
+  reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
+  if (mark.kind == SiteKind::kFirstHead) {
+    tag_.append(" id=\"");
+    AppendAnchor(tag_, predicate.name, predicate.arity);
+    tag_.append("\"");
+  }
+  tag_.append(">");
 }
 
-// A call to a predicate of another page, whose URL the survey was given.
+// A call to a predicate of another page, whose URL the survey was given;
+// linked from its first line only, as calls within the page are.
 void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
-  reopenTag_.assign("<span class=\"").append(ClassName(cls)).append("\"><a href=\"");
-  reopenTag_.append(href).append("\">");
+  tag_.assign("<span class=\"").append(ClassName(cls)).append("\"><a href=\"");
+  tag_.append(href).append("\">");
   close_ = kCloseLink;
-  tag_ = reopenTag_;
-  reopen_ = reopenTag_;
 }
 
 void CodeWriter::Text(std::string_view bytes) {
@@ -227,6 +227,7 @@ void CodeWriter::LineEnd() {
   if (!lineOpen_) OpenLine();
   if (spanOpen_) out_ += close_;
   spanOpen_ = false;
+  close_ = kCloseSpan;  // what opens again is a plain span
   out_ += "</span>\n";
   lineOpen_ = false;
 }

@@ -42,7 +42,6 @@ class CodeWriter {
   Survey::Marks marks_;
   Charset charset_;
   bool lineNumbers_;
-  std::uint64_t skip_ = 0;  // bytes of the byte-order mark still to drop
   std::uint64_t names_ = 0;
   std::uint64_t line_ = 0;
   bool lineOpen_ = false;

@@ -22,7 +22,9 @@ constexpr std::size_t kBlock = 1 << 16;
 // which returns false to stop. The text the lexer cannot settle yet is
 // kept and handed to it again with the next block; when it settles
 // nothing, the next read is as long as all that is kept, so that a token
-// of any length is lexed a bounded number of times over.
+// of any length is lexed a bounded number of times over. Read as UTF-8, a
+// leading byte-order mark is no part of the text: the lexer never sees it
+// and the page leaves it out.
 template <class Visit>
 bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
   prolog::Lexer lexer(encoding);
@@ -30,6 +32,7 @@ bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
   std::size_t capacity = 0;
   std::size_t kept = 0;
   std::size_t want = kBlock;
+  bool atStart = encoding == prolog::Encoding::kUtf8;
   std::vector<prolog::Token> tokens;
   for (;;) {
     if (capacity < kept + want) {
@@ -42,6 +45,14 @@ bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
     std::size_t got = source.Read(buffer.get() + kept, want);
     kept += got;
     bool atEnd = got == 0;
+    if (atStart) {
+      if (kept < kByteOrderMark.size() && !atEnd) continue;  // too little to tell yet
+      atStart = false;
+      if (std::string_view(buffer.get(), kept).starts_with(kByteOrderMark)) {
+        kept -= kByteOrderMark.size();
+        std::memmove(buffer.get(), buffer.get() + kByteOrderMark.size(), kept);
+      }
+    }
     std::string_view text(buffer.get(), kept);
     tokens.clear();
     std::size_t taken = lexer.Lex(text, atEnd, tokens);
@@ -109,7 +120,8 @@ void AppendHead(std::string& out, const Survey& survey, const PageOptions& optio
 }
 
 // The file's predicates by name, each linked to its first clause.
-void AppendIndex(std::string& out, const Survey& survey) {
+void WriteIndex(Sink& sink, const Survey& survey) {
+  std::string& out = sink.text;
   const std::vector<Predicate>& predicates = survey.Predicates();
   if (predicates.empty()) return;
   std::vector<const Predicate*> sorted;
@@ -125,7 +137,7 @@ void AppendIndex(std::string& out, const Survey& survey) {
   out += "</summary>\n<ul>\n";
   for (const Predicate* predicate : sorted) {
     out += "<li><a href=\"#";
-    out += predicate->anchor;
+    AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
     AppendEscaped(out, predicate->name, survey.PageCharset());
     out += '/';
@@ -133,6 +145,7 @@ void AppendIndex(std::string& out, const Survey& survey) {
     out += "</a> <span class=\"line\">";
     out += std::to_string(predicate->line);
     out += "</span></li>\n";
+    if (out.size() >= kBlock) sink.Drain();
   }
   out += "</ul></details></nav>\n";
 }
@@ -157,7 +170,7 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
     AppendStyleSheet(out, false);
   } else {
     AppendHead(out, survey, options);
-    AppendIndex(out, survey);
+    WriteIndex(sink, survey);
     out += "<main>\n";
   }
   CodeWriter writer(out, survey, options.lineNumbers);

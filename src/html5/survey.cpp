@@ -21,33 +21,26 @@ bool Significant(prolog::TokenClass cls) {
 
 }  // namespace
 
-std::string AnchorOf(std::string_view name, int arity) {
+void AppendAnchor(std::string& out, std::string_view name, int arity) {
   static constexpr std::string_view kSafe = "-._~!$'()*+,;=:@/?";
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string anchor;
-  anchor.reserve(name.size() + 4);
   for (char ch : name) {
     auto c = static_cast<unsigned char>(ch);
     bool alnum = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
     if (alnum || kSafe.find(ch) != std::string_view::npos) {
-      anchor += ch;
+      out += ch;
     } else {
-      anchor += '%';
-      anchor += kHex[c >> 4];
-      anchor += kHex[c & 0xF];
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
     }
   }
-  anchor += '/';
-  anchor += std::to_string(arity);
-  return anchor;
+  out += '/';
+  out += std::to_string(arity);
 }
 
 bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) {
   if (encoding_ == prolog::Encoding::kUtf8) {
-    for (std::size_t i = 0; i < text.size() && bomBytes_ == fed_ + i && bomBytes_ < 3; ++i) {
-      if (text[i] == kByteOrderMark[bomBytes_]) ++bomBytes_;
-    }
-    fed_ += text.size();
     utf8_.Feed(text);
     if (!utf8_.Valid()) return false;
   }
@@ -90,10 +83,14 @@ void Survey::Clause(const prolog::Clause& clause) {
     Mark(call, SiteKind::kCall);
 }
 
+std::string Survey::KeyText(std::uint32_t key) const {
+  return std::string(keys_.Name(key)) + '/' + std::to_string(keys_.Arity(key));
+}
+
 std::vector<std::string> Survey::OutsideCalls() const {
   std::vector<std::string> calls;
-  for (const auto& [key, index] : keys_) {
-    if (keyPredicate_[index] < 0) calls.push_back(key);
+  for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
+    if (keyPredicate_[key] < 0) calls.push_back(KeyText(key));
   }
   std::sort(calls.begin(), calls.end());
   return calls;
@@ -101,25 +98,71 @@ std::vector<std::string> Survey::OutsideCalls() const {
 
 void Survey::LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf) {
   keyHref_.assign(keyPredicate_.size(), {});
-  for (const auto& [key, index] : keys_) {
-    if (keyPredicate_[index] < 0) keyHref_[index] = hrefOf(key);
+  for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
+    if (keyPredicate_[key] < 0) keyHref_[key] = hrefOf(KeyText(key));
   }
 }
 
 std::uint32_t Survey::KeyOf(const prolog::Site& site) {
-  key_.assign(site.name);
-  key_ += '/';
-  key_ += std::to_string(site.arity);
-  auto [it, added] = keys_.try_emplace(key_, static_cast<std::uint32_t>(keyPredicate_.size()));
+  bool added = false;
+  std::uint32_t key = keys_.Find(site.name, site.arity, added);
   if (added) keyPredicate_.push_back(-1);
-  return it->second;
+  return key;
+}
+
+namespace {
+
+// FNV-1a over the name, then the arity.
+std::uint32_t HashOf(std::string_view name, int arity) {
+  std::uint64_t h = 0xCBF29CE484222325ULL;
+  for (char c : name)
+    h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+  h = (h ^ static_cast<std::uint32_t>(arity)) * 0x100000001B3ULL;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+}  // namespace
+
+std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
+  if (keys_.size() * 2 >= slots_.size()) Grow();
+  std::uint32_t hash = HashOf(name, arity);
+  std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    Slot& slot = slots_[at];
+    if (slot.key == 0) {
+      slot = {hash, static_cast<std::uint32_t>(keys_.size() + 1)};
+      keys_.push_back({names_.size(), static_cast<std::uint32_t>(name.size()), arity});
+      names_.append(name);
+      added = true;
+      return slot.key - 1;
+    }
+    if (slot.hash != hash) continue;
+    const Key& key = keys_[slot.key - 1];
+    if (key.arity == arity && std::string_view(names_).substr(key.nameAt, key.nameSize) == name) {
+      added = false;
+      return slot.key - 1;
+    }
+  }
+}
+
+void KeyTable::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+  std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.key == 0) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].key != 0)
+      at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
 }
 
 void Survey::Mark(const prolog::Site& site, SiteKind kind) {
   std::uint32_t key = KeyOf(site);
   if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
     keyPredicate_[key] = static_cast<std::int32_t>(predicates_.size());
-    predicates_.push_back({site.name, site.arity, clauseLine_, AnchorOf(site.name, site.arity)});
+    predicates_.push_back({site.name, site.arity, clauseLine_});
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);

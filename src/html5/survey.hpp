@@ -10,7 +10,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "html5/charset.hpp"
@@ -23,7 +22,6 @@ struct Predicate {
   std::string name;
   int arity = 0;
   std::uint64_t line = 0;  // of its first clause, from 1
-  std::string anchor;      // its element id and link fragment: name/arity, encoded
 };
 
 // How a name token is marked in the page.
@@ -34,6 +32,37 @@ struct SiteMark {
   SiteKind kind = SiteKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
   std::string_view href;        // where a call to a predicate defined elsewhere leads, if anywhere
+};
+
+// Numbers each distinct name/arity from 0 in the order first seen. One flat
+// table of slots and one arena of names: a file can name hundreds of
+// thousands of predicates, and a table of nodes would miss the cache on
+// every call.
+class KeyTable {
+ public:
+  // The number of name/arity; `added` tells whether it is new.
+  std::uint32_t Find(std::string_view name, int arity, bool& added);
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.size()); }
+  std::string_view Name(std::uint32_t key) const {
+    return std::string_view(names_).substr(keys_[key].nameAt, keys_[key].nameSize);
+  }
+  int Arity(std::uint32_t key) const { return keys_[key].arity; }
+
+ private:
+  struct Slot {
+    std::uint32_t hash = 0;
+    std::uint32_t key = 0;  // the key's number + 1; 0 an empty slot
+  };
+  struct Key {
+    std::uint64_t nameAt = 0;  // in names_
+    std::uint32_t nameSize = 0;
+    std::int32_t arity = 0;
+  };
+  void Grow();
+
+  std::vector<Slot> slots_;  // a power of two of them, never more than half full
+  std::vector<Key> keys_;
+  std::string names_;
 };
 
 class Survey {
@@ -50,7 +79,6 @@ class Survey {
 
   bool Utf8() const { return encoding_ == prolog::Encoding::kUtf8 && utf8_.Valid(); }
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
-  bool ByteOrderMark() const { return Utf8() && bomBytes_ == kByteOrderMark.size(); }
   const std::vector<Predicate>& Predicates() const { return predicates_; }
 
   // The predicates called but not defined in the file, as "name/arity", in
@@ -77,14 +105,13 @@ class Survey {
 
  private:
   void Clause(const prolog::Clause& clause);
+  std::string KeyText(std::uint32_t key) const;  // "name/arity"
   void Mark(const prolog::Site& site, SiteKind kind);
   std::uint32_t KeyOf(const prolog::Site& site);
   std::uint64_t LineAt(std::string_view text, std::size_t offset);
 
   prolog::Encoding encoding_;
   Utf8Validator utf8_;
-  std::size_t bomBytes_ = 0;  // leading bytes that matched the byte-order mark
-  std::uint64_t fed_ = 0;     // bytes read so far
   prolog::ClauseReader reader_;
   // Lines are counted up to the start of each clause.
   std::uint64_t line_ = 1;
@@ -92,7 +119,7 @@ class Survey {
   bool afterCr_ = false;
   std::uint64_t clauseLine_ = 1;
   // Every name/arity seen as a head or a call, and the predicate it is.
-  std::unordered_map<std::string, std::uint32_t> keys_;
+  KeyTable keys_;
   std::vector<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
   std::string key_;
@@ -103,9 +130,9 @@ class Survey {
   std::uint64_t lastMarked_ = 0;
 };
 
-// The element id and link fragment of name/arity: bytes that an id or a
+// Appends the element id and link fragment of name/arity: bytes that an id or a
 // URL fragment cannot hold as they are (space, quotes, "<", "%", "#",
 // controls, bytes of 0x80 and above) percent-encoded.
-std::string AnchorOf(std::string_view name, int arity);
+void AppendAnchor(std::string& out, std::string_view name, int arity);
 
 }  // namespace pl2html::html5

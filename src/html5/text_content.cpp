@@ -112,8 +112,10 @@ std::string CheckCodeText(std::string_view source, std::string_view page) {
   while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
     ++at;
   auto around = [at](const std::string& s) {
-    std::size_t from = at < 20 ? 0 : at - 20;
-    return "\"" + s.substr(from, 40) + "\"";
+    std::string quoted = "\"";
+    quoted.append(s, at < 20 ? 0 : at - 20, 40);
+    quoted += '"';
+    return quoted;
   };
   return "code text differs at byte " + std::to_string(at) + " of " +
          std::to_string(expected.size()) + ": expected " + around(expected) + ", page has " +

@@ -52,7 +52,9 @@ bool ClauseReader::InGrammar() const {
 
 bool ClauseReader::Push(TokenClass cls, std::string_view text) {
   if (finished_) {
-    clause_ = Clause{};
+    // Cleared rather than replaced: the calls keep their memory.
+    clause_.directive = clause_.grammarRule = clause_.hasHead = false;
+    clause_.calls.clear();
     finished_ = false;
   }
   bool name = IsName(cls);
@@ -104,7 +106,11 @@ bool ClauseReader::Push(TokenClass cls, std::string_view text) {
 
 void ClauseReader::Name(TokenClass cls, std::string_view text) {
   pending_.nameIndex = names_ - 1;
-  pending_.name = NameOf(cls, text);
+  if (cls == TokenClass::kAtom) {
+    pending_.name.assign(text);  // into the memory it already has
+  } else {
+    pending_.name = NameOf(cls, text);
+  }
   pending_.arity = InGrammar() ? 2 : 0;
   nameBefore_ = true;
 }

@@ -226,9 +226,11 @@ bool Read(std::string_view source, prolog::Encoding encoding, FileFacts& facts) 
   };
   if (!LexText(source, encoding, visit) || !survey.Finish()) return false;
   directives.Finish();
-  for (const html5::Predicate& predicate : survey.Predicates())
-    facts.definitions.push_back(
-        {KeyOf(predicate.name, predicate.arity), predicate.anchor, predicate.line});
+  for (const html5::Predicate& predicate : survey.Predicates()) {
+    std::string anchor;
+    html5::AppendAnchor(anchor, predicate.name, predicate.arity);
+    facts.definitions.push_back({KeyOf(predicate.name, predicate.arity), anchor, predicate.line});
+  }
   facts.outsideCalls = survey.OutsideCalls();
   std::sort(facts.exports.begin(), facts.exports.end());
   facts.exports.erase(std::unique(facts.exports.begin(), facts.exports.end()), facts.exports.end());

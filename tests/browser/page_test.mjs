@@ -72,7 +72,7 @@ try {
       (s) => getComputedStyle(document.querySelector(s))[s === 'html' ? 'backgroundColor' : 'color']));
     check(colours[0] !== colours[1], `${scheme}: a var (${colours[0]}) and an atom (${colours[1]}) differ`);
     if (screenshots) {
-      await page.setViewport({ width: 900, height: 620 });
+      await page.setViewport({ width: 900, height: 900 });
       await page.goto(url);
       await page.screenshot({ path: `${screenshots}-${scheme}.png` });
     }

@@ -68,12 +68,6 @@ TEST(CodeWriter, ControlsAndLineEndsSplitBetweenTokens) {
             "<pre class=\"pl2html\"><code><span class=\"comment\">%\n</span>"
             "<span class=\"ctl\">&#x2401;</span><span class=\"ctl\">&#x2421;</span>"
             "<span class=\"ctl\">\\x85</span>x</code></pre>\n");
-  // The byte-order mark is dropped.
-  EXPECT_EQ(Code({"\xEF\xBB\xBF"
-                  "1",
-                  {{0, 3, TokenClass::kLayout}, {3, 4, TokenClass::kNumber}}},
-                 false),
-            "<pre class=\"pl2html\"><code><span class=\"number\">1</span></code></pre>\n");
 }
 
 TEST(CodeWriter, HeadsAnchorAndCallsLink) {

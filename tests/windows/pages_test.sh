@@ -83,6 +83,27 @@ done
 leftovers=$(find "$work/win" -name '*.tmp')
 [ -z "$leftovers" ] || fail "scratch files left behind: $leftovers"
 
+# The Prolog page: the same pages from both programs, files and standard
+# input alike.
+mkdir -p "$work/lin-prolog" "$work/win-prolog"
+prolog_names=(crlf.pl cr.pl latin1.pl mixed.pl zero-byte.pl allbytes.pl long.pl project1.pl)
+for name in "${prolog_names[@]}"; do
+  cp "$src/$name" "$work/lin-prolog/"
+  cp "$src/$name" "$work/win-prolog/"
+done
+(cd "$work/lin-prolog" && "$linux" --prolog "${prolog_names[@]}") || fail "the Linux program failed on --prolog"
+(cd "$work/win-prolog" && wine "$windows" --prolog "${prolog_names[@]}" >/dev/null 2>"$work/win.err") ||
+  fail "the Windows program failed on --prolog: $(cat "$work/win.err")"
+for name in "${prolog_names[@]}"; do
+  cmp -s "$work/lin-prolog/$name.html" "$work/win-prolog/$name.html" ||
+    fail "--prolog $name: the pages differ"
+done
+"$linux" --prolog --fragment - <"$src/latin1.pl" >"$work/lin-prolog/stdin.html"
+wine "$windows" --prolog --fragment - <"$src/latin1.pl" >"$work/win-prolog/stdin.html" 2>/dev/null ||
+  fail "--prolog standard input failed"
+cmp -s "$work/lin-prolog/stdin.html" "$work/win-prolog/stdin.html" ||
+  fail "--prolog standard input: the pages differ"
+
 # Standard output and standard input, redirected as a script would.
 cd "$work/win"
 "$linux" -o - mixed.pl >"$work/lin-stdout.html"
