@@ -20,6 +20,14 @@ if [ "$what" = test ]; then
 fi
 
 if [ "$what" = test ]; then
+  # The packages stage: CPack's Debian generator (file, dpkg-shlibdeps),
+  # lintian, NSIS for the Windows installer, unzip to look into the zips,
+  # man to find the installed manual page, and the MIME database that the
+  # package adds the Prolog type to.
+  packages+=(file dpkg-dev lintian nsis unzip man-db shared-mime-info)
+fi
+
+if [ "$what" = test ]; then
   # The sanitizer and fuzz stages (clang with libFuzzer), and the benchmarks,
   # which are built there to keep them compiling.
   packages+=(clang libclang-rt-14-dev libbenchmark-dev)

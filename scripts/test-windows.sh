@@ -34,41 +34,7 @@ cmake -S . -B build-win32 --toolchain cmake/mingw-w64-i686.cmake --no-warn-unuse
 cmake --build build-win32 -j"$jobs"
 
 # A fresh Wine prefix and X display of our own, removed at the end.
-work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-xvfb=
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# As root every permission check passes, in Wine as well; dropping the
-# override of file permissions lets the tests see a locked folder refused.
-drop=()
-if [ "$(id -u)" -eq 0 ]; then
-  caps=-dac_override,-dac_read_search
-  drop=(setpriv --bounding-set="$caps" --inh-caps="$caps")
-fi
-
-echo "== preparing Wine"
-# Without a display, making the prefix shows no dialog; HTML support stays
-# enabled so that .html files are associated (with winebrowser).
-(unset DISPLAY && WINEDLLOVERRIDES=mscoree= "${drop[@]}" wineboot --init >/dev/null 2>&1)
-wineserver --wait
-# One server for the whole stage, started apart from ctest and with its
-# output sent away: its service processes would otherwise hold ctest's pipes.
-"${drop[@]}" wineserver --persistent >/dev/null 2>&1
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=:$(head -n 1 "$work/display")
-"${drop[@]}" wine reg query 'HKCU\Software\Wine' >/dev/null 2>&1
+source scripts/wine-session.sh
 
 echo "== unit tests under Wine"
 "${drop[@]}" ctest --test-dir build-win64 --output-on-failure -j"$jobs"

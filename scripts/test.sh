@@ -7,7 +7,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build-test -DPL2HTML_WERROR="${PL2HTML_WERROR:-OFF}" >/dev/null
+# Under /usr, as the Debian package installs it: the packages stage packs
+# this very build.
+cmake -S . -B build-test -DPL2HTML_WERROR="${PL2HTML_WERROR:-OFF}" -DCMAKE_INSTALL_PREFIX=/usr \
+  >/dev/null
 cmake --build build-test -j"$jobs"
 
 failed_stages=()
@@ -23,6 +26,9 @@ stage sanitizers scripts/test-sanitize.sh
 
 # The Windows program: cross-built with MinGW-w64 and run under Wine.
 stage windows scripts/test-windows.sh build-test/pl2html
+
+# The Debian package and the Windows installer, installed and removed for real.
+stage packages scripts/test-packages.sh build-test
 
 echo "== stage: native tests"
 native=0

@@ -7,6 +7,8 @@
 #
 # Usage: gtk_e2e.sh PROGRAM BACKEND BUILD_DIR CMAKE
 #   BACKEND is the desktop backend the build chose; anything but "gtk" skips.
+#   BUILD_DIR "-" says PROGRAM is installed already (from a package): its
+#   desktop entry is tried where it was installed, not in a fresh install.
 #   With PL2HTML_SCREENSHOTS=FOLDER set, pictures of the dialog and of the
 #   error box are saved there (needs imagemagick's "import").
 # First, in every build, a fence: GTK headers only in the GTK backend. Then
@@ -448,8 +450,15 @@ fi
 # The installed desktop entry, started the way a file manager ("Open with")
 # and a menu start it. A stand-in named pl2html first on PATH notes the
 # arguments and the PID, then becomes the installed program.
-if command -v gio >/dev/null && "$cmake" --install "$build" --prefix "$tmp/prefix" >/dev/null; then
-  entry=$tmp/prefix/share/applications/pl2html.desktop
+if [ "$build" = - ]; then
+  prefix=$(dirname "$(dirname "$program")")
+elif "$cmake" --install "$build" --prefix "$tmp/prefix" >/dev/null; then
+  prefix=$tmp/prefix
+else
+  prefix=
+fi
+if command -v gio >/dev/null && [ -n "$prefix" ]; then
+  entry=$prefix/share/applications/pl2html.desktop
   if command -v desktop-file-validate >/dev/null && ! desktop-file-validate "$entry"; then
     scenario="desktop entry" fail "pl2html.desktop is not valid"
   fi
@@ -458,7 +467,7 @@ if command -v gio >/dev/null && "$cmake" --install "$build" --prefix "$tmp/prefi
 #!/bin/sh
 echo \$\$ >>"$tmp/entry.pids"
 printf '%s\n' "\$@" >"$tmp/entry-args"
-exec "$tmp/prefix/bin/pl2html" "\$@"
+exec "$prefix/bin/pl2html" "\$@"
 EOF
   chmod +x "$tmp/spy/pl2html"
   export PATH=$tmp/spy:$PATH
@@ -466,9 +475,10 @@ EOF
   # The installed program finds its module where the installation put it,
   # not beside itself.
   new_scenario "the installed program loads its module"
-  [ "$(ls "$tmp/prefix/bin")" = pl2html ] || fail "bin/ holds $(ls "$tmp/prefix/bin" | tr '\n' ' ')"
+  [ "$build" = - ] || [ "$(ls "$prefix/bin")" = pl2html ] ||
+    fail "bin/ holds $(ls "$prefix/bin" | tr '\n' ' ')"
   build_program=$program
-  program=$tmp/prefix/bin/pl2html
+  program=$prefix/bin/pl2html
   start
   choose prog.pl
   finish
