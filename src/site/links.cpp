@@ -68,14 +68,20 @@ class Resolver {
         if (Visible(i, definition.key)) visible_[definition.key].push_back(i);
       }
     }
+    // Each load is found once, not once for every call it may answer.
+    loaded_.resize(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      for (const Load& load : facts[i].loads)
+        loaded_[i].push_back(Find(i, load));
+    }
   }
 
   LinkMap LinksOf(std::size_t file) {
     LinkMap links;
     for (const std::string& key : facts_[file].outsideCalls) {
       std::set<std::size_t> found;
-      for (const Load& load : facts_[file].loads)
-        Offered(Loaded(file, load), load, key, 0, found);
+      for (std::size_t k = 0; k < facts_[file].loads.size(); ++k)
+        Offered(loaded_[file][k], facts_[file].loads[k], key, 0, found);
       if (found.empty()) {
         auto visible = visible_.find(key);
         if (visible != visible_.end() && visible->second.size() == 1)
@@ -103,7 +109,7 @@ class Resolver {
   }
 
   // The file a load names, or -1 when it is not in the tree.
-  std::ptrdiff_t Loaded(std::size_t from, const Load& load) const {
+  std::ptrdiff_t Find(std::size_t from, const Load& load) const {
     if (!load.library) {
       auto found = byPath_.find(Normalise(FolderOf(files_[from].relative), load.path));
       return found == byPath_.end() ? -1 : static_cast<std::ptrdiff_t>(found->second);
@@ -144,9 +150,9 @@ class Resolver {
     }
     if (!std::binary_search(facts.exports.begin(), facts.exports.end(), key)) {
       // reexport/1 passes on all that the other file exports.
-      for (const Load& again : facts.loads) {
-        if (again.reexport && !again.restricted)
-          Offered(Loaded(file, again), again, key, depth + 1, found);
+      for (std::size_t k = 0; k < facts.loads.size(); ++k) {
+        if (facts.loads[k].reexport && !facts.loads[k].restricted)
+          Offered(loaded_[file][k], facts.loads[k], key, depth + 1, found);
       }
       return;
     }
@@ -154,8 +160,8 @@ class Resolver {
       found.insert(file);
       return;
     }
-    for (const Load& again : facts.loads) {
-      if (again.reexport) Offered(Loaded(file, again), again, key, depth + 1, found);
+    for (std::size_t k = 0; k < facts.loads.size(); ++k) {
+      if (facts.loads[k].reexport) Offered(loaded_[file][k], facts.loads[k], key, depth + 1, found);
     }
   }
 
@@ -178,6 +184,7 @@ class Resolver {
   std::unordered_map<std::string, std::vector<std::size_t>> byStem_;
   std::unordered_map<std::string, std::vector<std::size_t>> definers_;
   std::unordered_map<std::string, std::vector<std::size_t>> visible_;
+  std::vector<std::vector<std::ptrdiff_t>> loaded_;  // per file, the file of each load
 };
 
 }  // namespace
