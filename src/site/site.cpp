@@ -243,7 +243,6 @@ class SiteBuilder {
     old_ = ReadManifest(fs_, ManifestPath(), oldBytes);
     MakeFolders();
     Pages();
-    Index();
     Finish(oldBytes);
     std::sort(result_.problems.begin(), result_.problems.end(),
               [](const Problem& a, const Problem& b) { return a.path < b.path; });
@@ -350,12 +349,16 @@ class SiteBuilder {
     return Hex(hash.Value());
   }
 
-  // The second pass: the pages whose inputs changed.
+  // The second pass: the pages whose inputs changed, and the index.
   void Pages() {
     hashes_.assign(files_.size(), {});
     std::atomic<std::size_t> done{0};
     std::atomic<std::uint64_t> bytesDone{0};
-    ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
+    // The index is one more task among the pages, taken first so that it
+    // never runs alone at the end.
+    ParallelFor(options_.jobs, files_.size() + 1, [&](std::size_t task) {
+      if (task == 0) return Index();
+      std::size_t i = task - 1;
       if (made_[i]) {
         hashes_[i] = InputHash(i);
         Page(i);
@@ -424,6 +427,7 @@ class SiteBuilder {
     }
     std::string error = WriteBytes(fs_, path, page);
     if (!error.empty()) {
+      std::lock_guard lock(mutex_);
       result_.problems.push_back({path, error});
       return;
     }
