@@ -115,7 +115,8 @@ void CodeWriter::Decorate(TokenClass cls) {
   const SiteMark mark = marks_.Current();
   marks_.Next();
   if (mark.predicate < 0) {
-    if (mark.kind == SiteKind::kCall && !mark.href.empty()) LinkOutside(cls, mark.href);
+    if (mark.kind == SiteKind::kCall && mark.goal && !mark.href.empty())
+      LinkOutside(cls, mark.href);
     return;
   }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];

@@ -31,6 +31,7 @@ struct SiteMark {
   std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
   SiteKind kind = SiteKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
+  bool goal = false;            // a call where a goal stands (prolog::Site::goal)
   std::string_view href;        // where a call to a predicate defined elsewhere leads, if anywhere
 };
 
@@ -81,8 +82,8 @@ class Survey {
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
   const std::vector<Predicate>& Predicates() const { return predicates_; }
 
-  // The predicates called but not defined in the file, as "name/arity", in
-  // byte order.
+  // The predicates called where a goal stands but not defined in the file,
+  // as "name/arity", in byte order.
   std::vector<std::string> OutsideCalls() const;
   // Gives calls to predicates defined elsewhere a link: `hrefOf` answers,
   // for each "name/arity" of OutsideCalls, the URL of its definition or
@@ -122,6 +123,7 @@ class Survey {
   KeyTable keys_;
   std::vector<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
+  std::vector<char> keyGoal_;         // by key: called where a goal stands
   std::string key_;
   std::vector<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's

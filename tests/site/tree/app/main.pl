@@ -1,6 +1,7 @@
 % Loads a library module and a module by its path; calls what they export,
 % a name defined twice in the tree, another module's private helper and a
-% predicate defined once outside any module.
+% predicate defined once outside any module. A term in another's arguments
+% is data, not a call.
 :- use_module(library(lists_util)).
 :- use_module('../shared/common').
 
@@ -12,3 +13,5 @@ run :-
     solo.
 
 again :- run.
+
+data(Term) :- Term = twice(1, _).
