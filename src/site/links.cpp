@@ -65,8 +65,12 @@ class Resolver {
           .push_back(i);
       for (const Definition& definition : facts[i].definitions) {
         definers_[definition.key].push_back(i);
-        if (Visible(i, definition.key)) visible_[definition.key].push_back(i);
+        if (!facts[i].isModule) visible_[definition.key].push_back(i);
       }
+      // A module's exports are seen by all, defined in its source or not
+      // (foreign code): one the tree cannot show still makes a call ambiguous.
+      for (const std::string& key : facts[i].exports)
+        visible_[key].push_back(i);
     }
     // Each load is found once, not once for every call it may answer.
     loaded_.resize(files.size());
@@ -87,7 +91,7 @@ class Resolver {
         if (visible != visible_.end() && visible->second.size() == 1)
           found.insert(visible->second[0]);
       }
-      if (found.size() != 1) continue;
+      if (found.size() != 1 || !Defines(*found.begin(), key)) continue;
       std::size_t target = *found.begin();
       links.emplace_back(key, PageHref(files_[file].relative, files_[target].relative) + '#' +
                                   AnchorIn(target, key));
@@ -96,12 +100,6 @@ class Resolver {
   }
 
  private:
-  // A predicate the whole tree sees: exported, or defined outside modules.
-  bool Visible(std::size_t file, const std::string& key) const {
-    const FileFacts& facts = facts_[file];
-    return !facts.isModule || std::binary_search(facts.exports.begin(), facts.exports.end(), key);
-  }
-
   bool Defines(std::size_t file, const std::string& key) const {
     const std::vector<std::size_t>* definers = Find(definers_, key);
     return definers != nullptr &&
@@ -160,9 +158,13 @@ class Resolver {
       found.insert(file);
       return;
     }
+    std::size_t before = found.size();
     for (std::size_t k = 0; k < facts.loads.size(); ++k) {
       if (facts.loads[k].reexport) Offered(loaded_[file][k], facts.loads[k], key, depth + 1, found);
     }
+    // Exported but defined where the tree cannot see it (foreign code, term
+    // expansion): the call is answered all the same, and stays unlinked.
+    if (found.size() == before) found.insert(file);
   }
 
   std::string AnchorIn(std::size_t file, const std::string& key) const {

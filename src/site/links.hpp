@@ -5,7 +5,9 @@
 // or, for a file that is not a module, all it defines. When they offer
 // nothing, the one definition visible to the whole tree (exported by a
 // module or defined outside any module) is taken. A call with two or more
-// candidates at either step stays unlinked.
+// candidates at either step stays unlinked, and so does one answered by a
+// module that exports the predicate without defining it in its source
+// (foreign code).
 #pragma once
 
 #include <string>
