@@ -307,6 +307,8 @@ class SiteBuilder {
     ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
       try {
         if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
+        if (files_[i].relative == "index")
+          return Fail(i, "its page would replace the site's index");
         std::string bytes, error;
         if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
         sourceHash_[i] = Hash().Add(bytes).Value();

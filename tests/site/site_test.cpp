@@ -214,6 +214,15 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   EXPECT_EQ(result.problems[0].reason, "cannot be listed (Permission denied)");
   EXPECT_EQ(fs.files.count("out/x/c.pl.html"), 1u);
 
+  // With every file a source, "index" would have the index's page.
+  fs.unlistable.clear();
+  fs.files["src/index"] = "p.\n";
+  result = BuildSite(fs, {"src", "out", {"*"}, 1, true});
+  ASSERT_EQ(result.problems.size(), 2u);  // and b.pl, still unreadable
+  EXPECT_EQ(result.problems[0].path, "src/index");
+  EXPECT_EQ(result.problems[0].reason, "its page would replace the site's index");
+  EXPECT_EQ(fs.files["out/index.html"].find("<!DOCTYPE html>"), 0u);
+
   fs.uncreatableFolders = {"elsewhere"};
   result = BuildSite(fs, {"src", "elsewhere", {}, 1, true});
   EXPECT_TRUE(result.unusable);
