@@ -24,25 +24,29 @@ class ProgressLine final : public site::Progress {
     double seconds = std::chrono::duration<double>(now - start_).count();
     double megabytes = static_cast<double>(bytes) / 1e6;
     long tenths = seconds > 0 ? static_cast<long>(megabytes / seconds * 10 + 0.5) : 0;
-    std::string line = "\rpl2html: " + std::to_string(done) + "/" + std::to_string(total) +
-                       " files, " + std::to_string(tenths / 10) + "." +
-                       std::to_string(tenths % 10) + " MB/s\x1b[K";
-    Write(line);
-    shown_ = true;
+    Draw("pl2html: " + std::to_string(done) + "/" + std::to_string(total) + " files, " +
+         std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB/s");
   }
 
-  void Erase() {
-    if (shown_) Write("\r\x1b[K");
-  }
+  void Erase() { Draw(""); }
 
  private:
   using Clock = std::chrono::steady_clock;
-  void Write(const std::string& text) { fs_.Write(fs_.StandardError(), text.data(), text.size()); }
+
+  // Over the line drawn before, from its start: blanks cover what the new
+  // text leaves of the old, so no terminal needs to know an escape code.
+  void Draw(const std::string& text) {
+    if (text.empty() && shown_ == 0) return;
+    std::string line = "\r" + text;
+    if (text.size() < shown_) line += std::string(shown_ - text.size(), ' ') + "\r" + text;
+    fs_.Write(fs_.StandardError(), line.data(), line.size());
+    shown_ = text.size();
+  }
 
   FileSystem& fs_;
   Clock::time_point start_;
   Clock::time_point drawn_;
-  bool shown_ = false;
+  std::size_t shown_ = 0;  // length of the line on the terminal
 };
 
 }  // namespace
