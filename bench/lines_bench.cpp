@@ -47,16 +47,6 @@ void Drain(LineReader& reader) {
 }
 
 // state.range(0): 0 LF, 1 CR LF, 2 random bytes, 3 one long line.
-void BM_LineReader_Memory(benchmark::State& state) {
-  const std::string& input = InputFor(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    LineReader reader(input);
-    Drain(reader);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
-}
-BENCHMARK(BM_LineReader_Memory)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
-
 void BM_LineReader_Blocks(benchmark::State& state) {
   const std::string& input = InputFor(static_cast<int>(state.range(0)));
   for (auto _ : state) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/run.hpp"
-#include "runtime/growable.hpp"
+#include "runtime/platform.hpp"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
@@ -22,7 +22,6 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   for (int i = 1; i < __argc; ++i)
     args.emplace_back(__argv[i]);
   pl2html::FileSystem& fs = pl2html::SystemFileSystem();
-  pl2html::largeMemory = &pl2html::SystemLargeMemory();
   return pl2html::Main(args, fs,
                        [&fs]() -> pl2html::Desktop& { return pl2html::SystemDesktop(fs); });
 }

@@ -9,9 +9,6 @@ LineReader::LineReader(Fill fill, std::size_t bufferSize)
   data_ = buffer_.data();
 }
 
-LineReader::LineReader(std::string_view bytes)
-    : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {}
-
 bool LineReader::HaveByte() {
   if (pos_ < end_) return true;
   if (exhausted_) return false;

@@ -34,8 +34,6 @@ class LineReader {
   using Fill = std::function<std::int64_t(char* buffer, std::size_t size)>;
 
   explicit LineReader(Fill fill, std::size_t bufferSize = 1 << 16);
-  // Reads lines from bytes already in memory; they must outlive the reader.
-  explicit LineReader(std::string_view bytes);
 
   // True when no byte is left.
   bool AtEnd() { return (afterReturn_ || pos_ >= end_) && AtEndOfBuffer(); }

@@ -16,8 +16,6 @@
 
 namespace pl2html {
 
-struct LargeMemory;
-
 // An open platform file. 0 means "no file", as on Windows where a valid
 // handle is never 0.
 using FileHandle = std::intptr_t;
@@ -163,10 +161,6 @@ class Desktop {
 
 // The real file system of the machine.
 FileSystem& SystemFileSystem();
-
-// The system's reserved address space for arrays that grow large
-// (growable.hpp).
-const LargeMemory& SystemLargeMemory();
 
 // The desktop backend chosen by the build. When it cannot reach a display, or
 // cannot be loaded, it hands over to the terminal desktop.

@@ -1,7 +1,6 @@
 #include "scan/colour.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -126,11 +125,6 @@ void AppendEscapedLess(const Conversion& conversion, std::string& out) {
   out += ';';
 }
 
-// The bits below `count` (< 64) set.
-std::uint64_t LowBits(unsigned count) {
-  return (std::uint64_t{1} << count) - 1;
-}
-
 // Colours the run of code line[from, stop), where `stop` is the first stop
 // byte from `from` on, or the end; returns `stop`. Words are the stretches
 // between breaks; the last word of the run, which no break follows, is only
@@ -151,64 +145,26 @@ std::size_t FlushCode(const Conversion& conversion, std::string_view line, std::
   std::size_t copied = from;  // line[from, copied) is in `out` already
   std::size_t start = from;   // where the current word starts
   std::size_t at = from;
-  // The line is taken 64 bytes at a time, its breaks as a bit mask. Only the
-  // breaks that end a word, and each "<", need a look: runs of blanks and
-  // separators, such as indentation, cost no step of their own.
-  constexpr std::size_t kBlock = 64;
-  while (at < line.size()) {
-    std::size_t count = std::min(kBlock, line.size() - at);
-    std::uint64_t breaks = 0;
-    unsigned seen = 0;  // the roles met, together
-    bool stopped = false;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint8_t role = kRoles.role[static_cast<unsigned char>(bytes[at + i])];
-      if ((role & kStopBit) != 0) {
-        // Runs of code between stops may be a byte long: what follows the
-        // stop is not looked at here.
-        count = i;
-        stopped = true;
-        break;
+  for (; at < line.size(); ++at) {
+    const std::uint8_t role = kRoles.role[static_cast<unsigned char>(bytes[at])];
+    if (role == 0) continue;
+    if ((role & kStopBit) != 0) break;
+    if (at > start) {
+      std::string_view word(bytes + start, at - start);
+      Markup markup;
+      if (MarkupOfWord(conversion, line, word, at, markup)) {
+        out.append(bytes + copied, start - copied);
+        AppendMarkedUp(out, markup, word);
+        copied = at;
       }
-      breaks |= static_cast<std::uint64_t>(role & kBreakBit) << i;
-      seen |= role;
+      HandOnIfLong(out, sink);
     }
-    std::uint64_t less = 0;
-    if ((seen & kLessBit) != 0) {
-      for (std::size_t i = 0; i < count; ++i)
-        less |= std::uint64_t{bytes[at + i] == '<'} << i;
+    if ((role & kLessBit) != 0) {
+      out.append(bytes + copied, at - copied);
+      AppendEscapedLess(conversion, out);
+      copied = at + 1;
     }
-    // A break ends a word when a word byte comes before it; for the block's
-    // first byte, when a word is under way.
-    const std::uint64_t afterBreak = (breaks << 1) | std::uint64_t{start == at};
-    const std::uint64_t wordEnds = breaks & ~afterBreak;
-    for (std::uint64_t steps = wordEnds | less; steps != 0; steps &= steps - 1) {
-      const auto bit = static_cast<unsigned>(std::countr_zero(steps));
-      const std::size_t breakAt = at + bit;
-      if ((wordEnds >> bit) & 1) {
-        // The word starts after the last break before it, or where it began
-        // in an earlier block.
-        const std::uint64_t before = breaks & LowBits(bit);
-        const std::size_t wordStart =
-            before != 0 ? at + kBlock - static_cast<std::size_t>(std::countl_zero(before)) : start;
-        std::string_view word(bytes + wordStart, breakAt - wordStart);
-        Markup markup;
-        if (MarkupOfWord(conversion, line, word, breakAt, markup)) {
-          out.append(bytes + copied, wordStart - copied);
-          AppendMarkedUp(out, markup, word);
-          copied = breakAt;
-        }
-      }
-      if ((less >> bit) & 1) {
-        out.append(bytes + copied, breakAt - copied);
-        AppendEscapedLess(conversion, out);
-        copied = breakAt + 1;
-      }
-    }
-    if (breaks != 0) start = at + kBlock - static_cast<std::size_t>(std::countl_zero(breaks));
-    at += count;
-    // Only bytes already in `out` are handed on: `copied` counts line bytes.
-    HandOnIfLong(out, sink);
-    if (stopped) break;
+    start = at + 1;
   }
   if (at == from) return at;
   out.append(bytes + copied, start - copied);

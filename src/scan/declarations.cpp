@@ -37,7 +37,6 @@ void DeclarationScan::ExamineLine(std::string_view line) {
     rest_.assign(afterParen);
     joining_ = true;
   }
-  Learn();
 }
 
 // Continuation lines are joined with nothing between them until one holds
@@ -51,7 +50,6 @@ void DeclarationScan::JoinLine(std::string_view line) {
   rest_.append(line.substr(0, close));
   joining_ = false;
   OfferParameters(rest_);
-  Learn();
   rest_.clear();
 }
 
@@ -61,17 +59,6 @@ void DeclarationScan::EndScan() {
   joining_ = false;
   rest_.clear();
   OfferParameters({});
-  Learn();
-}
-
-void DeclarationScan::Offer(std::string_view word) {
-  if (offeredCount_ == kOffered) Learn();
-  offered_[offeredCount_++] = word;
-}
-
-void DeclarationScan::Learn() {
-  conversion_.typeWords.AddAll({offered_, offeredCount_});
-  offeredCount_ = 0;
 }
 
 // Offers the first space-separated word of every comma-separated parameter,

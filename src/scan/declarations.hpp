@@ -42,16 +42,10 @@ class DeclarationScan {
   }
   void ExamineLine(std::string_view line);
   void JoinLine(std::string_view line);
-  // Type words found on a line are added together, a few at a time (see
-  // WordTable::AddAll); the views must last until Learn.
-  void Offer(std::string_view word);
-  void Learn();
+  void Offer(std::string_view word) { conversion_.typeWords.Add(word); }
   void OfferParameters(std::string_view parameters);
 
   Conversion& conversion_;
-  static constexpr std::size_t kOffered = 8;
-  std::string_view offered_[kOffered];
-  std::size_t offeredCount_ = 0;
   bool joining_ = false;
   std::string rest_;  // parameter text joined so far, no ")" in it yet
 };

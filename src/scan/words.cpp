@@ -118,8 +118,8 @@ std::size_t WordTable::Slot(std::string_view word, std::uint64_t hash) const {
   }
 }
 
-bool WordTable::ContainsHashed(std::string_view word, std::uint64_t hash) const {
-  return slots_[Slot(word, hash)] != 0;
+bool WordTable::Contains(std::string_view word) const {
+  return MayContain(word) && slots_[Slot(word, HashOfWord(word))] != 0;
 }
 
 bool WordTable::ContainsInOrder(std::string_view word) const {
@@ -142,9 +142,8 @@ void WordTable::Place(std::uint64_t entry) {
   slots_[slot] = entry;
 }
 
-// Doubles the index in place: the slots are extended with zeros (a large
-// index grows where it lies, and no second index is needed beside the
-// first), then every entry is placed again.
+// Doubles the index in place: the slots are extended with zeros, and no
+// second index is needed beside the first, then every entry is placed again.
 //
 // Entries are taken from the old slots in order, starting after an empty
 // one, and each is placed before the next is taken. An entry's home in the
@@ -172,25 +171,6 @@ void WordTable::Grow() {
     Place(entry);
 }
 
-void WordTable::Add(std::string_view word) {
-  AddHashed(word, HashOfWord(word));
-}
-
-void WordTable::AddAll(std::span<const std::string_view> words) {
-  constexpr std::size_t kAtOnce = 8;
-  std::uint64_t hashes[kAtOnce];
-  for (std::size_t from = 0; from < words.size(); from += kAtOnce) {
-    const std::size_t count = std::min(kAtOnce, words.size() - from);
-    const std::size_t mask = slots_.Size() - 1;
-    for (std::size_t i = 0; i < count; ++i) {
-      hashes[i] = HashOfWord(words[from + i]);
-      __builtin_prefetch(&slots_[HomeOf(TagOf(hashes[i]), mask)]);
-    }
-    for (std::size_t i = 0; i < count; ++i)
-      AddHashed(words[from + i], hashes[i]);
-  }
-}
-
 void WordTable::AppendWord(std::string_view word) {
   if (word.size() < kLongWord) {
     const char length = static_cast<char>(word.size());
@@ -204,7 +184,8 @@ void WordTable::AppendWord(std::string_view word) {
   bytes_.Append(word.data(), word.size());
 }
 
-void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
+void WordTable::Add(std::string_view word) {
+  const std::uint64_t hash = HashOfWord(word);
   std::size_t slot = Slot(word, hash);
   if (slots_[slot] != 0) return;
   // Where the word lies must fit beside the tag.
@@ -218,7 +199,6 @@ void WordTable::AddHashed(std::string_view word, std::uint64_t hash) {
   } else {
     std::uint64_t lengthBit = std::uint64_t{1} << LengthBit(word);
     lengthsByFirstByte_[static_cast<unsigned char>(word.front())] |= lengthBit;
-    lengthsByLastByte_[static_cast<unsigned char>(word.back())] |= lengthBit;
   }
   if (count_ * 4 > slots_.Size() * 3) Grow();
 }
@@ -229,13 +209,8 @@ void LoadWordTables(WordTable& typeWords, WordTable& keywords) {
 
 WordClass ClassOfWord(const WordTable& typeWords, const WordTable& keywords,
                       std::string_view word) {
-  bool mayBeType = typeWords.MayContainByBothEnds(word);
-  bool mayBeKeyword = keywords.MayContainByBothEnds(word);
-  if (!mayBeType && !mayBeKeyword) return WordClass::kPlain;
-  // MayContain is exact for the empty word.
-  if (word.empty()) return mayBeType ? WordClass::kType : WordClass::kKeyword;
-  if (mayBeType && typeWords.ContainsInOrder(word)) return WordClass::kType;
-  if (mayBeKeyword && keywords.ContainsHashed(word, HashOfWord(word))) return WordClass::kKeyword;
+  if (typeWords.MayContain(word) && typeWords.ContainsInOrder(word)) return WordClass::kType;
+  if (keywords.Contains(word)) return WordClass::kKeyword;
   return WordClass::kPlain;
 }
 

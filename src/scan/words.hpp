@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <span>
 #include <string_view>
 
 #include "runtime/growable.hpp"
@@ -21,10 +20,6 @@ class WordTable {
   WordTable();
   // Adds `word` at the end unless it is already there.
   void Add(std::string_view word);
-  // Adds each of `words` in turn. The index slots of all of them are fetched
-  // from memory at once, before the first is added: in a file of many
-  // declarations each slot lies at a random place of a large index.
-  void AddAll(std::span<const std::string_view> words);
 
   // False when no word of the table has the first byte and the length of
   // `word`: most words of a source are settled by this test alone.
@@ -32,17 +27,7 @@ class WordTable {
     if (word.empty()) return hasEmpty_;
     return (lengthsByFirstByte_[static_cast<unsigned char>(word.front())] >> LengthBit(word)) & 1;
   }
-  // MayContain, then the same test on the last byte: it settles most words
-  // that pass the first (Prolog's "is" beside the keyword "if") before they
-  // are hashed. Kept apart, so that the first test stays small enough to be
-  // inlined wherever words are met.
-  bool MayContainByBothEnds(std::string_view word) const {
-    return MayContain(word) &&
-           (word.empty() ||
-            ((lengthsByLastByte_[static_cast<unsigned char>(word.back())] >> LengthBit(word)) & 1));
-  }
-  // Contains, with the hash of `word` (HashOfWord) already at hand.
-  bool ContainsHashed(std::string_view word, std::uint64_t hash) const;
+  bool Contains(std::string_view word) const;
 
   // Contains, for words met in the order of a source. The page pass meets
   // the words of the declarations in the order the declaration scan learned
@@ -73,7 +58,6 @@ class WordTable {
     return static_cast<std::size_t>(word.data() - bytes_.Data()) + word.size();
   }
   std::size_t Slot(std::string_view word, std::uint64_t hash) const;
-  void AddHashed(std::string_view word, std::uint64_t hash);
   void AppendWord(std::string_view word);
   void Grow();
   void Place(std::uint64_t entry);
@@ -90,7 +74,6 @@ class WordTable {
   mutable std::size_t nextInOrder_ = 0;
   // Bit n of entry b: some word of length n (63: 63 or more) starts with b.
   std::uint64_t lengthsByFirstByte_[256] = {};
-  std::uint64_t lengthsByLastByte_[256] = {};  // the same for the last byte
   bool hasEmpty_ = false;
 };
 

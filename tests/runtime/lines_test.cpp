@@ -32,18 +32,20 @@ std::vector<std::string> Lines(LineReader& reader) {
   return lines;
 }
 
+// A refill that hands out `bytes`, at most `chunk` at a time.
+LineReader::Fill FillFrom(std::string_view bytes, std::size_t chunk = 1 << 16) {
+  return [bytes, chunk, at = std::size_t{0}](char* buffer, std::size_t size) mutable {
+    std::size_t take = std::min({chunk, size, bytes.size() - at});
+    std::memcpy(buffer, bytes.data() + at, take);
+    at += take;
+    return static_cast<std::int64_t>(take);
+  };
+}
+
 // Feeds `bytes` through a reader whose refills hand out `chunk` bytes at a
 // time, so that line ends and CR LF pairs fall across buffer boundaries.
 std::vector<std::string> LinesInChunks(std::string_view bytes, std::size_t chunk) {
-  std::size_t at = 0;
-  LineReader reader(
-      [&](char* buffer, std::size_t size) -> std::int64_t {
-        std::size_t take = std::min({chunk, size, bytes.size() - at});
-        std::memcpy(buffer, bytes.data() + at, take);
-        at += take;
-        return static_cast<std::int64_t>(take);
-      },
-      chunk);
+  LineReader reader(FillFrom(bytes, chunk), chunk);
   return Lines(reader);
 }
 
@@ -70,7 +72,7 @@ const LineCase kLineCases[] = {
 
 TEST(LineReader, SplitsAtEveryKindOfLineEnd) {
   for (const LineCase& c : kLineCases) {
-    LineReader reader(c.bytes);
+    LineReader reader(FillFrom(c.bytes));
     EXPECT_EQ(Lines(reader), c.lines) << Show(c.bytes);
   }
 }
@@ -114,7 +116,7 @@ TEST(LineReader, FindsLineEndsAtEveryPlaceOfItsBlocks) {
   }
   bytes += std::string(300, 'z');  // a last line longer than some buffers
   const std::vector<std::string> expected = ReferenceLines(bytes);
-  LineReader whole(bytes);
+  LineReader whole(FillFrom(bytes, bytes.size()), bytes.size());
   EXPECT_EQ(Lines(whole), expected);
   for (std::size_t chunk : {63, 64, 65, 100, 128, 4096}) {
     EXPECT_EQ(LinesInChunks(bytes, chunk), expected) << "chunk " << chunk;
@@ -127,7 +129,7 @@ TEST(LineReader, KeepsLinesLongerThanItsBuffer) {
 }
 
 TEST(LineReader, ReadingPastTheEndGivesEmptyLines) {
-  LineReader reader(std::string_view("a"));
+  LineReader reader(FillFrom("a"));
   EXPECT_EQ(reader.ReadLine(), "a");
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_EQ(reader.ReadLine(), "");
