@@ -48,6 +48,8 @@ bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) 
     if (reader_.AwaitsClause() && Significant(token.cls)) clauseLine_ = LineAt(text, token.begin);
     if (reader_.Push(token.cls, text.substr(token.begin, token.end - token.begin))) {
       Clause(reader_.Last());
+    } else if (reader_.SettledCalls().size() >= kSettledCalls) {
+      TakeSettledCalls();
     }
   }
   LineAt(text, text.size());
@@ -78,9 +80,22 @@ std::uint64_t Survey::LineAt(std::string_view text, std::size_t offset) {
 }
 
 void Survey::Clause(const prolog::Clause& clause) {
-  if (clause.hasHead) Mark(clause.head, SiteKind::kHead);
+  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
   for (const prolog::Site& call : clause.calls)
     Mark(call, SiteKind::kCall);
+  headMarked_ = false;
+}
+
+// A clause with thousands of calls (a file that is one long clause) is not
+// kept whole: its head and its settled calls are marked as they come.
+void Survey::TakeSettledCalls() {
+  if (!reader_.InBody()) return;
+  const prolog::Clause& clause = reader_.Last();
+  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
+  headMarked_ = true;
+  for (const prolog::Site& call : reader_.SettledCalls())
+    Mark(call, SiteKind::kCall);
+  reader_.DropSettledCalls();
 }
 
 std::string Survey::KeyText(std::uint32_t key) const {

@@ -107,6 +107,8 @@ class Survey {
  private:
   void Clause(const prolog::Clause& clause);
   std::string KeyText(std::uint32_t key) const;  // "name/arity"
+  void TakeSettledCalls();
+  static constexpr std::size_t kSettledCalls = 1024;
   void Mark(const prolog::Site& site, SiteKind kind);
   std::uint32_t KeyOf(const prolog::Site& site);
   std::uint64_t LineAt(std::string_view text, std::size_t offset);
@@ -114,6 +116,7 @@ class Survey {
   prolog::Encoding encoding_;
   Utf8Validator utf8_;
   prolog::ClauseReader reader_;
+  bool headMarked_ = false;  // the current clause's head, taken before its end
   // Lines are counted up to the start of each clause.
   std::uint64_t line_ = 1;
   std::size_t lineScanned_ = 0;  // in the current piece

@@ -64,11 +64,12 @@ bool ClauseReader::Push(TokenClass cls, std::string_view text) {
       // The name's arguments: a call, or the head.
       bareGoal_ = false;
       Frame frame;
-      frame.site = pendingIsHead_ ? -2 : static_cast<int>(clause_.calls.size());
+      frame.site = pendingIsHead_ ? -2 : dropped_ + static_cast<std::int64_t>(clause_.calls.size());
       if (pendingIsHead_) {
         clause_.head = pending_;
       } else {
         clause_.calls.push_back(pending_);
+        openCalls_.push_back(frame.site);
       }
       frames_.push_back(frame);
       return false;
@@ -176,8 +177,16 @@ void ClauseReader::CloseBracket() {
     clause_.head.arity = arity;
     phase_ = Phase::kAfterHead;
   } else if (frame.site >= 0) {
-    clause_.calls[static_cast<std::size_t>(frame.site)].arity += arity;
+    clause_.calls[static_cast<std::size_t>(frame.site - dropped_)].arity += arity;
+    openCalls_.pop_back();
   }
+}
+
+void ClauseReader::DropSettledCalls() {
+  std::size_t settled = SettledCalls().size();
+  clause_.calls.erase(clause_.calls.begin(),
+                      clause_.calls.begin() + static_cast<std::ptrdiff_t>(settled));
+  dropped_ += static_cast<std::int64_t>(settled);
 }
 
 void ClauseReader::AfterHead(TokenClass cls, std::string_view text) {
@@ -206,12 +215,13 @@ bool ClauseReader::EndClause() {
   if (phase_ == Phase::kAfterHead) clause_.hasHead = true;
   if (!clause_.hasHead) clause_.head = Site{};
   // Calls whose arguments never closed have no arity.
-  for (const Frame& frame : frames_) {
-    if (frame.site >= 0) clause_.calls[static_cast<std::size_t>(frame.site)].arity = -1;
-  }
+  for (std::int64_t site : openCalls_)
+    clause_.calls[static_cast<std::size_t>(site - dropped_)].arity = -1;
   std::erase_if(clause_.calls, [](const Site& call) { return call.arity < 0; });
   phase_ = Phase::kStart;
   frames_.clear();
+  openCalls_.clear();
+  dropped_ = 0;
   nameBefore_ = bareGoal_ = goalMayStart_ = grammarBody_ = false;
   finished_ = true;
   return true;

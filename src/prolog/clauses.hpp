@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,20 @@ class ClauseReader {
   // The source has ended: true when it left a clause without its full stop.
   bool Finish();
   const Clause& Last() const { return clause_; }
+
+  // While a clause is read: the leading calls whose arity is known and can no
+  // longer change (none of them is inside arguments still open). A caller
+  // that takes them as they come and drops them keeps a long clause from
+  // gathering all its calls; Last() then holds only the calls not dropped.
+  std::span<const Site> SettledCalls() const {
+    std::size_t settled = openCalls_.empty()
+                              ? clause_.calls.size()
+                              : static_cast<std::size_t>(openCalls_.front() - dropped_);
+    return {clause_.calls.data(), settled};
+  }
+  void DropSettledCalls();
+  // The clause's head is complete: its body is being read.
+  bool InBody() const { return phase_ == Phase::kBody; }
   // No significant token of the coming clause has been seen yet.
   bool AwaitsClause() const { return phase_ == Phase::kStart; }
 
@@ -73,6 +88,8 @@ class ClauseReader {
   bool finished_ = false;  // clause_ holds a complete clause until the next Push
   std::uint64_t names_ = 0;
   std::vector<Frame> frames_;
+  std::vector<std::int64_t> openCalls_;  // the sites of the open call frames, oldest first
+  std::int64_t dropped_ = 0;             // calls of this clause dropped by the caller
   // The previous token was a name: it is a call or head if "(" follows at once.
   bool nameBefore_ = false;
   Site pending_;

@@ -17,9 +17,11 @@ namespace pl2html::prolog {
 enum class Lexer::Effect : std::uint8_t {
   kLayout,     // layout or a comment: only parts a dict's tag from its "{"
   kOperand,    // a number, a string, "[]": an infix operator may follow
-  kTag,        // a variable or an atom, which may tag a dict: "_{", "point{"
+  kVar,        // a variable, which may tag a dict: "_{a:1}"
+  kTag,        // an atom, which tags a dict where an operand is expected:
+               // "X = point{}" but not "a:-{}"
   kOperator,   // a symbol-char atom or a prefix operator: an operand follows
-               // (and "#{" or "-{" open dicts all the same)
+               // (and "X = #{}" is a dict all the same)
   kInfixName,  // "is", "mod": an operand follows unless it is an operand itself
   kOpen,       // "(", "[", "{"
   kOpenEmpty,  // the "[" of "[ ]" or "{ /* */ }": its "]" is an atom too
@@ -161,11 +163,49 @@ constexpr std::string_view kInfixNames[] = {
     "cis",    "cis_geq", "cis_gt", "cis_leq",     "cis_lt",      "from",         "in",
     "in_set", "ins",     "pragma", "should_fail", "should_give", "should_raise", "should_throw"};
 
+// The symbol-char atoms that are prefix operators in SWI-Prolog. (Libraries
+// declare a few more, "#", "?", "@", "~", but SWI-Prolog's own library reads
+// the same without them, and other sources read better.)
+constexpr std::string_view kPrefixSymbols[] = {"-", "+", "\\+", "\\", ":-", "?-", "$"};
+
 template <std::size_t N>
 bool IsOneOf(std::string_view name, const std::string_view (&names)[N]) {
-  for (std::string_view n : names)
-    if (n == name) return true;
-  return false;
+  return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// The operator names by first letter and length, each slot the index (plus
+// one) of the first name with both, chained through `next`: most names are
+// told apart by one look at the table.
+constexpr std::size_t kPrefixCount = std::size(kPrefixNames);
+constexpr std::size_t kNameCount = kPrefixCount + std::size(kInfixNames);
+constexpr std::string_view OperatorName(std::size_t i) {
+  return i < kPrefixCount ? kPrefixNames[i] : kInfixNames[i - kPrefixCount];
+}
+struct OperatorTable {
+  std::array<std::array<std::uint8_t, 32>, 26> first{};  // 'a'..'z', by length
+  std::array<std::uint8_t, kNameCount> next{};
+};
+constexpr OperatorTable kOperatorTable = [] {
+  OperatorTable t;
+  for (std::size_t i = kNameCount; i-- > 0;) {
+    const std::string_view n = OperatorName(i);
+    std::uint8_t& slot = t.first[static_cast<std::size_t>(n[0] - 'a')][n.size()];
+    t.next[i] = slot;
+    slot = static_cast<std::uint8_t>(i + 1);
+  }
+  return t;
+}();
+
+// Whether the letter atom is a prefix operator (kOperator), an infix one
+// (kInfixName) or neither (kTag).
+Lexer::Effect OperatorEffect(std::string_view name) {
+  const unsigned char first = static_cast<unsigned char>(name[0]);
+  if (first < 'a' || first > 'z' || name.size() >= 32) return Lexer::Effect::kTag;
+  for (std::size_t k = kOperatorTable.first[first - 'a'][name.size()]; k != 0;
+       k = kOperatorTable.next[k - 1])
+    if (OperatorName(k - 1) == name)
+      return k - 1 < kPrefixCount ? Lexer::Effect::kOperator : Lexer::Effect::kInfixName;
+  return Lexer::Effect::kTag;
 }
 
 constexpr std::uint8_t kKeyExpected = 0;
@@ -186,18 +226,46 @@ class TokenReader {
         p_(reinterpret_cast<const unsigned char*>(text.data())),
         n_(text.size()),
         atEnd_(atEnd),
-        out_(out) {}
+        out_(out),
+        used_(out.size()) {}
 
   // Reads at `pos`, appends the tokens and returns where they end. When
   // Starved(), more text could change them, and the caller drops them.
-  std::size_t Read(std::size_t pos, Lexer::Effect& effect) {
+  // Inlined into Lex's loop: a call per token costs more than the token.
+  [[gnu::always_inline]] std::size_t Read(std::size_t pos, Lexer::Effect& effect) {
     starved_ = false;
+    mark_ = count_;
     effect_ = Lexer::Effect::kOperand;
     std::size_t end = ReadToken(pos);
     effect = effect_;
     return end;
   }
   bool Starved() const { return starved_; }
+  void DropLast() { count_ = mark_; }
+
+  // The end of the ASCII layout at pos, when the text shows that it ends
+  // there (0 otherwise): the layout between tokens, the commonest token,
+  // read without the dispatch of Read().
+  std::size_t PlainLayoutEnd(std::size_t pos) const {
+    if (pos >= n_ || p_[pos] >= 0x80 || !kLayoutChar[p_[pos]]) return 0;
+    std::size_t end = pos + 1;
+    while (end < n_ && kLayoutChar[p_[end]])
+      ++end;
+    return end < n_ && p_[end] < 0x80 ? end : 0;
+  }
+  void EmitLayout(std::size_t begin, std::size_t end) {
+    batch_[count_++] = Token{begin, end, TokenClass::kLayout};
+  }
+
+  // The tokens are written straight into `out`, grown a batch at a time
+  // ahead of them: cheaper than a push_back per token.
+  void MakeRoom() {
+    if (count_ + kMaxPerRead <= room_) return;
+    out_.resize(used_ + count_ + kBatch);
+    batch_ = out_.data() + used_;
+    room_ = count_ + kBatch;
+  }
+  void Finish() { out_.resize(used_ + count_); }
 
  private:
   using Effect = Lexer::Effect;
@@ -216,7 +284,7 @@ class TokenReader {
   }
 
   std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls) {
-    out_.push_back(Token{begin, end, cls});
+    batch_[count_++] = Token{begin, end, cls};
     return end;
   }
   std::size_t Emit(std::size_t begin, std::size_t end, TokenClass cls, Effect effect) {
@@ -224,7 +292,7 @@ class TokenReader {
     return Emit(begin, end, cls);
   }
 
-  std::size_t ReadToken(std::size_t pos) {
+  [[gnu::always_inline]] std::size_t ReadToken(std::size_t pos) {
     const unsigned char c = p_[pos];
     switch (kByteClass[c]) {
       case kLayoutByte:
@@ -232,13 +300,13 @@ class TokenReader {
       case kLowerByte:
         return Name(pos, IdRun(pos + 1));
       case kUpperByte:
-        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kTag);
+        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kVar);
       case kDigitByte:
         return Emit(pos, Number(pos), TokenClass::kNumber, Effect::kOperand);
       case kSymbolByte:
         return Symbol(pos);
       case kSoloByte:
-        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kBar);
+        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kInfixName);
       case kOpenByte:
         return Open(pos);
       case kCloseByte:
@@ -267,11 +335,11 @@ class TokenReader {
       case CharClass::kLayout:
         return Emit(pos, LayoutRun(pos + len), TokenClass::kLayout, Effect::kLayout);
       case CharClass::kVarStart:
-        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kTag);
+        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kVar);
       case CharClass::kAtomStart:
         return Name(pos, IdRun(pos + len));
       case CharClass::kSymbol:
-        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kOperator);
+        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kTag);  // "×" is no operator
       case CharClass::kIdContinue:
       case CharClass::kSolo:
         break;
@@ -348,14 +416,9 @@ class TokenReader {
 
   // A letter atom: whether it is an operator decides what "-1" after it is.
   std::size_t Name(std::size_t begin, std::size_t end) {
-    Effect effect = Effect::kTag;
-    if (At(end) == '(') {
-      effect = Effect::kOperand;  // a compound's name
-    } else {
-      const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
-      if (IsOneOf(name, kPrefixNames)) effect = Effect::kOperator;
-      if (IsOneOf(name, kInfixNames)) effect = Effect::kInfixName;
-    }
+    const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
+    // A compound's name is no operator.
+    const Effect effect = At(end) == '(' ? Effect::kOperand : OperatorEffect(name);
     return Emit(begin, end, TokenClass::kAtom, effect);
   }
 
@@ -377,7 +440,19 @@ class TokenReader {
         return Emit(pos, end, TokenClass::kPunct, Effect::kDictColon);
       }
     }
-    return Emit(pos, end, TokenClass::kAtom, Effect::kOperator);
+    return Emit(pos, end, TokenClass::kAtom, SymbolEffect(pos, end));
+  }
+
+  // A prefix operator expects an operand after it; any other symbol-char
+  // atom is an operand where one is expected ("= -1" in "(= -1)" is "=",
+  // "-", 1) and an infix operator elsewhere, declared or not. The system
+  // declares no operator with characters beyond ASCII: "×" is an operand.
+  Effect SymbolEffect(std::size_t begin, std::size_t end) const {
+    const std::string_view name(reinterpret_cast<const char*>(p_ + begin), end - begin);
+    if (std::any_of(name.begin(), name.end(),
+                    [](char b) { return static_cast<unsigned char>(b) >= 0x80; }))
+      return Effect::kTag;
+    return IsOneOf(name, kPrefixSymbols) ? Effect::kOperator : Effect::kInfixName;
   }
 
   // "(", "[" and "{"; "[]" and "{}" are atoms, with layout inside or not;
@@ -397,10 +472,11 @@ class TokenReader {
     return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kOpen);
   }
 
-  // "|", or the "||Text|}" that ends a quasi-quotation's syntax part.
+  // "|", or the "||Text|}" that ends a quasi-quotation's syntax part. The
+  // reader takes any "||" for that, even with no "{|" before it ("[a||b]"
+  // runs to the next "|}"), and so does the lexer, to find the same end.
   std::size_t Bar(std::size_t pos) {
-    if (lexer_.inQqSyntax_ && lexer_.depth_ == lexer_.qqDepth_ && At(pos + 1) == '|')
-      return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
+    if (At(pos + 1) == '|') return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
     return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kBar);
   }
 
@@ -574,18 +650,23 @@ class TokenReader {
       while (IsDigitIn(At(i), base))
         ++i;
       const int c = At(i);
+      std::size_t k = i + 1;  // the next group
       if (c == '_') {
-        std::size_t k = i + 1;
         while (LayoutAt(k))
           ++k;
-        if (!IsDigitIn(At(k), base)) return i;
-        i = k;
-      } else if (c == ' ' && base <= 10 && IsDigitIn(At(i + 1), base)) {
-        i += 1;
-      } else {
+      } else if (c != ' ' || base > 10) {
         return i;
       }
+      if (!IsDigitIn(At(k), base) || At(GroupEnd(k, base)) == '\'') return i;
+      i = k;
     }
+  }
+  // A group followed by a quote is the start of "0'c" or "2'101" to the
+  // reader, which finds the clause's end before it reads numbers.
+  std::size_t GroupEnd(std::size_t i, int base) {
+    while (IsDigitIn(At(i), base))
+      ++i;
+    return i;
   }
   std::size_t PlainDigits(std::size_t i) {
     while (IsDecimal(At(i)))
@@ -604,29 +685,17 @@ class TokenReader {
   const unsigned char* p_;
   std::size_t n_;
   bool atEnd_;
+  static constexpr std::size_t kBatch = 1024;
+  static constexpr std::size_t kMaxPerRead = 4;  // "[", layout, "]", layout
   std::vector<Token>& out_;
+  std::size_t used_;        // the tokens `out` held before
+  Token* batch_ = nullptr;  // where this call's tokens go in `out`
+  std::size_t count_ = 0;   // this call's tokens
+  std::size_t room_ = 0;    // and how many fit
+  std::size_t mark_ = 0;
   bool starved_ = false;
   Effect effect_ = Effect::kOperand;
 };
-
-Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
-
-std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
-  TokenReader reader(*this, text, atEnd, out);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t mark = out.size();
-    Effect effect;
-    const std::size_t end = reader.Read(pos, effect);
-    if (reader.Starved()) {
-      out.resize(mark);
-      break;
-    }
-    Apply(effect);
-    pos = end;
-  }
-  return pos;
-}
 
 bool Lexer::InDict() const {
   return !dicts_.empty() && dicts_.back().depth == depth_;
@@ -636,7 +705,52 @@ bool Lexer::DictColonExpected() const {
   return InDict() && dicts_.back().keyState == kColonExpected;
 }
 
-void Lexer::Apply(Effect effect) {
+namespace {
+
+// What the commonest effects do outside dicts and "[ ]":
+// a table instead of a second switch per token. expectOperand_ becomes
+// (expectOperand_ & keep) ^ flip: kept, toggled, false or true.
+struct PlainEffect {
+  bool plain;  // this table tells all the effect does
+  bool keep, flip;
+  bool tag;           // afterTag_
+  bool tagAsOperand;  // afterTag_ where an operand was expected
+  int depth;          // brackets opened (1) or closed (-1)
+};
+constexpr PlainEffect kPlainEffects[] = {
+    {true, true, false, false, false, 0},    // kLayout
+    {true, false, false, false, false, 0},   // kOperand
+    {true, false, false, true, false, 0},    // kVar
+    {true, false, false, false, true, 0},    // kTag
+    {true, false, true, false, true, 0},     // kOperator
+    {true, true, true, false, true, 0},      // kInfixName
+    {true, false, true, false, false, 1},    // kOpen
+    {false, false, true, false, false, 0},   // kOpenEmpty
+    {false, false, true, false, false, 1},   // kOpenDict
+    {true, false, false, false, false, -1},  // kClose
+    {true, false, true, false, false, 0},    // kComma
+    {true, false, true, false, false, 0},    // kBar
+    {false, false, true, false, false, 0},   // kDictColon
+    {false, false, true, false, false, 0},   // kEnd
+    {true, false, true, false, false, 0},    // kQqOpen
+    {true, false, false, false, false, 0},   // kQqBody
+};
+
+}  // namespace
+
+[[gnu::always_inline]] inline void Lexer::Apply(Effect effect) {
+  const PlainEffect& rule = kPlainEffects[static_cast<std::size_t>(effect)];
+  if (rule.plain && !rare_) {
+    afterTag_ = rule.tag | (rule.tagAsOperand & expectOperand_);  // no branch
+    expectOperand_ = (expectOperand_ & rule.keep) ^ rule.flip;
+    depth_ += rule.depth;
+    return;
+  }
+  ApplyInFull(effect);
+  rare_ = !dicts_.empty() || closeIsAtom_;
+}
+
+void Lexer::ApplyInFull(Effect effect) {
   // Any token but layout is an item of the innermost dict: a key, or a part of
   // a value.
   if (effect != Effect::kLayout && effect != Effect::kComma && effect != Effect::kClose &&
@@ -647,6 +761,7 @@ void Lexer::Apply(Effect effect) {
     else if (key == kColonExpected)
       key = kInValue;
   }
+  const bool operandExpected = expectOperand_;
   afterTag_ = false;
   if (effect != Effect::kLayout) closeIsAtom_ = effect == Effect::kOpenEmpty;
   switch (effect) {
@@ -655,13 +770,17 @@ void Lexer::Apply(Effect effect) {
     case Effect::kOperand:
       expectOperand_ = false;
       return;
-    case Effect::kTag:
+    case Effect::kVar:
       expectOperand_ = false;
       afterTag_ = true;
       return;
+    case Effect::kTag:
+      expectOperand_ = false;
+      afterTag_ = operandExpected;
+      return;
     case Effect::kOperator:
       expectOperand_ = true;
-      afterTag_ = true;
+      afterTag_ = operandExpected;
       return;
     case Effect::kBar:
     case Effect::kOpenEmpty:
@@ -669,7 +788,7 @@ void Lexer::Apply(Effect effect) {
       return;
     case Effect::kInfixName:
       expectOperand_ = !expectOperand_;
-      afterTag_ = true;
+      afterTag_ = operandExpected;
       return;
     case Effect::kOpenDict:
       if (dicts_.size() < kMaxDicts) dicts_.push_back(DictFrame{depth_ + 1, kKeyExpected});
@@ -680,8 +799,7 @@ void Lexer::Apply(Effect effect) {
       return;
     case Effect::kClose:
       if (InDict()) dicts_.pop_back();
-      if (depth_ > 0) --depth_;
-      if (inQqSyntax_ && depth_ < qqDepth_) inQqSyntax_ = false;
+      --depth_;
       expectOperand_ = false;
       return;
     case Effect::kComma:
@@ -694,20 +812,52 @@ void Lexer::Apply(Effect effect) {
       return;
     case Effect::kEnd:
       expectOperand_ = true;
-      inQqSyntax_ = false;
       depth_ = 0;
       dicts_.clear();
       return;
     case Effect::kQqOpen:
-      inQqSyntax_ = true;
-      qqDepth_ = depth_;
       expectOperand_ = true;
       return;
     case Effect::kQqBody:
-      inQqSyntax_ = false;
       expectOperand_ = false;
       return;
   }
+}
+
+Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
+
+std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
+  std::size_t pos = 0;
+  if (atStart_ && !text.empty()) {
+    // A byte-order mark is no character to the reader: layout here.
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (encoding_ == Encoding::kUtf8 && text.size() < kBom.size() && !atEnd &&
+        kBom.starts_with(text))
+      return 0;
+    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) pos = kBom.size();
+    atStart_ = false;
+  }
+  TokenReader reader(*this, text, atEnd, out);
+  reader.MakeRoom();
+  if (pos != 0) reader.EmitLayout(0, pos);
+  while (pos < text.size()) {
+    Effect effect;
+    const std::size_t end = reader.Read(pos, effect);
+    if (reader.Starved()) {
+      reader.DropLast();
+      break;
+    }
+    Apply(effect);
+    pos = end;
+    if (const std::size_t layoutEnd = reader.PlainLayoutEnd(pos)) {
+      reader.EmitLayout(pos, layoutEnd);
+      afterTag_ = false;  // all that layout does to the state
+      pos = layoutEnd;
+    }
+    reader.MakeRoom();
+  }
+  reader.Finish();
+  return pos;
 }
 
 }  // namespace pl2html::prolog

@@ -42,8 +42,24 @@ enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 // What the reader makes of some tokens depends on what came before them, and
 // that state lives here between calls: whether an operand is expected (so
 // that "-1" is one number after "(" or "is" but "-" and "1" after "a"), the
-// open brackets and dicts (the ":" of "_{a:1}" is punctuation), and whether a
-// quasi-quotation's syntax part is open. The full stop of a clause resets it.
+// open brackets and dicts (the ":" of "_{a:1}" is punctuation). The full
+// stop of a clause resets it.
+//
+// What a page writer may want to know:
+// - A line comment runs to the line feed, as the reader's does: a carriage
+//   return before it, or a lone one (old Mac line ends), is in the comment.
+//   Quoted text, strings and block comments hold line ends of every kind.
+// - "[ ]" and "{ }" with layout or comments inside are an atom: "[" and "]"
+//   are kAtom tokens and what lies between is layout and comments.
+// - A byte-order mark at the start of a UTF-8 source is a layout token.
+// - A quasi-quotation is "{|" (kQq), its syntax as ordinary tokens, then one
+//   kQq token from "||" to "|}". As for the reader, any "||" starts that
+//   last part, which runs to the end of the source if no "|}" closes it.
+// - Bytes that are no Prolog still land in tokens: control characters in
+//   layout, a byte that is not UTF-8 in an atom of its own, a quote or a
+//   comment left open runs to the end of the source.
+// - Lex may grow `out` a batch of tokens ahead while it works; it leaves the
+//   tokens already there as they were (the vector may move them).
 class Lexer {
  public:
   explicit Lexer(Encoding encoding = Encoding::kUtf8);
@@ -61,21 +77,22 @@ class Lexer {
 
  private:
   struct DictFrame {
-    std::uint32_t depth;    // bracket depth of the dict's own "{"
+    std::int64_t depth;     // bracket depth of the dict's own "{"
     std::uint8_t keyState;  // key expected, ":" expected, or in a value
   };
 
   void Apply(Effect effect);
+  void ApplyInFull(Effect effect);
   bool InDict() const;  // the innermost open bracket is a dict's
   bool DictColonExpected() const;
 
   Encoding encoding_;
+  bool atStart_ = true;        // nothing taken yet: a byte-order mark may come
   bool expectOperand_ = true;  // the next token starts a term
   bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"
   bool closeIsAtom_ = false;   // in "[ ]": only layout and comments before "]"
-  bool inQqSyntax_ = false;    // between "{|" and "||"
-  std::uint32_t qqDepth_ = 0;  // bracket depth of that "{|"
-  std::uint32_t depth_ = 0;    // open brackets in this clause
+  std::int64_t depth_ = 0;     // open brackets in this clause (less closed ones)
+  bool rare_ = false;          // in a dict or in "[ ]"
   std::vector<DictFrame> dicts_;
 
   friend class TokenReader;

@@ -57,6 +57,22 @@ TEST(PrologPage, HostileSourcesKeepTheirText) {
   }
 }
 
+// A clause of thousands of calls is surveyed as it goes, not kept whole:
+// every call still links.
+TEST(PrologPage, LongClauseLinksEveryCall) {
+  std::string source = "p :- ";
+  for (int k = 0; k < 3000; ++k)
+    source += "a(1), b(c(" + std::to_string(k) + ")), ";
+  source += "q.\na(_). b(_). q.\n";
+  std::string page = Page(source);
+  for (std::string_view link : {"<a href=\"#a/1\">a</a>", "<a href=\"#b/1\">b</a>"}) {
+    std::size_t links = 0;
+    for (std::size_t at = 0; (at = page.find(link, at)) != std::string::npos; ++at)
+      ++links;
+    EXPECT_EQ(links, 3000u) << link;
+  }
+}
+
 TEST(PrologPage, CharsetHeadIndexAndOptions) {
   std::string latin1 = Page("caf\xE9(X) :- \x81 caf\xE9(X).\n");
   EXPECT_TRUE(Has(latin1, "<meta charset=\"windows-1252\">"));

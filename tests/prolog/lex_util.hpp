@@ -2,6 +2,7 @@
 // whole text, and a letter per byte for the class of its token.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,33 @@ inline std::vector<Token> LexWhole(std::string_view text, Encoding encoding = En
   std::vector<Token> tokens;
   Lexer(encoding).Lex(text, true, tokens);
   return tokens;
+}
+
+// Lexes the text in pieces that end at the cuts (sorted), as the page writer
+// does: what a call leaves is handed again with the next piece.
+inline std::vector<Token> LexInPieces(std::string_view text, const std::vector<std::size_t>& cuts,
+                                      Encoding encoding = Encoding::kUtf8) {
+  Lexer lexer(encoding);
+  std::vector<Token> tokens;  // each call appends to the tokens before
+  std::size_t start = 0;
+  for (std::size_t k = 0; start < text.size(); ++k) {
+    const std::size_t end = k < cuts.size() ? std::max(cuts[k], start) : text.size();
+    const std::size_t before = tokens.size();
+    const std::size_t taken =
+        lexer.Lex(text.substr(start, end - start), end == text.size(), tokens);
+    for (std::size_t i = before; i < tokens.size(); ++i) {
+      tokens[i].begin += start;
+      tokens[i].end += start;
+    }
+    start += taken;
+  }
+  return tokens;
+}
+
+inline bool SameTokens(const std::vector<Token>& a, const std::vector<Token>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Token& x, const Token& y) {
+    return x.begin == y.begin && x.end == y.end && x.cls == y.cls;
+  });
 }
 
 // A class letter per byte of the text the tokens tile.

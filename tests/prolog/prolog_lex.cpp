@@ -2,12 +2,14 @@
 //
 //   prolog_lex list FILE...   "utf8 PATH" or "iso_latin_1 PATH" per file
 //   prolog_lex compare REF    compares the lexer with the reference's output
-//                             (tests/prolog/reference.pl) byte by byte
+//                             (tests/prolog/reference.pl) byte by byte, and
+//                             the lexer whole with the lexer fed in pieces
 //   prolog_lex show FILE      each line of the file, then its class letters
 //   prolog_lex split EXAMPLES DIR   writes each example's source to DIR
 //   prolog_lex letters FILE [latin1]  a class letter per byte, for writing
 //                             new examples
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -39,9 +41,11 @@ std::string LexerLetters(const std::string& text) {
 }
 
 // Byte offsets of the characters the reader counts, and one past the end.
+// The reader does not count a byte-order mark.
 std::vector<std::size_t> CharOffsets(const std::string& text, Encoding encoding) {
   std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < text.size(); ++i)
+  const std::size_t start = encoding == Encoding::kUtf8 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  for (std::size_t i = start; i < text.size(); ++i)
     if (encoding == Encoding::kLatin1 || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
       offsets.push_back(i);
   offsets.push_back(text.size());
@@ -50,7 +54,20 @@ std::vector<std::size_t> CharOffsets(const std::string& text, Encoding encoding)
 
 struct Totals {
   std::size_t files = 0, bytes = 0, left_out = 0, left_out_bytes = 0, mismatched = 0, reported = 0;
+  std::size_t cut_differently = 0;  // files whose tokens change when cut in pieces
 };
+
+// Cuts every few bytes, at pseudo-random places.
+std::vector<std::size_t> SomeCuts(std::size_t size) {
+  std::vector<std::size_t> cuts;
+  std::uint32_t state = 14;
+  for (std::size_t at = 0; at < size;) {
+    state = state * 1103515245u + 12345u;
+    at += 1 + (state >> 16) % 64;
+    cuts.push_back(at);
+  }
+  return cuts;
+}
 
 // Prints the line of a mismatch with the reference's and the lexer's letters.
 void Report(const std::string& path, const std::string& text, const std::string& ref,
@@ -86,7 +103,12 @@ void CompareFile(const std::string& path, const std::vector<std::string>& lines,
     for (std::size_t i = from; i < to; ++i)
       ref[i] = kind == 'X' ? 'x' : cls[0];
   }
-  const std::string lex = LexerLetters(text);
+  const std::vector<Token> tokens = LexWhole(text, EncodingOf(text));
+  const std::string lex = ClassLetters(tokens, text.size());
+  if (!SameTokens(tokens, LexInPieces(text, SomeCuts(text.size()), EncodingOf(text)))) {
+    ++totals.cut_differently;
+    std::printf("%s: the tokens change when the text is cut in pieces\n", path.c_str());
+  }
   ++totals.files;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (ref[i] == 'x') continue;

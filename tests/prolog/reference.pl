@@ -22,8 +22,23 @@ main :-
     last(Argv, List),
     read_file_to_string(List, String, []),
     split_string(String, "\n", "", Lines),
+    global_operators(Initial),
     forall(( nth1(N, Lines, Line), Line \== "" ),
-           reference_file(N, Line)).
+           ( reference_file(N, Line),
+             restore_global_operators(Initial) )).
+
+% The libraries a file loads may declare operators for everyone (in user):
+% each file starts from the operators of a fresh system.
+global_operators(Ops) :-
+    findall(op(P, T, N), current_op(P, T, user:N), Ops0),
+    sort(Ops0, Ops).
+
+restore_global_operators(Initial) :-
+    global_operators(Now),
+    forall(( member(op(_, T, N), Now), \+ memberchk(op(_, T, N), Initial) ),
+           op(0, T, user:N)),
+    forall(( member(op(P, T, N), Initial), \+ memberchk(op(P, T, N), Now) ),
+           op(P, T, user:N)).
 
 reference_file(N, Line) :-
     sub_string(Line, Before, 1, After, " "), !,
@@ -31,6 +46,8 @@ reference_file(N, Line) :-
     sub_atom(Line, _, After, 0, Path),
     format("F ~w~n", [Path]),
     atom_concat(reference_file_, N, Module),
+    file_directory_name(Path, Dir),
+    nb_setval(reference_dir, Dir),
     read_file_to_codes(Path, Codes, [encoding(Encoding)]),
     Text =.. [text|Codes],               % arg/3 reaches any character at once
     setup_call_cleanup(
@@ -217,12 +234,16 @@ declare_directive(reexport(Spec, _), Module) :- !,
     import_operators(Spec, Module).
 declare_directive(_, _).
 
-% Loading a library module is the surest way to its operators (and to its
-% quasi-quotation syntaxes).
+% Loading the module is the surest way to its operators (and to its
+% quasi-quotation syntaxes); a path is relative to the file's folder.
 import_operators(Specs, Module) :-
     is_list(Specs), !,
     forall(member(Spec, Specs), import_operators(Spec, Module)).
 import_operators(Spec, Module) :-
-    Spec = library(_), !,
-    catch(Module:use_module(Spec), _, true).
+    nb_getval(reference_dir, Dir),
+    absolute_file_name(Spec, Path,
+                       [ relative_to(Dir), file_type(prolog), access(read),
+                         file_errors(fail)
+                       ]), !,
+    catch(Module:use_module(Path), _, true).
 import_operators(_, _).
