@@ -286,6 +286,17 @@ class SiteBuilder {
     return fs_.CreateFolder(path);
   }
 
+  // The index's title: the source folder's own name, by the platform's
+  // separator (a Windows path has "\\", a relative one may have "/").
+  std::string FolderTitle(std::string path) const {
+    auto separator = [&](char c) { return c == fs_.PathSeparator() || c == '/'; };
+    while (path.size() > 1 && separator(path.back()))
+      path.pop_back();
+    auto last = std::find_if(path.rbegin(), path.rend(), separator);
+    return TitleOf(last == path.rend() || path.size() == 1 ? path
+                                                           : std::string(last.base(), path.end()));
+  }
+
   std::string SourcePath(std::size_t i) const {
     return JoinPath(fs_, options_.source, files_[i].relative);
   }
@@ -416,7 +427,7 @@ class SiteBuilder {
   }
 
   void Index() {
-    std::string title = TitleOf(sourceReal_.empty() ? options_.source : sourceReal_);
+    std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
     std::string page =
         IndexPage(title, files_, facts_, std::vector<bool>(made_.begin(), made_.end()));
     std::string hash = Hex(Hash().Add(page).Value());
