@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
-#include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -19,6 +19,7 @@
 #include "site/facts.hpp"
 #include "site/index_page.hpp"
 #include "site/links.hpp"
+#include "site/manifest.hpp"
 
 #ifndef PL2HTML_VERSION
 #define PL2HTML_VERSION "0"
@@ -27,54 +28,6 @@
 namespace pl2html::site {
 
 namespace {
-
-constexpr std::string_view kManifestHeader = "pl2html site 1\n";
-// The index's entry in the manifest: no source's relative path starts with "/".
-constexpr std::string_view kIndexKey = "/index";
-
-// A 64-bit hash of bytes, eight at a time, to tell whether a page's inputs
-// changed. Not for adversaries: a source that collides only keeps its old page.
-class Hash {
- public:
-  Hash& Add(std::string_view bytes) {
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes.data() + i, 8);
-      Mix(word);
-    }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-    Mix(tail ^ (std::uint64_t{bytes.size()} << 56));
-    return *this;
-  }
-  Hash& Add(std::uint64_t n) {
-    Mix(n);
-    return *this;
-  }
-  std::uint64_t Value() const {
-    std::uint64_t h = state_;
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    return h;
-  }
-
- private:
-  void Mix(std::uint64_t word) {
-    state_ = (state_ ^ word) * 0x9E3779B97F4A7C15ull;
-    state_ ^= state_ >> 29;
-  }
-  std::uint64_t state_ = 0x6A09E667F3BCC909ull;
-};
-
-std::string Hex(std::uint64_t n) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, n >>= 4)
-    text[static_cast<std::size_t>(i)] = kHex[n & 0xF];
-  return text;
-}
 
 // Runs work(i) for every i below count on `jobs` threads, this one included.
 template <class Work>
@@ -136,47 +89,6 @@ std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view
   return WritePage(fs, path, [&](html5::Sink& sink) { sink.text.assign(bytes); });
 }
 
-// The manifest: each page's key (a source's relative path, URL-encoded, so
-// that no name breaks a line) and the hash of its inputs.
-using Manifest = std::map<std::string, std::string>;
-
-Manifest ReadManifest(FileSystem& fs, const std::string& path, std::string& bytes) {
-  Manifest manifest;
-  std::string error;
-  if (fs.Stat(path).kind != PathKind::File || !ReadWhole(fs, path, bytes, error)) bytes.clear();
-  if (bytes.rfind(kManifestHeader, 0) != 0) return manifest;
-  std::string_view rest = std::string_view(bytes).substr(kManifestHeader.size());
-  while (!rest.empty()) {
-    std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    if (line.size() > 17 && line[16] == ' ')
-      manifest[std::string(line.substr(17))] = line.substr(0, 16);
-  }
-  return manifest;
-}
-
-std::string ManifestText(const Manifest& manifest) {
-  std::string text(kManifestHeader);
-  for (const auto& [key, hash] : manifest)
-    text += hash + ' ' + key + '\n';
-  return text;
-}
-
-// Undoes UrlPath.
-std::string Unescape(std::string_view url) {
-  std::string bytes;
-  for (std::size_t i = 0; i < url.size(); ++i) {
-    if (url[i] == '%' && i + 2 < url.size()) {
-      bytes += static_cast<char>(std::stoi(std::string(url.substr(i + 1, 2)), nullptr, 16));
-      i += 2;
-    } else {
-      bytes += url[i];
-    }
-  }
-  return bytes;
-}
-
 std::string_view FolderOf(std::string_view relative) {
   std::size_t slash = relative.rfind('/');
   return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
@@ -199,21 +111,6 @@ std::string TitleOf(std::string_view relative) {
     }
   }
   return title;
-}
-
-// A relative path that stays below its root: no empty, "." or ".."
-// component, no separator of the platform's own, none leading. A manifest
-// is only a file in OUT, so what it names is checked before anything goes.
-bool InsideTree(std::string_view relative) {
-  if (relative.empty() || relative.find('\\') != std::string_view::npos) return false;
-  for (std::size_t start = 0; start <= relative.size();) {
-    std::size_t end = std::min(relative.find('/', start), relative.size());
-    std::string_view part = relative.substr(start, end - start);
-    if (part.empty() || part == "." || part == ".." || part.find(':') != std::string_view::npos)
-      return false;
-    start = end + 1;
-  }
-  return true;
 }
 
 bool Inside(const std::string& path, const std::string& folder, char separator) {
@@ -239,8 +136,11 @@ class SiteBuilder {
     result_.sources = files_.size();
     Survey();
     links_ = ResolveLinks(files_, facts_);
-    std::string oldBytes;
-    old_ = ReadManifest(fs_, ManifestPath(), oldBytes);
+    std::string oldBytes, error;
+    if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
+        !ReadWhole(fs_, ManifestPath(), oldBytes, error))
+      oldBytes.clear();
+    old_ = ParseManifest(oldBytes);
     MakeFolders();
     Pages();
     Finish(oldBytes);
@@ -359,7 +259,7 @@ class SiteBuilder {
     hash.Add(files_[i].relative).Add(sourceHash_[i]);
     for (const auto& [key, href] : links_[i])
       hash.Add(key).Add(href);
-    return Hex(hash.Value());
+    return hash.Text();
   }
 
   // The second pass: the pages whose inputs changed, and the index.
@@ -386,7 +286,7 @@ class SiteBuilder {
   }
 
   void Page(std::size_t i) {
-    std::string key = UrlPath(files_[i].relative);
+    std::string key = KeyOfSource(files_[i].relative);
     auto old = old_.find(key);
     if (old != old_.end() && old->second == hashes_[i] &&
         fs_.Stat(PagePath(i)).kind == PathKind::File) {
@@ -430,7 +330,7 @@ class SiteBuilder {
     std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
     std::string page =
         IndexPage(title, files_, facts_, std::vector<bool>(made_.begin(), made_.end()));
-    std::string hash = Hex(Hash().Add(page).Value());
+    std::string hash = Hash().Add(page).Text();
     std::string path = JoinPath(fs_, options_.output, "index.html");
     auto old = old_.find(std::string(kIndexKey));
     if (old != old_.end() && old->second == hash && fs_.Stat(path).kind == PathKind::File) {
@@ -453,7 +353,7 @@ class SiteBuilder {
     Manifest manifest;
     std::set<std::string> present;
     for (std::size_t i = 0; i < files_.size(); ++i) {
-      std::string key = UrlPath(files_[i].relative);
+      std::string key = KeyOfSource(files_[i].relative);
       present.insert(key);
       if (!hashes_[i].empty()) {
         manifest[key] = hashes_[i];
@@ -466,9 +366,8 @@ class SiteBuilder {
     // listed this time has not lost its sources.
     for (const auto& [key, hash] : old_) {
       if (!walkedWhole_ || key == kIndexKey || present.count(key) != 0) continue;
-      std::string relative = Unescape(key);
-      if (InsideTree(relative)) {
-        fs_.Delete(JoinPath(fs_, options_.output, relative + ".html"));
+      if (std::optional<std::string> relative = SourceOfKey(key)) {
+        fs_.Delete(JoinPath(fs_, options_.output, *relative + ".html"));
       } else {
         manifest[key] = hash;  // not a name this program made: left alone
       }

@@ -206,6 +206,13 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   EXPECT_EQ(fs.files.count("out/a.pl.html") + fs.files.count("out/x/c.pl.html"), 2u);
   EXPECT_EQ(fs.files.count("out/x/b.pl.html"), 0u);
 
+  // The manifest is a file anyone may edit: a name in it that leads out of
+  // OUT, or is no name at all, removes nothing.
+  fs.files["escape.html"] = "keep";
+  fs.files["out/.pl2html-site"] += "0123456789abcdef ..%2Fescape\n0123456789abcdef %zz\n";
+  BuildSite(fs, {"src", "out", {}, 1, true});
+  EXPECT_EQ(fs.files["escape.html"], "keep");
+
   // A folder that cannot be listed this time has not lost its sources:
   // their pages stay.
   fs.unlistable = {"src/x"};
