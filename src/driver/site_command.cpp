@@ -17,14 +17,20 @@ class ProgressLine final : public site::Progress {
  public:
   explicit ProgressLine(FileSystem& fs) : fs_(fs), start_(Clock::now()), drawn_(start_) {}
 
-  void Update(std::size_t done, std::size_t total, std::uint64_t bytes) override {
+  void Update(site::Pass pass, std::size_t done, std::size_t total, std::uint64_t bytes) override {
     Clock::time_point now = Clock::now();
+    if (pass != pass_) {
+      // Each pass's speed on its own, first drawn once it means something.
+      pass_ = pass;
+      start_ = drawn_ = now;
+    }
     if (now - drawn_ < std::chrono::milliseconds(100) && done != total) return;
     drawn_ = now;
     double seconds = std::chrono::duration<double>(now - start_).count();
     double megabytes = static_cast<double>(bytes) / 1e6;
     long tenths = seconds > 0 ? static_cast<long>(megabytes / seconds * 10 + 0.5) : 0;
-    Draw("pl2html: " + std::to_string(done) + "/" + std::to_string(total) + " files, " +
+    Draw(std::string("pl2html: ") + (pass == site::Pass::kReading ? "reading " : "writing ") +
+         std::to_string(done) + "/" + std::to_string(total) + " files, " +
          std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB/s");
   }
 
@@ -46,6 +52,7 @@ class ProgressLine final : public site::Progress {
   FileSystem& fs_;
   Clock::time_point start_;
   Clock::time_point drawn_;
+  site::Pass pass_ = site::Pass::kReading;
   std::size_t shown_ = 0;  // length of the line on the terminal
 };
 

@@ -215,20 +215,26 @@ class SiteBuilder {
     facts_.assign(files_.size(), {});
     sourceHash_.assign(files_.size(), 0);
     made_.assign(files_.size(), 0);
+    Counter counter(*this, Pass::kReading);
     ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
-      try {
-        if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
-        if (files_[i].relative == "index")
-          return Fail(i, "its page would replace the site's index");
-        std::string bytes, error;
-        if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
-        sourceHash_[i] = Hash().Add(bytes).Value();
-        facts_[i] = ReadFacts(bytes);
-        made_[i] = 1;
-      } catch (const std::bad_alloc&) {
-        Fail(i, "is too large for the memory available");
-      }
+      Read(i);
+      counter.Done(i);
     });
+  }
+
+  // One file's part of the first pass.
+  void Read(std::size_t i) {
+    try {
+      if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
+      if (files_[i].relative == "index") return Fail(i, "its page would replace the site's index");
+      std::string bytes, error;
+      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
+      sourceHash_[i] = Hash().Add(bytes).Value();
+      facts_[i] = ReadFacts(bytes);
+      made_[i] = 1;
+    } catch (const std::bad_alloc&) {
+      Fail(i, "is too large for the memory available");
+    }
   }
 
   // With SRC inside OUT, the page of a file in a folder named like SRC's
@@ -265,8 +271,7 @@ class SiteBuilder {
   // The second pass: the pages whose inputs changed, and the index.
   void Pages() {
     hashes_.assign(files_.size(), {});
-    std::atomic<std::size_t> done{0};
-    std::atomic<std::uint64_t> bytesDone{0};
+    Counter counter(*this, Pass::kWriting);
     // The index is one more task among the pages, taken first so that it
     // never runs alone at the end.
     ParallelFor(options_.jobs, files_.size() + 1, [&](std::size_t task) {
@@ -276,14 +281,28 @@ class SiteBuilder {
         hashes_[i] = InputHash(i);
         Page(i);
       }
-      std::size_t finished = ++done;
-      std::uint64_t bytes = bytesDone += static_cast<std::uint64_t>(files_[i].size);
-      if (progress_ != nullptr) {
-        std::lock_guard lock(mutex_);
-        progress_->Update(finished, files_.size(), bytes);
-      }
+      counter.Done(i);
     });
   }
+
+  // Counts the files a pass has done, for the progress line.
+  class Counter {
+   public:
+    Counter(SiteBuilder& builder, Pass pass) : builder_(builder), pass_(pass) {}
+    void Done(std::size_t i) {
+      std::size_t done = ++done_;
+      std::uint64_t bytes = bytes_ += static_cast<std::uint64_t>(builder_.files_[i].size);
+      if (builder_.progress_ == nullptr) return;
+      std::lock_guard lock(builder_.mutex_);
+      builder_.progress_->Update(pass_, done, builder_.files_.size(), bytes);
+    }
+
+   private:
+    SiteBuilder& builder_;
+    Pass pass_;
+    std::atomic<std::size_t> done_{0};
+    std::atomic<std::uint64_t> bytes_{0};
+  };
 
   void Page(std::size_t i) {
     std::string key = KeyOfSource(files_[i].relative);

@@ -29,12 +29,14 @@ struct SiteOptions {
   bool lineNumbers = true;
 };
 
-// Told how far the pages are; called from the writing threads, one call at a
-// time.
+enum class Pass { kReading, kWriting };
+
+// Told how far each pass is (files done of all, and their bytes); called
+// from the threads of the pass, one call at a time.
 class Progress {
  public:
   virtual ~Progress() = default;
-  virtual void Update(std::size_t done, std::size_t total, std::uint64_t bytes) = 0;
+  virtual void Update(Pass pass, std::size_t done, std::size_t total, std::uint64_t bytes) = 0;
 };
 
 struct SiteResult {
