@@ -357,7 +357,9 @@ class SiteBuilder {
       index_ = hash;
       return;
     }
-    std::string error = WriteBytes(fs_, path, page);
+    std::string error = NotOurs(path, old == old_.end())
+                            ? "is not a page of pl2html's: left as it is, and the site has no index"
+                            : WriteBytes(fs_, path, page);
     if (!error.empty()) {
       std::lock_guard lock(mutex_);
       result_.problems.push_back({path, error});
@@ -365,6 +367,15 @@ class SiteBuilder {
     }
     ++written_;
     index_ = hash;
+  }
+
+  // OUT may be a folder of the user's own: an index.html there that no run
+  // made (no manifest names it, no generator tag of ours) is never replaced.
+  bool NotOurs(const std::string& path, bool unlisted) {
+    if (!unlisted || fs_.Stat(path).kind == PathKind::Missing) return false;
+    std::string bytes, error;
+    if (!ReadWhole(fs_, path, bytes, error)) return true;
+    return bytes.find("<meta name=\"generator\" content=\"pl2html ") == std::string::npos;
   }
 
   // The new manifest; pages of sources that left the tree are removed.

@@ -213,6 +213,12 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   BuildSite(fs, {"src", "out", {}, 1, true});
   EXPECT_EQ(fs.files["escape.html"], "keep");
 
+  // An index.html of the user's own in OUT stays.
+  fs.files["mine/index.html"] = "my own index";
+  result = BuildSite(fs, {"src", "mine", {}, 1, true});
+  EXPECT_EQ(fs.files["mine/index.html"], "my own index");
+  EXPECT_EQ(result.problems.front().path, "mine/index.html");  // problems come in path order
+
   // A folder that cannot be listed this time has not lost its sources:
   // their pages stay.
   fs.unlistable = {"src/x"};
