@@ -24,6 +24,7 @@ constexpr std::string_view kIndexRules =
     "main a{color:var(--pl-head)}\n"
     "ul.predicates{columns:22em;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
+    "ul.predicates li{overflow-wrap:anywhere}\n"
     ".where{color:var(--pl-lineno)}\n"
     "</style>\n";
 
@@ -58,6 +59,17 @@ void AppendHead(std::string& out, std::string_view title) {
   out += "</head>\n<body>\n<header><h1>";
   AppendName(out, title);
   out += "</h1></header>\n<main>\n";
+}
+
+// How much the site holds, and the way to the predicate list below the files.
+void AppendSummary(std::string& out, const std::vector<SourceFile>& files,
+                   const std::vector<FileFacts>& facts) {
+  std::size_t predicates = 0;
+  for (const FileFacts& file : facts)
+    predicates += file.definitions.size();
+  out += "<p>" + std::to_string(files.size()) + (files.size() == 1 ? " file, " : " files, ") +
+         "<a href=\"#predicates\">" + std::to_string(predicates) +
+         (predicates == 1 ? " predicate" : " predicates") + "</a></p>\n";
 }
 
 void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
@@ -189,6 +201,7 @@ std::string IndexPage(std::string_view title, const std::vector<SourceFile>& fil
                       const std::vector<FileFacts>& facts, const std::vector<bool>& made) {
   std::string out;
   AppendHead(out, title);
+  AppendSummary(out, files, facts);
   AppendFolders(out, files, facts, made);
   AppendPredicates(out, files, facts);
   out += "</main>\n</body>\n</html>\n";
