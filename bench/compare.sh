@@ -12,8 +12,13 @@
 #    at both sizes shows that time grows linearly with the input. The other
 #    highlighters run once on these, under a time limit.
 #
-# Usage: bench/compare.sh [--big]
+# 3. A whole tree to a site: the SWI-Prolog library folder with
+#    `pl2html --prolog -r -d` on one thread and on all cores, a second run
+#    over the unchanged tree, and pygmentize on every file for reference.
+#
+# Usage: bench/compare.sh [--big] [--site]
 #   --big     also converts a 1 GB file, to show that memory stays flat
+#   --site    only the site (3.)
 # Environment: ROUNDS (default 5), PEER_TIMEOUT in seconds (default 30),
 #   PROLOG_ONLY=1 to skip the classic page's hostile inputs,
 #   PEERS=0 to time pl2html and cat only, BUILD (default build-bench),
@@ -28,10 +33,12 @@ rounds=${ROUNDS:-5}
 peer_timeout=${PEER_TIMEOUT:-30}
 peers=${PEERS:-1}
 big=0
+site_only=0
 for arg in "$@"; do
   case $arg in
     --big) big=1 ;;
-    *) echo "usage: bench/compare.sh [--big]" >&2; exit 2 ;;
+    --site) site_only=1 ;;
+    *) echo "usage: bench/compare.sh [--big] [--site]" >&2; exit 2 ;;
   esac
 done
 
@@ -150,6 +157,66 @@ if [ ! -d "$library" ]; then
   echo "$library is missing: apt-get install swi-prolog-nox" >&2
   exit 1
 fi
+
+# --- A whole tree to a site ----------------------------------------------
+# Wall time, as a user waits for it, best of the rounds; the runs take all
+# cores again (the script pinned itself to one). Peak memory from one more
+# run of each under /usr/bin/time.
+site_wall() {  # site_wall JOBS OUT: microseconds of one run
+  local start end
+  start=${EPOCHREALTIME/[.,]/}
+  taskset -c "0-$((cores - 1))" "$pl2html" --prolog -r "$tree" -d "$2" -j "$1" 2>/dev/null || true
+  end=${EPOCHREALTIME/[.,]/}
+  echo $((end - start))
+}
+tree=$library/library
+mapfile -d '' -t tree_files < <(find "$tree" -type f \( -name '*.pl' -o -name '*.pro' -o -name '*.plt' \) -print0)
+tree_bytes=$(cat "${tree_files[@]}" | wc -c)
+declare -A site_best site_peak
+for jobs in 1 "$cores"; do
+  for ((round = 1; round <= rounds; round++)); do
+    rm -rf "$work/site"
+    us=$(site_wall "$jobs" "$work/site")
+    if [ -z "${site_best[$jobs]:-}" ] || [ "$us" -lt "${site_best[$jobs]}" ]; then site_best[$jobs]=$us; fi
+  done
+  rm -rf "$work/site"
+  /usr/bin/time -f %M -o "$work/stats" taskset -c "0-$((cores - 1))" \
+    "$pl2html" --prolog -r "$tree" -d "$work/site" -j "$jobs" 2>/dev/null || true
+  site_peak[$jobs]=$(tail -n 1 "$work/stats")
+done
+again=
+for ((round = 1; round <= rounds; round++)); do
+  us=$(site_wall "$cores" "$work/site")
+  if [ -z "$again" ] || [ "$us" -lt "$again" ]; then again=$us; fi
+done
+pages=$(find "$work/site" -name '*.html' | wc -l)
+echo "## A whole tree to a site"
+echo
+echo "The SWI-Prolog library folder ($tree): ${#tree_files[@]} files, $(mb "$tree_bytes"), to $pages pages"
+echo "with \`pl2html --prolog -r -d\`; wall time, best of $rounds rounds; $cores cores."
+echo
+echo "| Run | Wall time | Speed | Peak memory |"
+echo "|---|---:|---:|---:|"
+for jobs in 1 "$cores"; do
+  echo "| -j $jobs | $(awk -v us="${site_best[$jobs]}" 'BEGIN { printf "%.3f s", us / 1e6 }') |" \
+    "$(mbps "$tree_bytes" "${site_best[$jobs]}") MB/s | $(mib "${site_peak[$jobs]}") |"
+done
+echo "| again, nothing changed (-j $cores) | $(awk -v us="$again" 'BEGIN { printf "%.3f s", us / 1e6 }') | | |"
+if [ "$peers" = 1 ] && command -v pygmentize >/dev/null; then
+  # pygmentize on every file, as many at once as there are cores.
+  start=${EPOCHREALTIME/[.,]/}
+  printf '%s\0' "${tree_files[@]}" | taskset -c "0-$((cores - 1))" \
+    xargs -0 -P "$cores" -I{} pygmentize -l prolog -f html -o /dev/null {} 2>/dev/null || true
+  end=${EPOCHREALTIME/[.,]/}
+  echo "| pygmentize on every file, $cores at a time | $(awk -v us="$((end - start))" 'BEGIN { printf "%.3f s", us / 1e6 }') |" \
+    "$(mbps "$tree_bytes" "$((end - start))") MB/s | |"
+fi
+echo
+echo "$cores cores are $(times "${site_best[1]}" "${site_best[$cores]}") times as fast as one."
+echo
+rm -rf "$work/site"
+[ "$site_only" = 1 ] && exit 0
+
 mapfile -t sources < <(find "$library" -name '*.pl' -type f | LC_ALL=C sort)
 realistic=$work/library.pl
 : >"$realistic"

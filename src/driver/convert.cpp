@@ -75,20 +75,6 @@ class SourceFile final : public html5::Source {
   std::string error_;
 };
 
-// The Prolog page's text, handed to the page file as it gathers.
-class PageFileSink final : public html5::Sink {
- public:
-  explicit PageFileSink(FileTable& files) : files_(files) {}
-  void Drain() override {
-    files_.SelectFile(kPageFile);
-    files_.WritePart(text);
-    text.clear();
-  }
-
- private:
-  FileTable& files_;
-};
-
 Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
                             std::string_view title, const PageKind& kind) {
   Outcome checked = CheckSource(fs, inputPath);
@@ -102,7 +88,7 @@ Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const 
   PageOutput page(files, kPageFile);
   Outcome ready = page.Open(target);
   if (!ready.Ok()) return ready;
-  PageFileSink sink(files);
+  PageFileSink sink(files, kPageFile);
   html5::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
   if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
   return page.Commit();

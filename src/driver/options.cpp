@@ -12,11 +12,61 @@ void Ask(Options& options, Options::Request request) {
   if (options.request == Options::Request::kConvert) options.request = request;
 }
 
+// The value after the option at `i`, which is taken whatever it looks like.
+bool TakeValue(Options& options, const std::vector<std::string>& args, std::size_t& i,
+               std::string& value) {
+  if (i + 1 == args.size()) {
+    Complain(options, args[i] + " needs a value");
+    return false;
+  }
+  value = args[++i];
+  return true;
+}
+
+void ParseJobs(Options& options, const std::string& text) {
+  constexpr unsigned kMostJobs = 1024;
+  unsigned jobs = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || jobs > kMostJobs) {
+      jobs = 0;
+      break;
+    }
+    jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (jobs == 0 || jobs > kMostJobs) {
+    Complain(options, "-j needs a number of threads from 1 to " + std::to_string(kMostJobs));
+  }
+  options.jobs = jobs;
+}
+
+// -r and -d make a site of a tree; they go with --prolog and with nothing
+// that names single files.
+void CheckSite(Options& options, bool haveSource, bool haveOutput) {
+  bool siteOnly = options.jobs != 0 || !options.include.empty();
+  if (!haveSource && !haveOutput) {
+    if (siteOnly)
+      Complain(options, std::string(options.jobs != 0 ? "-j" : "--include") + " needs -r");
+    return;
+  }
+  options.site = true;
+  if (!haveSource || !haveOutput)
+    Complain(options, haveSource ? "-r needs -d OUT" : "-d needs -r SRC");
+  if (!options.prolog) Complain(options, "-r needs --prolog");
+  if (!options.files.empty()) Complain(options, "-r takes no FILE arguments");
+  if (options.haveOutput || options.fragment || options.open) {
+    Complain(options, std::string(options.haveOutput ? "-o"
+                                  : options.fragment ? "--fragment"
+                                                     : "--open") +
+                          " cannot be used with -r");
+  }
+}
+
 }  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   bool optionsEnded = false;
+  bool haveSource = false, haveSiteOutput = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -35,6 +85,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.fragment = true;
     } else if (arg == "--no-line-numbers") {
       options.lineNumbers = false;
+    } else if (arg == "-r") {
+      haveSource = TakeValue(options, args, i, options.siteSource) || haveSource;
+    } else if (arg == "-d") {
+      haveSiteOutput = TakeValue(options, args, i, options.siteOutput) || haveSiteOutput;
+    } else if (arg == "-j") {
+      std::string jobs;
+      if (TakeValue(options, args, i, jobs)) ParseJobs(options, jobs);
+    } else if (arg == "--include") {
+      std::string pattern;
+      if (TakeValue(options, args, i, pattern)) options.include.push_back(pattern);
     } else if (arg == "-o") {
       if (options.haveOutput) {
         Complain(options, "-o given twice");
@@ -49,7 +109,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       Complain(options, "unknown option " + arg);
     }
   }
-  if (options.files.empty()) Complain(options, "no input file");
+  CheckSite(options, haveSource, haveSiteOutput);
+  if (options.files.empty() && !options.site) Complain(options, "no input file");
   // The classic page has neither: asking for them without --prolog is a slip.
   if (!options.prolog && (options.fragment || !options.lineNumbers)) {
     Complain(options, std::string(options.fragment ? "--fragment" : "--no-line-numbers") +

@@ -19,7 +19,13 @@ struct Options {
   bool haveOutput = false;  // -o OUT
   std::string output;
   std::vector<std::string> files;  // "-" is standard input
-  std::string problem;             // what is wrong with the line; empty when nothing
+  // A whole tree as a site: -r SRC -d OUT [-j N] [--include GLOB]...
+  bool site = false;
+  std::string siteSource;
+  std::string siteOutput;
+  unsigned jobs = 0;                 // -j N; 0: one per core
+  std::vector<std::string> include;  // --include GLOB, which files are sources
+  std::string problem;               // what is wrong with the line; empty when nothing
 };
 
 // `args` excludes the program name. Everything after "--", "-" itself and

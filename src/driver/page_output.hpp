@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "driver/outcome.hpp"
+#include "html5/page.hpp"
 #include "runtime/files.hpp"
 
 namespace pl2html {
@@ -46,6 +47,21 @@ class PageOutput {
   FileHandle file_ = 0;
   std::string target_;
   std::string scratch_;  // the page's name until it is moved into place
+};
+
+// The Prolog page's text, handed to the page file as it gathers.
+class PageFileSink final : public html5::Sink {
+ public:
+  PageFileSink(FileTable& files, std::int32_t number) : files_(files), number_(number) {}
+  void Drain() override {
+    files_.SelectFile(number_);
+    files_.WritePart(text);
+    text.clear();
+  }
+
+ private:
+  FileTable& files_;
+  std::int32_t number_;
 };
 
 // Creates a fresh file named `base` + "." + the process id + "-N" +

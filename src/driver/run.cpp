@@ -4,6 +4,7 @@
 
 #include "driver/convert.hpp"
 #include "driver/options.hpp"
+#include "driver/site_command.hpp"
 
 #ifndef PL2HTML_VERSION
 #define PL2HTML_VERSION "0"
@@ -30,12 +31,17 @@ constexpr std::string_view kUsage =
     "       pl2html [--open] FILE... convert each FILE into FILE.html\n"
     "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
     "       pl2html --prolog [--fragment] [--no-line-numbers] [-o OUT] FILE...\n"
+    "       pl2html --prolog -r SRC -d OUT [-j N] [--include GLOB]...\n"
     "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
     "  --open             show each page with the desktop's program for HTML files\n"
     "  --prolog           write the Prolog page: HTML5, tokens as the Prolog reader reads\n"
     "                     them, linked predicates, line numbers, light and dark colours\n"
     "  --fragment         with --prolog: only the code element and its style sheet\n"
     "  --no-line-numbers  with --prolog: no line numbers\n"
+    "  -r SRC -d OUT      with --prolog: every Prolog file under SRC to OUT/PATH.html, with\n"
+    "                     OUT/index.html and links between files; again, only what changed\n"
+    "  -j N               with -r: N threads (default: one per core)\n"
+    "  --include GLOB     with -r: the files to convert (default: *.pl, *.pro, *.plt)\n"
     "  --help             show this text\n"
     "  --version          show the version\n";
 
@@ -113,6 +119,7 @@ int Main(const std::vector<std::string>& args, FileSystem& fs, const DesktopProv
     Print(fs, fs.StandardError(), kUsage);
     return kUsageError;
   }
+  if (options.site) return RunSite(options, fs);
   return RunCommandLine(options, fs, desktop);
 }
 

@@ -114,7 +114,11 @@ void CodeWriter::Token(TokenClass cls, std::string_view text) {
 void CodeWriter::Decorate(TokenClass cls) {
   const SiteMark mark = marks_.Current();
   marks_.Next();
-  if (mark.predicate < 0) return;
+  if (mark.predicate < 0) {
+    if (mark.kind == SiteKind::kCall && mark.goal && !mark.href.empty())
+      LinkOutside(cls, mark.href);
+    return;
+  }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
   tag_.assign("<span class=\"").append(ClassName(cls));
   if (mark.kind == SiteKind::kCall) {
@@ -133,6 +137,14 @@ void CodeWriter::Decorate(TokenClass cls) {
     tag_.append("\"");
   }
   tag_.append(">");
+}
+
+// A call to a predicate of another page, whose URL the survey was given;
+// linked from its first line only, as calls within the page are.
+void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
+  tag_.assign("<span class=\"").append(ClassName(cls)).append("\"><a href=\"");
+  tag_.append(href).append("\">");
+  close_ = kCloseLink;
 }
 
 void CodeWriter::Text(std::string_view bytes) {

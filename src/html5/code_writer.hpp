@@ -28,6 +28,7 @@ class CodeWriter {
  private:
   void Token(prolog::TokenClass cls, std::string_view text);
   void Decorate(prolog::TokenClass cls);
+  void LinkOutside(prolog::TokenClass cls, std::string_view href);
   void Text(std::string_view bytes);
   void Special(std::string_view bytes, std::size_t& i);
   void EnsureLine() {

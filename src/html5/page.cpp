@@ -114,7 +114,9 @@ void AppendHead(std::string& out, const Survey& survey, const PageOptions& optio
   AppendStyleSheet(out, true);
   out += "</head>\n<body>\n<header><h1>";
   AppendEscaped(out, options.title, survey.PageCharset());
-  out += "</h1></header>\n";
+  out += "</h1>";
+  out += options.navigation;
+  out += "</header>\n";
 }
 
 // The file's predicates by name, each linked to its first clause.
@@ -148,22 +150,6 @@ void WriteIndex(Sink& sink, const Survey& survey) {
   out += "</ul></details></nav>\n";
 }
 
-class StringSource final : public Source {
- public:
-  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t Read(char* to, std::size_t size) override {
-    std::size_t n = std::min(size, bytes_.size() - at_);
-    std::memcpy(to, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-  void Rewind() override { at_ = 0; }
-
- private:
-  std::string_view bytes_;
-  std::size_t at_ = 0;
-};
-
 class StringSink final : public Sink {
  public:
   void Drain() override {
@@ -177,6 +163,7 @@ class StringSink final : public Sink {
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   Survey survey = SurveySource(source);
+  if (options.outsideLinks) survey.LinkOutside(options.outsideLinks);
   source.Rewind();
   std::string& out = sink.text;
   if (options.fragment) {

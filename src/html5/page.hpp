@@ -4,7 +4,9 @@
 // write. The page is handed out in pieces too, so neither is ever held whole.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,12 @@ struct PageOptions {
   std::string_view title;  // the source's file name
   bool fragment = false;   // only the code element and its style sheet
   bool lineNumbers = true;
+  // Markup put in the page's header under its title: a site's links to its
+  // index and the page's folder. Trusted as it is.
+  std::string_view navigation = {};
+  // Where a call to a predicate that the source does not define leads: the
+  // URL of its definition on another page, or nothing.
+  std::function<std::string(std::string_view key)> outsideLinks = {};
 };
 
 // The bytes of a source, from its start again after each Rewind.
@@ -24,6 +32,23 @@ class Source {
   // the source remembers for its owner).
   virtual std::size_t Read(char* to, std::size_t size) = 0;
   virtual void Rewind() = 0;
+};
+
+// A source held in memory.
+class StringSource final : public Source {
+ public:
+  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t Read(char* to, std::size_t size) override {
+    std::size_t n = std::min(size, bytes_.size() - at_);
+    std::copy_n(bytes_.data() + at_, n, to);
+    at_ += n;
+    return n;
+  }
+  void Rewind() override { at_ = 0; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
 };
 
 // Where the page goes: the writer appends to `text` and calls Drain, which

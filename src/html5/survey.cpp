@@ -98,10 +98,33 @@ void Survey::TakeSettledCalls() {
   reader_.DropSettledCalls();
 }
 
+std::string Survey::KeyText(std::uint32_t key) const {
+  return std::string(keys_.Name(key)) + '/' + std::to_string(keys_.Arity(key));
+}
+
+std::vector<std::string> Survey::OutsideCalls() const {
+  std::vector<std::string> calls;
+  for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
+    if (keyPredicate_[key] < 0 && keyGoal_[key] != 0) calls.push_back(KeyText(key));
+  }
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
+void Survey::LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf) {
+  keyHref_.assign(keyPredicate_.size(), {});
+  for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
+    if (keyPredicate_[key] < 0 && keyGoal_[key] != 0) keyHref_[key] = hrefOf(KeyText(key));
+  }
+}
+
 std::uint32_t Survey::KeyOf(const prolog::Site& site) {
   bool added = false;
   std::uint32_t key = keys_.Find(site.name, site.arity, added);
-  if (added) keyPredicate_.push_back(-1);
+  if (added) {
+    keyPredicate_.push_back(-1);
+    keyGoal_.push_back(0);
+  }
   return key;
 }
 
@@ -161,7 +184,8 @@ void Survey::Mark(const prolog::Site& site, SiteKind kind) {
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);
-  AppendNumber(marks_, std::uint64_t{key} * 4 + static_cast<std::uint64_t>(kind));
+  if (site.goal) keyGoal_[key] = 1;
+  AppendNumber(marks_, (std::uint64_t{key} * 2 + site.goal) * 4 + static_cast<std::uint64_t>(kind));
   lastMarked_ = site.nameIndex;
 }
 
@@ -184,7 +208,11 @@ void Survey::Marks::Next() {
   current_.nameIndex = previous + Number();
   std::uint64_t code = Number();
   current_.kind = static_cast<SiteKind>(code & 3);
-  current_.predicate = survey_.keyPredicate_[code >> 2];
+  current_.goal = (code & 4) != 0;
+  std::uint64_t key = code >> 3;
+  current_.predicate = survey_.keyPredicate_[key];
+  current_.href =
+      key < survey_.keyHref_.size() ? std::string_view(survey_.keyHref_[key]) : std::string_view();
 }
 
 }  // namespace pl2html::html5

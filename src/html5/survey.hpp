@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ struct SiteMark {
   std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
   SiteKind kind = SiteKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
+  bool goal = false;            // a call where a goal stands (prolog::Site::goal)
+  std::string_view href;        // where a call to a predicate defined elsewhere leads, if anywhere
 };
 
 // Numbers each distinct name/arity from 0 in the order first seen. One flat
@@ -40,6 +43,11 @@ class KeyTable {
  public:
   // The number of name/arity; `added` tells whether it is new.
   std::uint32_t Find(std::string_view name, int arity, bool& added);
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.size()); }
+  std::string_view Name(std::uint32_t key) const {
+    return std::string_view(names_).substr(keys_[key].nameAt, keys_[key].nameSize);
+  }
+  int Arity(std::uint32_t key) const { return keys_[key].arity; }
 
  private:
   struct Slot {
@@ -74,6 +82,14 @@ class Survey {
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
   const std::vector<Predicate>& Predicates() const { return predicates_; }
 
+  // The predicates called where a goal stands but not defined in the file,
+  // as "name/arity", in byte order.
+  std::vector<std::string> OutsideCalls() const;
+  // Gives calls to predicates defined elsewhere a link: `hrefOf` answers,
+  // for each "name/arity" of OutsideCalls, the URL of its definition or
+  // nothing. Once the survey is finished.
+  void LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf);
+
   // The marks in order of their name tokens.
   class Marks {
    public:
@@ -90,6 +106,7 @@ class Survey {
 
  private:
   void Clause(const prolog::Clause& clause);
+  std::string KeyText(std::uint32_t key) const;  // "name/arity"
   void TakeSettledCalls();
   static constexpr std::size_t kSettledCalls = 1024;
   void Mark(const prolog::Site& site, SiteKind kind);
@@ -108,6 +125,9 @@ class Survey {
   // Every name/arity seen as a head or a call, and the predicate it is.
   KeyTable keys_;
   std::vector<std::int32_t> keyPredicate_;
+  std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
+  std::vector<char> keyGoal_;         // by key: called where a goal stands
+  std::string key_;
   std::vector<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
   // name index, then key * 4 + kind. About three bytes a call.

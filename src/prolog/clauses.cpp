@@ -161,9 +161,10 @@ void ClauseReader::Significant(TokenClass cls, std::string_view text) {
   if (IsName(cls)) {
     pendingIsHead_ = false;
     Name(cls, text);
+    pending_.goal = mayStart && InGoals();
     // Not followed by "(", a name is a goal when it stands alone between
     // a goal's start and its end.
-    bareGoal_ = mayStart && InGoals();
+    bareGoal_ = pending_.goal;
   }
 }
 

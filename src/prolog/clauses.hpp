@@ -21,6 +21,9 @@ struct Site {
   std::uint64_t nameIndex = 0;
   std::string name;  // a quoted atom's name without its quotes
   int arity = 0;
+  // Stands where a goal does in a body, not in another term's arguments
+  // ("q" in "p :- q(X)", not in "p :- member(q(X), L)").
+  bool goal = false;
 };
 
 // What one clause says, once its full stop (or the end of the source) is seen.

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pl2html {
 
@@ -26,6 +27,24 @@ enum class PathKind { Missing, Directory, File, Device };
 struct PathStatus {
   PathKind kind = PathKind::Missing;
   std::int64_t size = 0;  // bytes, only meaningful for a file
+};
+
+// One entry of a folder as the folder lists it.
+struct FolderEntry {
+  std::string name;
+  // What the entry names, a symbolic link followed; Missing for a link that
+  // leads nowhere.
+  PathKind kind = PathKind::Missing;
+  bool link = false;  // a symbolic link (on Windows, any reparse point)
+};
+
+// Which file or folder a path names, links followed: equal identities, one
+// file. A walk over a tree remembers the folders it entered by them, so that
+// links making a loop are not followed round it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t node = 0;
+  auto operator<=>(const FileIdentity&) const = default;
 };
 
 class FileSystem {
@@ -100,6 +119,24 @@ class FileSystem {
   // written over its own source. Backends that can tell links and aliases
   // apart override this; equal paths always name the same file.
   virtual bool SameFile(const std::string& a, const std::string& b) { return a == b; }
+
+  // What walking a tree of sources needs. A backend that cannot walk answers
+  // as for a path that does not exist.
+
+  // The entries of a folder, "." and ".." left out, in no particular order;
+  // false when the folder cannot be listed.
+  virtual bool ListFolder(const std::string& /*path*/, std::vector<FolderEntry>& /*entries*/) {
+    return false;
+  }
+  virtual bool Identify(const std::string& /*path*/, FileIdentity& /*identity*/) { return false; }
+  // The absolute path with every link resolved; empty on failure.
+  virtual std::string RealPath(const std::string& /*path*/) { return {}; }
+  // Creates a folder; true also when a folder is there already.
+  virtual bool CreateFolder(const std::string& /*path*/) { return false; }
+
+  // Whether the stream is a terminal a person watches, where a progress line
+  // may be drawn and erased.
+  virtual bool IsTerminal(FileHandle /*stream*/) { return false; }
 };
 
 // The three contacts with a user of the desktop program.

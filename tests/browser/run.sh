@@ -2,7 +2,8 @@
 # The Prolog page checked from outside: html-validate over pages made from
 # examples/ (one as a fragment placed in a minimal page, one without line
 # numbers), or headless chromium over the features example.
-# Usage: tests/browser/run.sh validate|browser PL2HTML EXAMPLES_DIR
+# Usage: tests/browser/run.sh validate|browser|site PL2HTML EXAMPLES_DIR
+# (site: a site of tests/site/tree, validated and followed in chromium)
 # Exit status 77 (skipped) without node, chromium or the npm packages, which
 # scripts/install-deps.sh test installs.
 set -euo pipefail
@@ -49,8 +50,19 @@ case $what in
     "$pl2html" --prolog -o "$work/features.pl.html" "$examples/features.pl"
     node "$here/page_test.mjs" "$work/features.pl.html" "$examples/features.pl" ${SCREENSHOTS:+"$SCREENSHOTS"}
     ;;
+  site)
+    # The example tree of tests/site as a site: its index and a page with
+    # links to other files validate, and the links work in chromium.
+    "$pl2html" --prolog -r "$here/../site/tree" -d "$work/site"
+    "$here/node_modules/.bin/html-validate" --config "$here/.htmlvalidate.json" \
+      "$work/site/index.html" "$work/site/app/main.pl.html"
+    echo "html-validate: the site's index and a page, no errors"
+    chromium=${CHROMIUM:-/usr/bin/chromium}
+    [ -x "$chromium" ] || { echo "skipped: no $chromium"; exit 77; }
+    node "$here/site_test.mjs" "$work/site"
+    ;;
   *)
-    echo "usage: $0 validate|browser PL2HTML EXAMPLES_DIR" >&2
+    echo "usage: $0 validate|browser|site PL2HTML EXAMPLES_DIR" >&2
     exit 2
     ;;
 esac

@@ -155,6 +155,31 @@ check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.
 check "--prolog never writes over its source" status_is 1 "$pl2html" --prolog -o alias.pl prog.pl
 check "--fragment without --prolog is a usage error" status_is 2 "$pl2html" --fragment prog.pl
 
+# A tree to a site. The progress line shows only on a terminal (script gives
+# the program one) and is erased at the end; failures come at the end.
+mkdir -p tree/sub && printf 'p :- q.\n' >tree/a.pl && printf 'q.\n' >tree/sub/b.pl
+check "a tree becomes a site, silently when standard error is no terminal" \
+  bash -c "'$pl2html' --prolog -r tree -d site 2>err.txt && [ ! -s err.txt ] && [ -f site/index.html ] &&
+           grep -q 'href=\"sub/b.pl.html#q/0\"' site/a.pl.html"
+if script -qec true /dev/null >/dev/null 2>&1; then
+  # The last thing on the terminal: the line, then blanks over it.
+  check "on a terminal the progress line is drawn and erased" \
+    bash -c "script -qec \"'$pl2html' --prolog -r tree -d site2 -j 1\" /dev/null >progress.txt &&
+             perl -0777 -ne 'exit !m{files, [0-9.]+ MB/s\r +\r\z}' progress.txt"
+fi
+check "-r without --prolog is a usage error" status_is 2 "$pl2html" -r tree -d site
+# A file that cannot be read is named at the end and the others still
+# converted. As root, permissions are checked only with the override dropped.
+drop=()
+[ "$(id -u)" -ne 0 ] || drop=(setpriv --bounding-set=-dac_override,-dac_read_search
+  --inh-caps=-dac_override,-dac_read_search)
+printf 'r.\n' >tree/locked.pl && chmod 000 tree/locked.pl
+check "an unreadable source is named at the end, the rest converted, status 1" \
+  bash -c "rm -rf site3; ! ${drop[*]} '$pl2html' --prolog -r tree -d site3 2>err.txt &&
+           grep -qx 'pl2html: tree/locked.pl: cannot be read (Permission denied)' err.txt &&
+           [ -f site3/sub/b.pl.html ] && [ ! -e site3/locked.pl.html ]"
+chmod 644 tree/locked.pl
+
 # A real library, as a new user would try it: every file converts, and its
 # page has one line per source line besides the 34 of the frame.
 library=/usr/lib/swi-prolog/library

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace pl2html {
 
@@ -115,6 +116,48 @@ bool MemoryFileSystem::Replace(const std::string& from, const std::string& to) {
   std::string bytes = std::move(found->second);
   files.erase(found);
   files[to] = std::move(bytes);
+  return true;
+}
+
+bool MemoryFileSystem::ListFolder(const std::string& path, std::vector<FolderEntry>& entries) {
+  if (folders.count(path) == 0 || unlistable.count(path) != 0) {
+    lastError_ = "Permission denied";
+    return false;
+  }
+  const std::string prefix = path + separator_;
+  auto addChildren = [&](const auto& names, PathKind kind) {
+    for (auto at = names.lower_bound(prefix); at != names.end(); ++at) {
+      const std::string& name = [&]() -> const std::string& {
+        if constexpr (requires { at->first; }) {
+          return at->first;
+        } else {
+          return *at;
+        }
+      }();
+      if (name.compare(0, prefix.size(), prefix) != 0) break;
+      if (name.find(separator_, prefix.size()) == std::string::npos) {
+        entries.push_back({name.substr(prefix.size()), kind, false});
+      }
+    }
+  };
+  addChildren(folders, PathKind::Directory);
+  addChildren(files, PathKind::File);
+  addChildren(devices, PathKind::Device);
+  return true;
+}
+
+bool MemoryFileSystem::Identify(const std::string& path, FileIdentity& identity) {
+  if (Stat(path).kind == PathKind::Missing) return false;
+  identity = {1, std::hash<std::string>{}(path)};
+  return true;
+}
+
+bool MemoryFileSystem::CreateFolder(const std::string& path) {
+  if (uncreatableFolders.count(path) != 0 || files.count(path) != 0) {
+    lastError_ = "Permission denied";
+    return false;
+  }
+  folders.insert(path);
   return true;
 }
 

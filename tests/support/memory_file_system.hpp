@@ -30,7 +30,10 @@ class MemoryFileSystem : public FileSystem {
   std::int64_t readFailsAfter = -1;   // a Read fails once this many bytes were read
   std::int64_t writeFailsAfter = -1;  // a Write fails once this many bytes were written
   bool failReplace = false;
-  std::size_t readChunk = 0;  // when set, Read hands out at most this many bytes
+  std::size_t readChunk = 0;                 // when set, Read hands out at most this many bytes
+  std::set<std::string> unlistable;          // ListFolder fails
+  std::set<std::string> uncreatableFolders;  // CreateFolder fails
+  bool terminal = false;                     // IsTerminal's answer for every stream
 
   // The scratch files an interruption would remove now.
   std::set<std::string> deletedIfInterrupted;
@@ -59,6 +62,11 @@ class MemoryFileSystem : public FileSystem {
   std::uint32_t ProcessId() override { return 4242; }
   void DeleteIfInterrupted(const std::string& path) override { deletedIfInterrupted.insert(path); }
   void LetGoIfInterrupted(const std::string& path) override { deletedIfInterrupted.erase(path); }
+  bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
+  bool Identify(const std::string& path, FileIdentity& identity) override;
+  std::string RealPath(const std::string& path) override { return path; }
+  bool CreateFolder(const std::string& path) override;
+  bool IsTerminal(FileHandle /*stream*/) override { return terminal; }
 
  private:
   static constexpr FileHandle kStdin = 1, kStdout = 2, kStderr = 3;

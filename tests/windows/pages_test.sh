@@ -146,6 +146,14 @@ else
   [ -z "$(ls locked | grep -v '^a\.pl$')" ] || fail "a page was left in the locked folder"
 fi
 
+# A tree as a site: the same pages, index and manifest from both programs
+# (the walk, folder listing and page paths of the Win32 backend).
+cp -r "$root/tests/site/tree" "$work/tree"
+(cd "$work" && "$linux" --prolog -r tree -d site-lin) || fail "the Linux program failed on -r"
+(cd "$work" && wine "$windows" --prolog -r tree -d site-win >/dev/null 2>"$work/win.err") ||
+  fail "the Windows program failed on -r: $(cat "$work/win.err")"
+diff -r "$work/site-lin" "$work/site-win" >/dev/null || fail "-r: the sites differ"
+
 if [ "$failures" -ne 0 ]; then
   echo "pages_test: $failures failure(s)" >&2
   exit 1

@@ -1,4 +1,5 @@
 // The file system of a POSIX machine.
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "runtime/platform.hpp"
@@ -116,9 +119,11 @@ class PosixFileSystem final : public FileSystem {
     return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
   }
 
+  // A site writes pages on many threads: they take turns at the slots.
   void DeleteIfInterrupted(const std::string& path) override {
-    CatchInterrupts();
     SignalsHeld held;
+    std::lock_guard turn(scratchTurn_);
+    CatchInterrupts();
     for (ScratchSlot& slot : scratchSlots) {
       if (slot.used != 0 || path.size() >= sizeof slot.path) continue;
       std::memcpy(slot.path, path.c_str(), path.size() + 1);
@@ -129,6 +134,7 @@ class PosixFileSystem final : public FileSystem {
 
   void LetGoIfInterrupted(const std::string& path) override {
     SignalsHeld held;
+    std::lock_guard turn(scratchTurn_);
     for (ScratchSlot& slot : scratchSlots) {
       if (slot.used != 0 && path == slot.path) {
         slot.used = 0;
@@ -206,6 +212,63 @@ class PosixFileSystem final : public FileSystem {
     }, second{};
     if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
+
+  bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) override {
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(path.c_str()), ::closedir);
+    if (!folder) return false;
+    std::string entryPath = path;
+    if (entryPath.empty() || entryPath.back() != '/') entryPath += '/';
+    const std::size_t prefix = entryPath.size();
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder.get())) {
+      std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      entryPath.resize(prefix);
+      entryPath += name;
+      struct stat info {};
+      FolderEntry listed{std::string(name), PathKind::Missing, false};
+      if (::lstat(entryPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        listed.link = true;
+        if (::stat(entryPath.c_str(), &info) != 0) info.st_mode = 0;
+      }
+      listed.kind = KindOf(info.st_mode);
+      entries.push_back(std::move(listed));
+      errno = 0;
+    }
+    return errno == 0;
+  }
+
+  bool Identify(const std::string& path, FileIdentity& identity) override {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    return true;
+  }
+
+  std::string RealPath(const std::string& path) override {
+    std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr), std::free);
+    return real ? std::string(real.get()) : std::string();
+  }
+
+  bool CreateFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    struct stat info {};
+    return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  }
+
+  bool IsTerminal(FileHandle stream) override {
+    return ::isatty(ToDescriptor(stream)) == 1;
+  }
+
+ private:
+  std::mutex scratchTurn_;
+
+  static PathKind KindOf(mode_t mode) {
+    if (mode == 0) return PathKind::Missing;
+    if (S_ISDIR(mode)) return PathKind::Directory;
+    if (S_ISREG(mode)) return PathKind::File;
+    return PathKind::Device;
   }
 };
 

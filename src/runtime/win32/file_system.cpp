@@ -188,7 +188,84 @@ class Win32FileSystem final : public FileSystem {
            first.nFileIndexLow == second.nFileIndexLow;
   }
 
+  bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) override {
+    std::string pattern = path;
+    if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) pattern += '\\';
+    const std::size_t prefix = pattern.size();
+    pattern += '*';
+    WIN32_FIND_DATAA entry{};
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return Failed();
+    do {
+      std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      FolderEntry listed{name, KindOf(entry.dwFileAttributes), false};
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // A link or a junction: what it leads to, as opening it finds.
+        listed.link = true;
+        BY_HANDLE_FILE_INFORMATION target{};
+        listed.kind = Identify(pattern.substr(0, prefix) + name, target)
+                          ? KindOf(target.dwFileAttributes)
+                          : PathKind::Missing;
+      }
+      entries.push_back(std::move(listed));
+    } while (::FindNextFileA(search, &entry));
+    DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error == ERROR_NO_MORE_FILES) return true;
+    lastError_ = error;
+    return false;
+  }
+
+  bool Identify(const std::string& path, FileIdentity& identity) override {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!Identify(path, info)) return Failed();
+    identity = {info.dwVolumeSerialNumber,
+                (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    return true;
+  }
+
+  std::string RealPath(const std::string& path) override {
+    HANDLE file =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      Failed();
+      return {};
+    }
+    char buffer[MAX_PATH * 4] = {};
+    DWORD length = ::GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+    ::CloseHandle(file);
+    if (length == 0 || length >= sizeof buffer) return {};
+    std::string real(buffer, length);
+    // The answer carries the "\\?\" prefix of long paths.
+    if (real.rfind("\\\\?\\", 0) == 0) real.erase(0, 4);
+    return real;
+  }
+
+  bool CreateFolder(const std::string& path) override {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+    DWORD error = ::GetLastError();
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return true;
+    }
+    lastError_ = error;
+    return false;
+  }
+
+  bool IsTerminal(FileHandle stream) override {
+    DWORD mode = 0;
+    return stream != 0 && ::GetFileType(ToHandle(stream)) == FILE_TYPE_CHAR &&
+           ::GetConsoleMode(ToHandle(stream), &mode) != 0;
+  }
+
  private:
+  static PathKind KindOf(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Directory : PathKind::File;
+  }
+
   PathStatus Missing(DWORD error) {
     lastError_ = error;
     return {PathKind::Missing, 0};

@@ -1,0 +1,211 @@
+#include "site/index_page.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+#include "html5/charset.hpp"
+#include "html5/style.hpp"
+#include "site/links.hpp"
+
+#ifndef PL2HTML_VERSION
+#define PL2HTML_VERSION "0"
+#endif
+
+namespace pl2html::site {
+
+namespace {
+
+constexpr std::string_view kIndexRules =
+    "<style>\n"
+    "main{padding:0 1rem 1rem}\n"
+    "table{border-collapse:collapse;font-size:0.875rem;margin-bottom:1rem}\n"
+    "th,td{padding:0.1rem 0.75rem 0.1rem 0;text-align:left}\n"
+    "td.n{text-align:right;font-variant-numeric:tabular-nums}\n"
+    "main a{color:var(--pl-head)}\n"
+    "ul.predicates{columns:22em;padding:0;list-style:none;"
+    "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
+    "ul.predicates li{overflow-wrap:anywhere}\n"
+    ".where{color:var(--pl-lineno)}\n"
+    "</style>\n";
+
+std::string_view FolderOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+}
+
+std::string_view NameOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+}
+
+// Sizes as people read them: bytes, then kB and MB with one decimal.
+std::string SizeText(std::int64_t size) {
+  if (size < 1024) return std::to_string(size) + " B";
+  bool mega = size >= 1024 * 1024;
+  std::int64_t tenths = (size * 10 + (mega ? 512 * 1024 : 512)) / (mega ? 1024 * 1024 : 1024);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (mega ? " MB" : " kB");
+}
+
+void AppendHead(std::string& out, std::string_view title) {
+  out +=
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<meta name=\"color-scheme\" content=\"light dark\">\n"
+      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
+  AppendName(out, title);
+  out += "</title>\n";
+  html5::AppendStyleSheet(out, true);
+  out += kIndexRules;
+  out += "</head>\n<body>\n<header><h1>";
+  AppendName(out, title);
+  out += "</h1></header>\n<main>\n";
+}
+
+// How much the site holds, and the way to the predicate list below the files.
+void AppendSummary(std::string& out, const std::vector<SourceFile>& files,
+                   const std::vector<FileFacts>& facts) {
+  std::size_t predicates = 0;
+  for (const FileFacts& file : facts)
+    predicates += file.definitions.size();
+  out += "<p>" + std::to_string(files.size()) + (files.size() == 1 ? " file, " : " files, ") +
+         "<a href=\"#predicates\">" + std::to_string(predicates) +
+         (predicates == 1 ? " predicate" : " predicates") + "</a></p>\n";
+}
+
+void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
+                   const std::vector<FileFacts>& facts, const std::vector<bool>& made) {
+  std::vector<std::size_t> order(files.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return FolderOf(files[a].relative) < FolderOf(files[b].relative);
+  });
+  out += "<h2>Files</h2>\n";
+  std::string_view folder;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const SourceFile& file = files[order[k]];
+    if (k == 0 || FolderOf(file.relative) != folder) {
+      if (k != 0) out += "</tbody></table>\n";
+      folder = FolderOf(file.relative);
+      out += "<h3 id=\"" + FolderAnchor(folder) + "\">";
+      AppendName(out, folder.empty() ? std::string_view(".") : folder);
+      out +=
+          "/</h3>\n<table><thead><tr><th scope=\"col\">File</th><th scope=\"col\">Size</th><th "
+          "scope=\"col\">Predicates</th></tr></thead>"
+          "<tbody>\n";
+    }
+    out += "<tr><td>";
+    if (made[order[k]]) {
+      out += "<a href=\"" + UrlPath(file.relative) + ".html\">";
+      AppendName(out, NameOf(file.relative));
+      out += "</a>";
+    } else {
+      AppendName(out, NameOf(file.relative));
+    }
+    out += "</td><td class=\"n\">" + SizeText(file.size) + "</td><td class=\"n\">" +
+           std::to_string(facts[order[k]].definitions.size()) + "</td></tr>\n";
+  }
+  if (!order.empty()) out += "</tbody></table>\n";
+}
+
+void AppendPredicates(std::string& out, const std::vector<SourceFile>& files,
+                      const std::vector<FileFacts>& facts) {
+  struct Entry {
+    const Definition* definition;
+    std::size_t file;
+  };
+  std::vector<Entry> entries;
+  for (std::size_t i = 0; i < facts.size(); ++i) {
+    for (const Definition& definition : facts[i].definitions)
+      entries.push_back({&definition, i});
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.definition->key < b.definition->key;
+  });
+  out += "<h2 id=\"predicates\">Predicates</h2>\n<ul class=\"predicates\">\n";
+  for (const Entry& entry : entries) {
+    out += "<li><a href=\"" + UrlPath(files[entry.file].relative) + ".html#" +
+           entry.definition->anchor + "\">";
+    AppendName(out, entry.definition->key);
+    out += "</a> <span class=\"where\">";
+    AppendName(out, files[entry.file].relative);
+    out += ':' + std::to_string(entry.definition->line) + "</span></li>\n";
+  }
+  out += "</ul>\n";
+}
+
+}  // namespace
+
+std::string FolderAnchor(std::string_view folder) {
+  return "dir-" + (folder.empty() ? std::string(".") : UrlPath(folder));
+}
+
+void AppendName(std::string& out, std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < bytes.size();) {
+    auto c = static_cast<unsigned char>(bytes[i]);
+    std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    bool control =
+        c < 0x20 || c == 0x7F ||
+        (c == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) < 0xA0);
+    if (control || (c >= 0x80 &&
+                    (i + length > bytes.size() || !html5::IsValidUtf8(bytes.substr(i, length))))) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+      ++i;
+      continue;
+    }
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        if (length == 1) {
+          out += bytes[i];
+        } else {
+          // A character reference reads the same in any charset the page has.
+          std::uint32_t code = c & (0x7F >> length);
+          for (std::size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+          out += "&#x";
+          std::string digits;
+          for (; code != 0; code >>= 4)
+            digits.insert(digits.begin(), kHex[code & 0xF]);
+          out += digits + ';';
+        }
+    }
+    i += length;
+  }
+}
+
+std::string PageNavigation(std::string_view relative) {
+  std::string index = SiteHref(relative, "index.html");
+  std::string_view folder = FolderOf(relative);
+  std::string nav = "<nav aria-label=\"Site\"><a href=\"" + index +
+                    "\">Index</a> &middot; <a href=\"" + index + "#" + FolderAnchor(folder) + "\">";
+  AppendName(nav, folder.empty() ? std::string_view(".") : folder);
+  nav += "/</a></nav>";
+  return nav;
+}
+
+std::string IndexPage(std::string_view title, const std::vector<SourceFile>& files,
+                      const std::vector<FileFacts>& facts, const std::vector<bool>& made) {
+  std::string out;
+  AppendHead(out, title);
+  AppendSummary(out, files, facts);
+  AppendFolders(out, files, facts, made);
+  AppendPredicates(out, files, facts);
+  out += "</main>\n</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace pl2html::site

@@ -1,0 +1,438 @@
+#include "site/site.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "driver/outcome.hpp"
+#include "driver/page_output.hpp"
+#include "html5/charset.hpp"
+#include "html5/page.hpp"
+#include "page/page.hpp"
+#include "runtime/files.hpp"
+#include "site/facts.hpp"
+#include "site/index_page.hpp"
+#include "site/links.hpp"
+#include "site/manifest.hpp"
+
+#ifndef PL2HTML_VERSION
+#define PL2HTML_VERSION "0"
+#endif
+
+namespace pl2html::site {
+
+namespace {
+
+// Runs work(i) for every i below count on `jobs` threads, this one included.
+template <class Work>
+void ParallelFor(unsigned jobs, std::size_t count, Work&& work) {
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < count;)
+      work(i);
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < std::min<std::size_t>(jobs, count); ++t)
+    threads.emplace_back(worker);
+  worker();
+  for (std::thread& thread : threads)
+    thread.join();
+}
+
+bool ReadWhole(FileSystem& fs, const std::string& path, std::string& bytes, std::string& error) {
+  FileHandle file = fs.OpenForReading(path);
+  if (file == 0) {
+    error = "cannot be read (" + fs.LastError() + ")";
+    return false;
+  }
+  PathStatus status = fs.Stat(path);
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(status.size, 0)) + 1);
+  char block[1 << 16];
+  for (;;) {
+    std::int64_t got = fs.Read(file, block, sizeof block);
+    if (got == 0) break;
+    if (got < 0) {
+      error = "cannot be read (" + fs.LastError() + ")";
+      fs.Close(file);
+      return false;
+    }
+    bytes.append(block, static_cast<std::size_t>(got));
+  }
+  fs.Close(file);
+  return true;
+}
+
+// Writes a file through the page output, so that it takes the place of an
+// earlier one only once complete. `write` fills the sink. Empty on
+// success, else what went wrong.
+template <class Write>
+std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
+  FileTable files(fs);
+  PageOutput page(files, kPageFile);
+  Outcome ready = page.Open({path, false});
+  if (!ready.Ok()) return Describe(ready);
+  PageFileSink sink(files, kPageFile);
+  write(sink);
+  sink.Drain();
+  Outcome done = page.Commit();
+  return done.Ok() ? std::string() : Describe(done);
+}
+
+std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view bytes) {
+  return WritePage(fs, path, [&](html5::Sink& sink) { sink.text.assign(bytes); });
+}
+
+std::string_view FolderOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+}
+
+// A file name as a page's title: bytes that are not UTF-8 shown as \xNN.
+std::string TitleOf(std::string_view relative) {
+  std::size_t slash = relative.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+  if (html5::IsValidUtf8(name)) return std::string(name);
+  std::string title;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      title += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      title += "\\x";
+      title += kHex[static_cast<unsigned char>(c) >> 4];
+      title += kHex[c & 0xF];
+    }
+  }
+  return title;
+}
+
+bool Inside(const std::string& path, const std::string& folder, char separator) {
+  return !folder.empty() && path.size() > folder.size() &&
+         path.compare(0, folder.size(), folder) == 0 &&
+         (path[folder.size()] == separator || folder.back() == separator);
+}
+
+class SiteBuilder {
+ public:
+  SiteBuilder(FileSystem& fs, const SiteOptions& options, Progress* progress)
+      : fs_(fs), options_(options), progress_(progress) {}
+
+  SiteResult Build() {
+    if (!Prepare()) return std::move(result_);
+    std::vector<std::string> patterns = options_.patterns;
+    if (patterns.empty()) patterns.assign(std::begin(kDefaultPatterns), std::end(kDefaultPatterns));
+    Tree tree = WalkTree(fs_, options_.source, options_.output, patterns);
+    files_ = std::move(tree.files);
+    walkedWhole_ = tree.problems.empty();
+    for (Problem& problem : tree.problems)
+      result_.problems.push_back(std::move(problem));
+    result_.sources = files_.size();
+    Survey();
+    links_ = ResolveLinks(files_, facts_);
+    std::string oldBytes, error;
+    if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
+        !ReadWhole(fs_, ManifestPath(), oldBytes, error))
+      oldBytes.clear();
+    old_ = ParseManifest(oldBytes);
+    MakeFolders();
+    Pages();
+    Finish(oldBytes);
+    std::sort(result_.problems.begin(), result_.problems.end(),
+              [](const Problem& a, const Problem& b) { return a.path < b.path; });
+    return std::move(result_);
+  }
+
+ private:
+  bool Unusable(const std::string& path, std::string reason) {
+    result_.problems.push_back({path, std::move(reason)});
+    result_.unusable = true;
+    return false;
+  }
+
+  // SRC must be a folder, OUT a folder that is not SRC itself.
+  bool Prepare() {
+    if (fs_.Stat(options_.source).kind != PathKind::Directory) {
+      return Unusable(options_.source, "is not a folder");
+    }
+    if (!MakeFolderAndParents(options_.output)) {
+      return Unusable(options_.output, "cannot be made (" + fs_.LastError() + ")");
+    }
+    FileIdentity source, output;
+    if (fs_.Identify(options_.source, source) && fs_.Identify(options_.output, output) &&
+        source == output) {
+      return Unusable(options_.output,
+                      "is the source folder: the pages would go among the sources");
+    }
+    sourceReal_ = fs_.RealPath(options_.source);
+    outputReal_ = fs_.RealPath(options_.output);
+    return true;
+  }
+
+  bool MakeFolderAndParents(const std::string& path) {
+    if (fs_.Stat(path).kind == PathKind::Directory) return true;
+    for (std::size_t at = 1; at < path.size(); ++at) {
+      if (path[at] == fs_.PathSeparator() && path[at - 1] != fs_.PathSeparator() &&
+          path[at - 1] != ':') {
+        fs_.CreateFolder(path.substr(0, at));
+      }
+    }
+    return fs_.CreateFolder(path);
+  }
+
+  // The index's title: the source folder's own name, by the platform's
+  // separator (a Windows path has "\\", a relative one may have "/").
+  std::string FolderTitle(std::string path) const {
+    auto separator = [&](char c) { return c == fs_.PathSeparator() || c == '/'; };
+    while (path.size() > 1 && separator(path.back()))
+      path.pop_back();
+    auto last = std::find_if(path.rbegin(), path.rend(), separator);
+    return TitleOf(last == path.rend() || path.size() == 1 ? path
+                                                           : std::string(last.base(), path.end()));
+  }
+
+  std::string SourcePath(std::size_t i) const {
+    return JoinPath(fs_, options_.source, files_[i].relative);
+  }
+  std::string PagePath(std::size_t i) const {
+    return JoinPath(fs_, options_.output, files_[i].relative + ".html");
+  }
+  std::string ManifestPath() const { return JoinPath(fs_, options_.output, kManifestName); }
+
+  void Fail(std::size_t i, std::string reason) {
+    std::lock_guard lock(mutex_);
+    result_.problems.push_back({SourcePath(i), std::move(reason)});
+  }
+
+  // The first pass: every file's facts, and a hash of its bytes.
+  void Survey() {
+    facts_.assign(files_.size(), {});
+    sourceHash_.assign(files_.size(), 0);
+    made_.assign(files_.size(), 0);
+    Counter counter(*this, Pass::kReading);
+    ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
+      Read(i);
+      counter.Done(i);
+    });
+  }
+
+  // One file's part of the first pass.
+  void Read(std::size_t i) {
+    try {
+      if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
+      if (files_[i].relative == "index") return Fail(i, "its page would replace the site's index");
+      std::string bytes, error;
+      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
+      sourceHash_[i] = Hash().Add(bytes).Value();
+      facts_[i] = ReadFacts(bytes);
+      made_[i] = 1;
+    } catch (const std::bad_alloc&) {
+      Fail(i, "is too large for the memory available");
+    }
+  }
+
+  // With SRC inside OUT, the page of a file in a folder named like SRC's
+  // own path under OUT would land among the sources. (OUT inside SRC is
+  // fine: the walk leaves OUT out.)
+  bool PageInsideSource(std::size_t i) const {
+    if (sourceReal_.empty() || !Inside(sourceReal_, outputReal_, fs_.PathSeparator())) return false;
+    std::string page = JoinPath(fs_, outputReal_, files_[i].relative + ".html");
+    return Inside(page, sourceReal_, fs_.PathSeparator());
+  }
+
+  void MakeFolders() {
+    std::set<std::string> folders;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (!made_[i]) continue;
+      for (std::string_view folder = FolderOf(files_[i].relative); !folder.empty();
+           folder = FolderOf(folder))
+        folders.insert(std::string(folder));
+    }
+    // Parents sort before their children.
+    for (const std::string& folder : folders)
+      fs_.CreateFolder(JoinPath(fs_, options_.output, folder));
+  }
+
+  std::string InputHash(std::size_t i) const {
+    Hash hash;
+    hash.Add(std::string_view("pl2html " PL2HTML_VERSION)).Add(options_.lineNumbers ? 1 : 0);
+    hash.Add(files_[i].relative).Add(sourceHash_[i]);
+    for (const auto& [key, href] : links_[i])
+      hash.Add(key).Add(href);
+    return hash.Text();
+  }
+
+  // The second pass: the pages whose inputs changed, and the index.
+  void Pages() {
+    hashes_.assign(files_.size(), {});
+    Counter counter(*this, Pass::kWriting);
+    // The index is one more task among the pages, taken first so that it
+    // never runs alone at the end.
+    ParallelFor(options_.jobs, files_.size() + 1, [&](std::size_t task) {
+      if (task == 0) return Index();
+      std::size_t i = task - 1;
+      if (made_[i]) {
+        hashes_[i] = InputHash(i);
+        Page(i);
+      }
+      counter.Done(i);
+    });
+  }
+
+  // Counts the files a pass has done, for the progress line.
+  class Counter {
+   public:
+    Counter(SiteBuilder& builder, Pass pass) : builder_(builder), pass_(pass) {}
+    void Done(std::size_t i) {
+      std::size_t done = ++done_;
+      std::uint64_t bytes = bytes_ += static_cast<std::uint64_t>(builder_.files_[i].size);
+      if (builder_.progress_ == nullptr) return;
+      std::lock_guard lock(builder_.mutex_);
+      builder_.progress_->Update(pass_, done, builder_.files_.size(), bytes);
+    }
+
+   private:
+    SiteBuilder& builder_;
+    Pass pass_;
+    std::atomic<std::size_t> done_{0};
+    std::atomic<std::uint64_t> bytes_{0};
+  };
+
+  void Page(std::size_t i) {
+    std::string key = KeyOfSource(files_[i].relative);
+    auto old = old_.find(key);
+    if (old != old_.end() && old->second == hashes_[i] &&
+        fs_.Stat(PagePath(i)).kind == PathKind::File) {
+      ++unchanged_;
+      return;
+    }
+    try {
+      std::string bytes, error;
+      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) {
+        hashes_[i].clear();
+        return Fail(i, error);
+      }
+      std::string title = TitleOf(files_[i].relative);
+      std::string navigation = PageNavigation(files_[i].relative);
+      const LinkMap& links = links_[i];
+      html5::PageOptions page;
+      page.title = title;
+      page.lineNumbers = options_.lineNumbers;
+      page.navigation = navigation;
+      page.outsideLinks = [&links](std::string_view call) {
+        auto found =
+            std::lower_bound(links.begin(), links.end(), call,
+                             [](const auto& link, std::string_view k) { return link.first < k; });
+        return found != links.end() && found->first == call ? found->second : std::string();
+      };
+      html5::StringSource source(bytes);
+      error = WritePage(fs_, PagePath(i),
+                        [&](html5::Sink& sink) { html5::WritePrologPage(source, sink, page); });
+      if (!error.empty()) {
+        hashes_[i].clear();
+        return Fail(i, error);
+      }
+      ++written_;
+    } catch (const std::bad_alloc&) {
+      hashes_[i].clear();
+      Fail(i, "is too large for the memory available");
+    }
+  }
+
+  void Index() {
+    std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
+    std::string page =
+        IndexPage(title, files_, facts_, std::vector<bool>(made_.begin(), made_.end()));
+    std::string hash = Hash().Add(page).Text();
+    std::string path = JoinPath(fs_, options_.output, "index.html");
+    auto old = old_.find(std::string(kIndexKey));
+    if (old != old_.end() && old->second == hash && fs_.Stat(path).kind == PathKind::File) {
+      ++unchanged_;
+      index_ = hash;
+      return;
+    }
+    std::string error = NotOurs(path, old == old_.end())
+                            ? "is not a page of pl2html's: left as it is, and the site has no index"
+                            : WriteBytes(fs_, path, page);
+    if (!error.empty()) {
+      std::lock_guard lock(mutex_);
+      result_.problems.push_back({path, error});
+      return;
+    }
+    ++written_;
+    index_ = hash;
+  }
+
+  // OUT may be a folder of the user's own: an index.html there that no run
+  // made (no manifest names it, no generator tag of ours) is never replaced.
+  bool NotOurs(const std::string& path, bool unlisted) {
+    if (!unlisted || fs_.Stat(path).kind == PathKind::Missing) return false;
+    std::string bytes, error;
+    if (!ReadWhole(fs_, path, bytes, error)) return true;
+    return bytes.find("<meta name=\"generator\" content=\"pl2html ") == std::string::npos;
+  }
+
+  // The new manifest; pages of sources that left the tree are removed.
+  void Finish(const std::string& oldBytes) {
+    Manifest manifest;
+    std::set<std::string> present;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      std::string key = KeyOfSource(files_[i].relative);
+      present.insert(key);
+      if (!hashes_[i].empty()) {
+        manifest[key] = hashes_[i];
+      } else if (auto old = old_.find(key); old != old_.end()) {
+        manifest[key] = old->second;  // its page stays as it was, and is tried again next time
+      }
+    }
+    if (!index_.empty()) manifest[std::string(kIndexKey)] = index_;
+    // Only after a walk that saw every folder: a folder that could not be
+    // listed this time has not lost its sources.
+    for (const auto& [key, hash] : old_) {
+      if (!walkedWhole_ || key == kIndexKey || present.count(key) != 0) continue;
+      if (std::optional<std::string> relative = SourceOfKey(key)) {
+        fs_.Delete(JoinPath(fs_, options_.output, *relative + ".html"));
+      } else {
+        manifest[key] = hash;  // not a name this program made: left alone
+      }
+    }
+    std::string text = ManifestText(manifest);
+    if (text != oldBytes) {
+      std::string error = WriteBytes(fs_, ManifestPath(), text);
+      if (!error.empty()) result_.problems.push_back({ManifestPath(), error});
+    }
+    result_.written = written_;
+    result_.unchanged = unchanged_;
+  }
+
+  FileSystem& fs_;
+  const SiteOptions& options_;
+  Progress* progress_;
+  SiteResult result_;
+  std::mutex mutex_;
+  std::string sourceReal_, outputReal_;
+  std::vector<SourceFile> files_;
+  bool walkedWhole_ = false;  // every folder of the tree could be listed
+  std::vector<FileFacts> facts_;
+  std::vector<std::uint64_t> sourceHash_;
+  std::vector<char> made_;  // the source was read: its page exists (bytes, so threads may set them)
+  std::vector<LinkMap> links_;
+  Manifest old_;
+  std::vector<std::string> hashes_;  // per file, the inputs of the page it has now; empty: none
+  std::string index_;
+  std::atomic<std::size_t> written_{0}, unchanged_{0};
+};
+
+}  // namespace
+
+SiteResult BuildSite(FileSystem& fs, const SiteOptions& options, Progress* progress) {
+  return SiteBuilder(fs, options, progress).Build();
+}
+
+}  // namespace pl2html::site

@@ -1,0 +1,6 @@
+% A module found as library(lists_util) from anywhere in the tree.
+:- module(lists_util, [twice/2]).
+
+twice(X, Y) :- helper(X), Y is 2 * X.
+
+helper(X) :- number(X).
