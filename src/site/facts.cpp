@@ -186,16 +186,16 @@ class DirectiveReader {
     }
   }
 
-  void Loads(Words specs, Words imports, bool reexport) {
-    for (Words spec : Elements(specs)) {
+  void Loads(Words sources, Words imports, bool reexport) {
+    for (Words source : Elements(sources)) {
       Load load;
       std::string name;
       std::vector<Words> args;
-      if (Compound(spec, name, args) && name == "library" && args.size() == 1) {
+      if (Compound(source, name, args) && name == "library" && args.size() == 1) {
         load.library = true;
         load.path = PathOf(args[0]);
       } else {
-        load.path = PathOf(spec);
+        load.path = PathOf(source);
       }
       if (load.path.empty()) continue;
       load.reexport = reexport;

@@ -224,24 +224,24 @@ declare_directive(module(_, Exports), Module) :- !,
     forall(member(op(P, T, N), Exports), op(P, T, Module:N)).
 declare_directive(op(P, T, N), Module) :- !,
     op(P, T, Module:N).
-declare_directive(use_module(Spec), Module) :- !,
-    import_operators(Spec, Module).
-declare_directive(use_module(Spec, _), Module) :- !,
-    import_operators(Spec, Module).
-declare_directive(reexport(Spec), Module) :- !,
-    import_operators(Spec, Module).
-declare_directive(reexport(Spec, _), Module) :- !,
-    import_operators(Spec, Module).
+declare_directive(use_module(Source), Module) :- !,
+    import_operators(Source, Module).
+declare_directive(use_module(Source, _), Module) :- !,
+    import_operators(Source, Module).
+declare_directive(reexport(Source), Module) :- !,
+    import_operators(Source, Module).
+declare_directive(reexport(Source, _), Module) :- !,
+    import_operators(Source, Module).
 declare_directive(_, _).
 
 % Loading the module is the surest way to its operators (and to its
 % quasi-quotation syntaxes); a path is relative to the file's folder.
-import_operators(Specs, Module) :-
-    is_list(Specs), !,
-    forall(member(Spec, Specs), import_operators(Spec, Module)).
-import_operators(Spec, Module) :-
+import_operators(Sources, Module) :-
+    is_list(Sources), !,
+    forall(member(Source, Sources), import_operators(Source, Module)).
+import_operators(Source, Module) :-
     nb_getval(reference_dir, Dir),
-    absolute_file_name(Spec, Path,
+    absolute_file_name(Source, Path,
                        [ relative_to(Dir), file_type(prolog), access(read),
                          file_errors(fail)
                        ]), !,
