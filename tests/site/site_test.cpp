@@ -11,9 +11,9 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/options.hpp"
@@ -69,13 +69,20 @@ std::pair<std::string, std::string> Follow(const std::string& from, const std::s
   return {target.generic_string(), fragment};
 }
 
-// (text, href) of each link in a page.
+// (text, href) of each link in a page: <a href="HREF">TEXT</a>, the text
+// holding no element.
 std::vector<std::pair<std::string, std::string>> Links(const std::string& page) {
-  static const std::regex link("<a href=\"([^\"]*)\">([^<]*)</a>");
+  static constexpr std::string_view kOpen = "<a href=\"";
   std::vector<std::pair<std::string, std::string>> links;
-  for (auto at = std::sregex_iterator(page.begin(), page.end(), link); at != std::sregex_iterator();
-       ++at)
-    links.emplace_back((*at)[2], (*at)[1]);
+  for (std::size_t at = page.find(kOpen); at != std::string::npos; at = page.find(kOpen, at)) {
+    at += kOpen.size();
+    std::size_t hrefEnd = page.find('"', at);
+    if (hrefEnd == std::string::npos || page.compare(hrefEnd, 2, "\">") != 0) continue;
+    std::size_t textEnd = page.find('<', hrefEnd + 2);
+    if (textEnd == std::string::npos || page.compare(textEnd, 4, "</a>") != 0) continue;
+    links.emplace_back(page.substr(hrefEnd + 2, textEnd - hrefEnd - 2),
+                       page.substr(at, hrefEnd - at));
+  }
   return links;
 }
 
