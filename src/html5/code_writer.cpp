@@ -1,7 +1,11 @@
 #include "html5/code_writer.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
+
+#include "runtime/byte_masks.hpp"
 
 namespace pl2html::html5 {
 
@@ -64,6 +68,9 @@ constexpr ByteTable kWindows1252Table = MakeTable(Charset::kWindows1252);
 
 CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
     : out_(out),
+      buffer_(std::make_unique_for_overwrite<char[]>(kBuffer)),
+      at_(buffer_.get()),
+      limit_(at_ + kBuffer),
       survey_(survey),
       marks_(survey),
       charset_(survey.PageCharset()),
@@ -74,36 +81,79 @@ void CodeWriter::Begin() {
 }
 
 void CodeWriter::End() {
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   spanOpen_ = inToken_ = false;
-  if (lineOpen_) out_ += kCloseSpan;
+  if (lineOpen_) Put(kCloseSpan);
   lineOpen_ = false;
-  out_ += "</code></pre>\n";
+  Put("</code></pre>\n");
+  Flush();
 }
 
 void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tokens) {
+  // The next byte that needs more than copying is looked for once, ahead
+  // of the tokens: the tokens before it are written whole.
+  std::size_t special = 0;
   for (const prolog::Token& token : tokens) {
-    Token(token.cls, text.substr(token.begin, token.end - token.begin));
+    if (special < token.begin) special = NextSpecial(text, token.begin);
+    Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end);
+  }
+  Flush();
+}
+
+// The offset of the first byte at or after `from` that needs more than
+// copying, or the text's size.
+std::size_t CodeWriter::NextSpecial(std::string_view text, std::size_t from) const {
+  const ByteTable& table = charset_ == Charset::kUtf8 ? kUtf8Table : kWindows1252Table;
+  for (std::size_t at = from; at < text.size(); at += kMaskBlock) {
+    const std::size_t count = std::min(kMaskBlock, text.size() - at);
+    for (std::uint64_t mask = MarkupMask(text.data() + at, count); mask != 0; mask &= mask - 1) {
+      const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(mask));
+      if (table[static_cast<unsigned char>(text[i])] != kPlain) return i;
+    }
+  }
+  return text.size();
+}
+
+void CodeWriter::PutLong(std::string_view bytes) {
+  Flush();
+  if (bytes.size() > kBuffer) {
+    out_.append(bytes);
+  } else {
+    std::memcpy(at_, bytes.data(), bytes.size());
+    at_ += bytes.size();
   }
 }
 
-void CodeWriter::Token(TokenClass cls, std::string_view text) {
+void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
   bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
   reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
   close_ = kCloseSpan;
   if (name && names_++ == marks_.Current().nameIndex) Decorate(cls);
-  if (cls == TokenClass::kLayout || text.empty()) {
+  if (text.empty()) {
     tag_.clear();
-    Text(text);
+    return;
+  }
+  if (cls == TokenClass::kLayout) {
+    tag_.clear();
+    if (clean) {
+      Plain(text);
+    } else {
+      Text(text);
+    }
     return;
   }
   if (cls == TokenClass::kComment && IsDoc(text)) reopen_ = kDocTag;
   EnsureLine();
-  out_ += tag_.empty() ? reopen_ : std::string_view(tag_);
+  Put(tag_.empty() ? reopen_ : std::string_view(tag_));
   tag_.clear();
+  if (clean) {
+    Plain(text);
+    Put(close_);
+    return;
+  }
   inToken_ = spanOpen_ = true;
   Text(text);
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   inToken_ = spanOpen_ = false;
 }
 
@@ -147,6 +197,13 @@ void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
   close_ = kCloseLink;
 }
 
+// Bytes, none of them special, that follow a token's tag or the layout.
+void CodeWriter::Plain(std::string_view bytes) {
+  afterCr_ = false;
+  EnsureLine();
+  Put(bytes);
+}
+
 void CodeWriter::Text(std::string_view bytes) {
   const ByteTable& table = charset_ == Charset::kUtf8 ? kUtf8Table : kWindows1252Table;
   std::size_t i = 0;
@@ -162,14 +219,14 @@ void CodeWriter::Text(std::string_view bytes) {
     }
     if (i > run) {
       EnsureLine();
-      out_.append(bytes.data() + run, i - run);
+      Put(bytes.substr(run, i - run));
     }
     Special(bytes, i);
     run = i;
   }
   if (i > run) {
     EnsureLine();
-    out_.append(bytes.data() + run, i - run);
+    Put(bytes.substr(run, i - run));
   }
 }
 
@@ -190,19 +247,20 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
   }
   EnsureLine();
   if (c == '&') {
-    out_ += "&amp;";
+    Put("&amp;");
   } else if (c == '<') {
-    out_ += "&lt;";
+    Put("&lt;");
   } else if (c == '>') {
-    out_ += "&gt;";
+    Put("&gt;");
   } else if (std::size_t length = ForbiddenControl(charset_, bytes.substr(i))) {
-    out_ += "<span class=\"ctl\">";
+    Put("<span class=\"ctl\">");
+    Flush();  // the stand-in is appended to the string itself
     AppendStandIn(out_, charset_, bytes.substr(i));
-    out_ += kCloseSpan;
+    Put(kCloseSpan);
     i += length;
     return;
   } else {
-    out_ += c;  // a lead byte of UTF-8 that starts no control
+    Put(bytes.substr(i, 1));  // a lead byte of UTF-8 that starts no control
   }
   ++i;
 }
@@ -210,26 +268,26 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
 void CodeWriter::OpenLine() {
   char digits[24];
   auto [end, error] = std::to_chars(digits, digits + sizeof digits, ++line_);
-  out_ += "<span id=\"L";
-  out_.append(digits, end);
-  out_ += "\">";
+  Put("<span id=\"L");
+  Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+  Put("\">");
   lineOpen_ = true;
   if (inToken_) {
-    out_ += reopen_;
+    Put(reopen_);
     spanOpen_ = true;
   }
 }
 
 void CodeWriter::LineEnd() {
   if (!lineNumbers_) {
-    out_ += '\n';
+    Put("\n");
     return;
   }
   if (!lineOpen_) OpenLine();
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   spanOpen_ = false;
   close_ = kCloseSpan;  // what opens again is a plain span
-  out_ += "</span>\n";
+  Put("</span>\n");
   lineOpen_ = false;
 }
 

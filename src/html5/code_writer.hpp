@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,9 +28,12 @@ class CodeWriter {
   void End();
 
  private:
-  void Token(prolog::TokenClass cls, std::string_view text);
+  // `clean`: the text holds no byte that needs more than copying.
+  void Token(prolog::TokenClass cls, std::string_view text, bool clean);
+  std::size_t NextSpecial(std::string_view text, std::size_t from) const;
   void Decorate(prolog::TokenClass cls);
   void LinkOutside(prolog::TokenClass cls, std::string_view href);
+  void Plain(std::string_view bytes);
   void Text(std::string_view bytes);
   void Special(std::string_view bytes, std::size_t& i);
   void EnsureLine() {
@@ -37,7 +42,25 @@ class CodeWriter {
   void OpenLine();
   void LineEnd();
 
+  // The page is written through a pointer into a buffer of the writer's
+  // own, which goes to out_ when full and at the end of each public call:
+  // cheaper than a string append for each tag and each run of text.
+  void Flush() {
+    out_.append(buffer_.get(), static_cast<std::size_t>(at_ - buffer_.get()));
+    at_ = buffer_.get();
+  }
+  void Put(std::string_view bytes) {
+    if (static_cast<std::size_t>(limit_ - at_) < bytes.size()) return PutLong(bytes);
+    std::memcpy(at_, bytes.data(), bytes.size());
+    at_ += bytes.size();
+  }
+  void PutLong(std::string_view bytes);
+
   std::string& out_;
+  static constexpr std::size_t kBuffer = 1 << 15;
+  std::unique_ptr<char[]> buffer_;
+  char* at_;
+  char* limit_;
   const Survey& survey_;
   Survey::Marks marks_;
   Charset charset_;
