@@ -28,6 +28,31 @@ constexpr std::string_view kOpenTags[] = {
 };
 constexpr std::string_view kDocTag = "<span class=\"comment doc\">";
 constexpr std::string_view kCloseSpan = "</span>";
+
+// A tag in a fixed stretch of bytes, so that a token's span is written with
+// moves of constant size rather than a call to copy each piece.
+constexpr std::size_t kFixed = 32;
+struct FixedTag {
+  char bytes[kFixed];
+  std::size_t size;
+};
+constexpr FixedTag Fixed(std::string_view tag) {
+  FixedTag fixed{};
+  for (std::size_t i = 0; i < tag.size(); ++i)
+    fixed.bytes[i] = tag[i];
+  fixed.size = tag.size();
+  return fixed;
+}
+constexpr auto kFixedOpen = [] {
+  std::array<FixedTag, std::size(kOpenTags)> tags{};
+  for (std::size_t i = 0; i < tags.size(); ++i)
+    tags[i] = Fixed(kOpenTags[i]);
+  return tags;
+}();
+constexpr FixedTag kFixedDoc = Fixed(kDocTag);
+constexpr FixedTag kFixedClose = Fixed(kCloseSpan);
+// Room for a span's two tags and the short text moved whole between them.
+constexpr std::size_t kSpanRoom = 3 * kFixed;
 constexpr std::string_view kCloseLink = "</a></span>";
 
 std::string_view ClassName(TokenClass cls) {
@@ -95,6 +120,8 @@ void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tok
   std::size_t special = 0;
   for (const prolog::Token& token : tokens) {
     if (special < token.begin) special = NextSpecial(text, token.begin);
+    if (special >= token.end && Span(token.cls, text.substr(token.begin), token.end - token.begin))
+      continue;
     Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end);
   }
   Flush();
@@ -122,6 +149,35 @@ void CodeWriter::PutLong(std::string_view bytes) {
     std::memcpy(at_, bytes.data(), bytes.size());
     at_ += bytes.size();
   }
+}
+
+// The commonest tokens: no byte of them to escape, not marked as a head or
+// a call, and short. `rest` is the text from the token on, at least 32 bytes
+// of which may be read. False when the token needs Token().
+bool CodeWriter::Span(TokenClass cls, std::string_view rest, std::size_t size) {
+  const bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
+  if (size == 0 || size > kFixed || rest.size() < kFixed ||
+      (name && names_ == marks_.Current().nameIndex))
+    return false;
+  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
+  names_ += name;
+  EnsureLine();
+  afterCr_ = false;
+  if (cls == TokenClass::kLayout) {  // written bare
+    std::memcpy(at_, rest.data(), kFixed);
+    at_ += size;
+    return true;
+  }
+  const FixedTag& open = cls == TokenClass::kComment && IsDoc(rest.substr(0, size))
+                             ? kFixedDoc
+                             : kFixedOpen[static_cast<std::size_t>(cls)];
+  std::memcpy(at_, open.bytes, kFixed);
+  at_ += open.size;
+  std::memcpy(at_, rest.data(), kFixed);
+  at_ += size;
+  std::memcpy(at_, kFixedClose.bytes, kFixed);
+  at_ += kFixedClose.size;
+  return true;
 }
 
 void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {

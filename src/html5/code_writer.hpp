@@ -28,6 +28,7 @@ class CodeWriter {
   void End();
 
  private:
+  bool Span(prolog::TokenClass cls, std::string_view rest, std::size_t size);
   // `clean`: the text holds no byte that needs more than copying.
   void Token(prolog::TokenClass cls, std::string_view text, bool clean);
   std::size_t NextSpecial(std::string_view text, std::size_t from) const;
