@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 
 #include "runtime/byte_masks.hpp"
 
@@ -321,12 +320,23 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
   ++i;
 }
 
+// The line's number is counted up in its decimal digits, and its element
+// written from the fixed stretch that holds them.
 void CodeWriter::OpenLine() {
-  char digits[24];
-  auto [end, error] = std::to_chars(digits, digits + sizeof digits, ++line_);
-  Put("<span id=\"L");
-  Put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-  Put("\">");
+  std::size_t i = lineDigits_;
+  while (i > 0 && lineTag_[kLineDigitsAt + i - 1] == '9')
+    lineTag_[kLineDigitsAt + --i] = '0';
+  if (i == 0) {  // 9 to 10, 99 to 100: one digit more
+    lineTag_[kLineDigitsAt] = '1';
+    lineTag_[kLineDigitsAt + lineDigits_++] = '0';
+  } else {
+    ++lineTag_[kLineDigitsAt + i - 1];
+  }
+  lineTag_[kLineDigitsAt + lineDigits_] = '"';
+  lineTag_[kLineDigitsAt + lineDigits_ + 1] = '>';
+  if (static_cast<std::size_t>(limit_ - at_) < sizeof lineTag_) Flush();
+  std::memcpy(at_, lineTag_, sizeof lineTag_);
+  at_ += kLineDigitsAt + lineDigits_ + 2;
   lineOpen_ = true;
   if (inToken_) {
     Put(reopen_);

@@ -67,7 +67,10 @@ class CodeWriter {
   Charset charset_;
   bool lineNumbers_;
   std::uint64_t names_ = 0;
-  std::uint64_t line_ = 0;
+  // "<span id=\"L" and the current line's number, then "\">"
+  static constexpr std::size_t kLineDigitsAt = 11;
+  char lineTag_[48] = "<span id=\"L0";
+  std::size_t lineDigits_ = 1;
   bool lineOpen_ = false;
   bool afterCr_ = false;  // the previous byte was a CR, written as a line end
   // The token being written, and whether its span is open in the page.
