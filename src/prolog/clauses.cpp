@@ -50,7 +50,7 @@ bool ClauseReader::InGrammar() const {
   return frames_.empty() ? grammarBody_ : frames_.back().grammar;
 }
 
-bool ClauseReader::Push(TokenClass cls, std::string_view text) {
+bool ClauseReader::PushToken(TokenClass cls, std::string_view text) {
   if (finished_) {
     // Cleared rather than replaced: the calls keep their memory.
     clause_.directive = clause_.grammarRule = clause_.hasHead = false;
