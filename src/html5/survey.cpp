@@ -85,7 +85,10 @@ std::uint64_t Survey::LineAt(std::string_view text, std::size_t offset) {
   if (p < end) {
     // A line ends at LF, at CR LF and at a CR alone.
     if (afterCr_ && *p == '\n') ++p;
-    line_ += static_cast<std::uint64_t>(std::count(p, end, '\n'));
+    for (const char* lf = p; (lf = static_cast<const char*>(std::memchr(lf, '\n', end - lf)));) {
+      ++lf;
+      ++line_;
+    }
     for (const char* cr = p; (cr = static_cast<const char*>(std::memchr(cr, '\r', end - cr)));) {
       ++cr;
       if (cr == end || *cr != '\n') ++line_;
