@@ -113,6 +113,37 @@ void CodeWriter::End() {
   Flush();
 }
 
+// The commonest tokens: no byte of them to escape, not marked as a head or
+// a call, and short. `rest` is the text from the token on, at least 32 bytes
+// of which may be read. False when the token needs Token(). Inlined into
+// Write's loop: a call per token costs as much as the token.
+[[gnu::always_inline]] inline bool CodeWriter::Span(TokenClass cls, std::string_view rest,
+                                                    std::size_t size) {
+  const bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
+  if (size == 0 || size > kFixed || rest.size() < kFixed ||
+      (name && names_ == marks_.Current().nameIndex))
+    return false;
+  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
+  names_ += name;
+  EnsureLine();
+  afterCr_ = false;
+  if (cls == TokenClass::kLayout) {  // written bare
+    std::memcpy(at_, rest.data(), kFixed);
+    at_ += size;
+    return true;
+  }
+  const FixedTag& open = cls == TokenClass::kComment && IsDoc(rest.substr(0, size))
+                             ? kFixedDoc
+                             : kFixedOpen[static_cast<std::size_t>(cls)];
+  std::memcpy(at_, open.bytes, kFixed);
+  at_ += open.size;
+  std::memcpy(at_, rest.data(), kFixed);
+  at_ += size;
+  std::memcpy(at_, kFixedClose.bytes, kFixed);
+  at_ += kFixedClose.size;
+  return true;
+}
+
 void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tokens) {
   // The next byte that needs more than copying is looked for once, ahead
   // of the tokens: the tokens before it are written whole.
@@ -148,35 +179,6 @@ void CodeWriter::PutLong(std::string_view bytes) {
     std::memcpy(at_, bytes.data(), bytes.size());
     at_ += bytes.size();
   }
-}
-
-// The commonest tokens: no byte of them to escape, not marked as a head or
-// a call, and short. `rest` is the text from the token on, at least 32 bytes
-// of which may be read. False when the token needs Token().
-bool CodeWriter::Span(TokenClass cls, std::string_view rest, std::size_t size) {
-  const bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
-  if (size == 0 || size > kFixed || rest.size() < kFixed ||
-      (name && names_ == marks_.Current().nameIndex))
-    return false;
-  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
-  names_ += name;
-  EnsureLine();
-  afterCr_ = false;
-  if (cls == TokenClass::kLayout) {  // written bare
-    std::memcpy(at_, rest.data(), kFixed);
-    at_ += size;
-    return true;
-  }
-  const FixedTag& open = cls == TokenClass::kComment && IsDoc(rest.substr(0, size))
-                             ? kFixedDoc
-                             : kFixedOpen[static_cast<std::size_t>(cls)];
-  std::memcpy(at_, open.bytes, kFixed);
-  at_ += open.size;
-  std::memcpy(at_, rest.data(), kFixed);
-  at_ += size;
-  std::memcpy(at_, kFixedClose.bytes, kFixed);
-  at_ += kFixedClose.size;
-  return true;
 }
 
 void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
