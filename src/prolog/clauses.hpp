@@ -111,5 +111,7 @@ class ClauseReader {
 // A name as the reader sees it: a quoted atom without its quotes, doubled
 // quotes single.
 std::string NameOf(TokenClass cls, std::string_view text);
+// The same into `name`, in the memory it already has.
+void AssignNameOf(std::string& name, TokenClass cls, std::string_view text);
 
 }  // namespace pl2html::prolog
