@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -26,6 +27,13 @@ class CodeWriter {
   // The tokens of the next piece of the source; `text` is that piece.
   void Write(std::string_view text, std::span<const prolog::Token> tokens);
   void End();
+  // Calls `drain` whenever out_ has grown to `at` bytes, even within one
+  // call: the page of a token of many megabytes (a comment never closed)
+  // leaves as it is written instead of gathering whole.
+  void DrainAt(std::size_t at, std::function<void()> drain) {
+    drainAt_ = at;
+    drain_ = std::move(drain);
+  }
 
  private:
   bool Span(prolog::TokenClass cls, std::string_view rest, std::size_t size);
@@ -49,6 +57,7 @@ class CodeWriter {
   void Flush() {
     out_.append(buffer_.get(), static_cast<std::size_t>(at_ - buffer_.get()));
     at_ = buffer_.get();
+    if (drain_ && out_.size() >= drainAt_) drain_();
   }
   void Put(std::string_view bytes) {
     if (static_cast<std::size_t>(limit_ - at_) < bytes.size()) return PutLong(bytes);
@@ -62,6 +71,8 @@ class CodeWriter {
   std::unique_ptr<char[]> buffer_;
   char* at_;
   char* limit_;
+  std::size_t drainAt_ = 0;
+  std::function<void()> drain_;
   const Survey& survey_;
   Survey::Marks marks_;
   Charset charset_;
