@@ -1,7 +1,10 @@
 #include "html5/code_writer.hpp"
 
+#include <algorithm>
 #include <array>
-#include <charconv>
+#include <bit>
+
+#include "runtime/byte_masks.hpp"
 
 namespace pl2html::html5 {
 
@@ -24,6 +27,31 @@ constexpr std::string_view kOpenTags[] = {
 };
 constexpr std::string_view kDocTag = "<span class=\"comment doc\">";
 constexpr std::string_view kCloseSpan = "</span>";
+
+// A tag in a fixed stretch of bytes, so that a token's span is written with
+// moves of constant size rather than a call to copy each piece.
+constexpr std::size_t kFixed = 32;
+struct FixedTag {
+  char bytes[kFixed];
+  std::size_t size;
+};
+constexpr FixedTag Fixed(std::string_view tag) {
+  FixedTag fixed{};
+  for (std::size_t i = 0; i < tag.size(); ++i)
+    fixed.bytes[i] = tag[i];
+  fixed.size = tag.size();
+  return fixed;
+}
+constexpr auto kFixedOpen = [] {
+  std::array<FixedTag, std::size(kOpenTags)> tags{};
+  for (std::size_t i = 0; i < tags.size(); ++i)
+    tags[i] = Fixed(kOpenTags[i]);
+  return tags;
+}();
+constexpr FixedTag kFixedDoc = Fixed(kDocTag);
+constexpr FixedTag kFixedClose = Fixed(kCloseSpan);
+// Room for a span's two tags and the short text moved whole between them.
+constexpr std::size_t kSpanRoom = 3 * kFixed;
 constexpr std::string_view kCloseLink = "</a></span>";
 
 std::string_view ClassName(TokenClass cls) {
@@ -64,6 +92,9 @@ constexpr ByteTable kWindows1252Table = MakeTable(Charset::kWindows1252);
 
 CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
     : out_(out),
+      buffer_(std::make_unique_for_overwrite<char[]>(kBuffer)),
+      at_(buffer_.get()),
+      limit_(at_ + kBuffer),
       survey_(survey),
       marks_(survey),
       charset_(survey.PageCharset()),
@@ -74,36 +105,112 @@ void CodeWriter::Begin() {
 }
 
 void CodeWriter::End() {
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   spanOpen_ = inToken_ = false;
-  if (lineOpen_) out_ += kCloseSpan;
+  if (lineOpen_) Put(kCloseSpan);
   lineOpen_ = false;
-  out_ += "</code></pre>\n";
+  Put("</code></pre>\n");
+  Flush();
+}
+
+// The commonest tokens: no byte of them to escape, not marked as a head or
+// a call, and short. `rest` is the text from the token on, at least 32 bytes
+// of which may be read. False when the token needs Token(). Inlined into
+// Write's loop: a call per token costs as much as the token.
+[[gnu::always_inline]] inline bool CodeWriter::Span(TokenClass cls, std::string_view rest,
+                                                    std::size_t size) {
+  const bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
+  if (size == 0 || size > kFixed || rest.size() < kFixed ||
+      (name && names_ == marks_.Current().nameIndex))
+    return false;
+  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
+  names_ += name;
+  EnsureLine();
+  afterCr_ = false;
+  if (cls == TokenClass::kLayout) {  // written bare
+    std::memcpy(at_, rest.data(), kFixed);
+    at_ += size;
+    return true;
+  }
+  const FixedTag& open = cls == TokenClass::kComment && IsDoc(rest.substr(0, size))
+                             ? kFixedDoc
+                             : kFixedOpen[static_cast<std::size_t>(cls)];
+  std::memcpy(at_, open.bytes, kFixed);
+  at_ += open.size;
+  std::memcpy(at_, rest.data(), kFixed);
+  at_ += size;
+  std::memcpy(at_, kFixedClose.bytes, kFixed);
+  at_ += kFixedClose.size;
+  return true;
 }
 
 void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tokens) {
+  // The next byte that needs more than copying is looked for once, ahead
+  // of the tokens: the tokens before it are written whole.
+  std::size_t special = 0;
   for (const prolog::Token& token : tokens) {
-    Token(token.cls, text.substr(token.begin, token.end - token.begin));
+    if (special < token.begin) special = NextSpecial(text, token.begin);
+    if (special >= token.end && Span(token.cls, text.substr(token.begin), token.end - token.begin))
+      continue;
+    Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end);
+  }
+  Flush();
+}
+
+// The offset of the first byte at or after `from` that needs more than
+// copying, or the text's size.
+std::size_t CodeWriter::NextSpecial(std::string_view text, std::size_t from) const {
+  const ByteTable& table = charset_ == Charset::kUtf8 ? kUtf8Table : kWindows1252Table;
+  for (std::size_t at = from; at < text.size(); at += kMaskBlock) {
+    const std::size_t count = std::min(kMaskBlock, text.size() - at);
+    for (std::uint64_t mask = MarkupMask(text.data() + at, count); mask != 0; mask &= mask - 1) {
+      const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(mask));
+      if (table[static_cast<unsigned char>(text[i])] != kPlain) return i;
+    }
+  }
+  return text.size();
+}
+
+void CodeWriter::PutLong(std::string_view bytes) {
+  Flush();
+  if (bytes.size() > kBuffer) {
+    out_.append(bytes);
+  } else {
+    std::memcpy(at_, bytes.data(), bytes.size());
+    at_ += bytes.size();
   }
 }
 
-void CodeWriter::Token(TokenClass cls, std::string_view text) {
+void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
   bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
   reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
   close_ = kCloseSpan;
   if (name && names_++ == marks_.Current().nameIndex) Decorate(cls);
-  if (cls == TokenClass::kLayout || text.empty()) {
+  if (text.empty()) {
     tag_.clear();
-    Text(text);
+    return;
+  }
+  if (cls == TokenClass::kLayout) {
+    tag_.clear();
+    if (clean) {
+      Plain(text);
+    } else {
+      Text(text);
+    }
     return;
   }
   if (cls == TokenClass::kComment && IsDoc(text)) reopen_ = kDocTag;
   EnsureLine();
-  out_ += tag_.empty() ? reopen_ : std::string_view(tag_);
+  Put(tag_.empty() ? reopen_ : std::string_view(tag_));
   tag_.clear();
+  if (clean) {
+    Plain(text);
+    Put(close_);
+    return;
+  }
   inToken_ = spanOpen_ = true;
   Text(text);
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   inToken_ = spanOpen_ = false;
 }
 
@@ -147,6 +254,13 @@ void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
   close_ = kCloseLink;
 }
 
+// Bytes, none of them special, that follow a token's tag or the layout.
+void CodeWriter::Plain(std::string_view bytes) {
+  afterCr_ = false;
+  EnsureLine();
+  Put(bytes);
+}
+
 void CodeWriter::Text(std::string_view bytes) {
   const ByteTable& table = charset_ == Charset::kUtf8 ? kUtf8Table : kWindows1252Table;
   std::size_t i = 0;
@@ -162,14 +276,14 @@ void CodeWriter::Text(std::string_view bytes) {
     }
     if (i > run) {
       EnsureLine();
-      out_.append(bytes.data() + run, i - run);
+      Put(bytes.substr(run, i - run));
     }
     Special(bytes, i);
     run = i;
   }
   if (i > run) {
     EnsureLine();
-    out_.append(bytes.data() + run, i - run);
+    Put(bytes.substr(run, i - run));
   }
 }
 
@@ -190,46 +304,58 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
   }
   EnsureLine();
   if (c == '&') {
-    out_ += "&amp;";
+    Put("&amp;");
   } else if (c == '<') {
-    out_ += "&lt;";
+    Put("&lt;");
   } else if (c == '>') {
-    out_ += "&gt;";
+    Put("&gt;");
   } else if (std::size_t length = ForbiddenControl(charset_, bytes.substr(i))) {
-    out_ += "<span class=\"ctl\">";
+    Put("<span class=\"ctl\">");
+    Flush();  // the stand-in is appended to the string itself
     AppendStandIn(out_, charset_, bytes.substr(i));
-    out_ += kCloseSpan;
+    Put(kCloseSpan);
     i += length;
     return;
   } else {
-    out_ += c;  // a lead byte of UTF-8 that starts no control
+    Put(bytes.substr(i, 1));  // a lead byte of UTF-8 that starts no control
   }
   ++i;
 }
 
+// The line's number is counted up in its decimal digits, and its element
+// written from the fixed stretch that holds them.
 void CodeWriter::OpenLine() {
-  char digits[24];
-  auto [end, error] = std::to_chars(digits, digits + sizeof digits, ++line_);
-  out_ += "<span id=\"L";
-  out_.append(digits, end);
-  out_ += "\">";
+  std::size_t i = lineDigits_;
+  while (i > 0 && lineTag_[kLineDigitsAt + i - 1] == '9')
+    lineTag_[kLineDigitsAt + --i] = '0';
+  if (i == 0) {  // 9 to 10, 99 to 100: one digit more
+    lineTag_[kLineDigitsAt] = '1';
+    lineTag_[kLineDigitsAt + lineDigits_++] = '0';
+  } else {
+    ++lineTag_[kLineDigitsAt + i - 1];
+  }
+  lineTag_[kLineDigitsAt + lineDigits_] = '"';
+  lineTag_[kLineDigitsAt + lineDigits_ + 1] = '>';
+  if (static_cast<std::size_t>(limit_ - at_) < sizeof lineTag_) Flush();
+  std::memcpy(at_, lineTag_, sizeof lineTag_);
+  at_ += kLineDigitsAt + lineDigits_ + 2;
   lineOpen_ = true;
   if (inToken_) {
-    out_ += reopen_;
+    Put(reopen_);
     spanOpen_ = true;
   }
 }
 
 void CodeWriter::LineEnd() {
   if (!lineNumbers_) {
-    out_ += '\n';
+    Put("\n");
     return;
   }
   if (!lineOpen_) OpenLine();
-  if (spanOpen_) out_ += close_;
+  if (spanOpen_) Put(close_);
   spanOpen_ = false;
   close_ = kCloseSpan;  // what opens again is a plain span
-  out_ += "</span>\n";
+  Put("</span>\n");
   lineOpen_ = false;
 }
 

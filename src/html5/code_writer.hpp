@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,11 +27,22 @@ class CodeWriter {
   // The tokens of the next piece of the source; `text` is that piece.
   void Write(std::string_view text, std::span<const prolog::Token> tokens);
   void End();
+  // Calls `drain` whenever out_ has grown to `at` bytes, even within one
+  // call: the page of a token of many megabytes (a comment never closed)
+  // leaves as it is written instead of gathering whole.
+  void DrainAt(std::size_t at, std::function<void()> drain) {
+    drainAt_ = at;
+    drain_ = std::move(drain);
+  }
 
  private:
-  void Token(prolog::TokenClass cls, std::string_view text);
+  bool Span(prolog::TokenClass cls, std::string_view rest, std::size_t size);
+  // `clean`: the text holds no byte that needs more than copying.
+  void Token(prolog::TokenClass cls, std::string_view text, bool clean);
+  std::size_t NextSpecial(std::string_view text, std::size_t from) const;
   void Decorate(prolog::TokenClass cls);
   void LinkOutside(prolog::TokenClass cls, std::string_view href);
+  void Plain(std::string_view bytes);
   void Text(std::string_view bytes);
   void Special(std::string_view bytes, std::size_t& i);
   void EnsureLine() {
@@ -37,13 +51,37 @@ class CodeWriter {
   void OpenLine();
   void LineEnd();
 
+  // The page is written through a pointer into a buffer of the writer's
+  // own, which goes to out_ when full and at the end of each public call:
+  // cheaper than a string append for each tag and each run of text.
+  void Flush() {
+    out_.append(buffer_.get(), static_cast<std::size_t>(at_ - buffer_.get()));
+    at_ = buffer_.get();
+    if (drain_ && out_.size() >= drainAt_) drain_();
+  }
+  void Put(std::string_view bytes) {
+    if (static_cast<std::size_t>(limit_ - at_) < bytes.size()) return PutLong(bytes);
+    std::memcpy(at_, bytes.data(), bytes.size());
+    at_ += bytes.size();
+  }
+  void PutLong(std::string_view bytes);
+
   std::string& out_;
+  static constexpr std::size_t kBuffer = 1 << 15;
+  std::unique_ptr<char[]> buffer_;
+  char* at_;
+  char* limit_;
+  std::size_t drainAt_ = 0;
+  std::function<void()> drain_;
   const Survey& survey_;
   Survey::Marks marks_;
   Charset charset_;
   bool lineNumbers_;
   std::uint64_t names_ = 0;
-  std::uint64_t line_ = 0;
+  // "<span id=\"L" and the current line's number, then "\">"
+  static constexpr std::size_t kLineDigitsAt = 11;
+  char lineTag_[48] = "<span id=\"L0";
+  std::size_t lineDigits_ = 1;
   bool lineOpen_ = false;
   bool afterCr_ = false;  // the previous byte was a CR, written as a line end
   // The token being written, and whether its span is open in the page.

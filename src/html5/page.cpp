@@ -174,6 +174,7 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
     out += "<main>\n";
   }
   CodeWriter writer(out, survey, options.lineNumbers);
+  writer.DrainAt(kBlock, [&sink] { sink.Drain(); });
   writer.Begin();
   LexSource(source, survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1,
             [&](std::string_view text, std::span<const prolog::Token> tokens) {

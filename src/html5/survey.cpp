@@ -1,6 +1,8 @@
 #include "html5/survey.hpp"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstring>
 
 namespace pl2html::html5 {
@@ -21,22 +23,37 @@ bool Significant(prolog::TokenClass cls) {
 
 }  // namespace
 
+namespace {
+
+// The bytes an id or a URL fragment holds as they are.
+constexpr std::array<bool, 256> kAnchorSafe = [] {
+  std::array<bool, 256> safe{};
+  for (int c = 0; c < 256; ++c)
+    safe[c] = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+  for (char c : std::string_view("-._~!$'()*+,;=:@/?"))
+    safe[static_cast<unsigned char>(c)] = true;
+  return safe;
+}();
+
+}  // namespace
+
 void AppendAnchor(std::string& out, std::string_view name, int arity) {
-  static constexpr std::string_view kSafe = "-._~!$'()*+,;=:@/?";
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (char ch : name) {
-    auto c = static_cast<unsigned char>(ch);
-    bool alnum = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
-    if (alnum || kSafe.find(ch) != std::string_view::npos) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    std::size_t safe = i;  // the run of bytes to copy as they are
+    while (safe < name.size() && kAnchorSafe[static_cast<unsigned char>(name[safe])])
+      ++safe;
+    out.append(name.substr(i, safe - i));
+    if (safe == name.size()) break;
+    auto c = static_cast<unsigned char>(name[safe]);
+    const char escaped[] = {'%', kHex[c >> 4], kHex[c & 0xF]};
+    out.append(escaped, sizeof escaped);
+    i = safe;
   }
-  out += '/';
-  out += std::to_string(arity);
+  char digits[16];
+  digits[0] = '/';
+  auto [end, error] = std::to_chars(digits + 1, digits + sizeof digits, arity);
+  out.append(digits, end);
 }
 
 bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) {
@@ -68,7 +85,10 @@ std::uint64_t Survey::LineAt(std::string_view text, std::size_t offset) {
   if (p < end) {
     // A line ends at LF, at CR LF and at a CR alone.
     if (afterCr_ && *p == '\n') ++p;
-    line_ += static_cast<std::uint64_t>(std::count(p, end, '\n'));
+    for (const char* lf = p; (lf = static_cast<const char*>(std::memchr(lf, '\n', end - lf)));) {
+      ++lf;
+      ++line_;
+    }
     for (const char* cr = p; (cr = static_cast<const char*>(std::memchr(cr, '\r', end - cr)));) {
       ++cr;
       if (cr == end || *cr != '\n') ++line_;

@@ -28,17 +28,30 @@ bool EndsGoal(TokenClass cls, std::string_view text) {
 
 }  // namespace
 
-std::string NameOf(TokenClass cls, std::string_view text) {
+void AssignNameOf(std::string& name, TokenClass cls, std::string_view text) {
   if (cls != TokenClass::kQuoted || text.size() < 2 || text.back() != text.front()) {
-    return std::string(text);
+    name.assign(text);
+    return;
   }
+  name.clear();
+  const char quote = text.front();
+  const std::string_view inner = text.substr(1, text.size() - 2);
+  // Copied in runs up to each quote; the second of a doubled quote is left out.
+  for (std::size_t i = 0; i < inner.size();) {
+    const std::size_t at = inner.find(quote, i);
+    if (at == std::string_view::npos) {
+      name.append(inner.substr(i));
+      break;
+    }
+    name.append(inner.substr(i, at + 1 - i));
+    i = at + 1;
+    if (i < inner.size() && inner[i] == quote) ++i;
+  }
+}
+
+std::string NameOf(TokenClass cls, std::string_view text) {
   std::string name;
-  char quote = text.front();
-  std::string_view inner = text.substr(1, text.size() - 2);
-  for (std::size_t i = 0; i < inner.size(); ++i) {
-    name += inner[i];
-    if (inner[i] == quote && i + 1 < inner.size() && inner[i + 1] == quote) ++i;
-  }
+  AssignNameOf(name, cls, text);
   return name;
 }
 
@@ -50,7 +63,7 @@ bool ClauseReader::InGrammar() const {
   return frames_.empty() ? grammarBody_ : frames_.back().grammar;
 }
 
-bool ClauseReader::Push(TokenClass cls, std::string_view text) {
+bool ClauseReader::PushToken(TokenClass cls, std::string_view text) {
   if (finished_) {
     // Cleared rather than replaced: the calls keep their memory.
     clause_.directive = clause_.grammarRule = clause_.hasHead = false;
@@ -107,11 +120,7 @@ bool ClauseReader::Push(TokenClass cls, std::string_view text) {
 
 void ClauseReader::Name(TokenClass cls, std::string_view text) {
   pending_.nameIndex = names_ - 1;
-  if (cls == TokenClass::kAtom) {
-    pending_.name.assign(text);  // into the memory it already has
-  } else {
-    pending_.name = NameOf(cls, text);
-  }
+  AssignNameOf(pending_.name, cls, text);  // into the memory it already has
   pending_.arity = InGrammar() ? 2 : 0;
   nameBefore_ = true;
 }

@@ -41,7 +41,13 @@ class ClauseReader {
  public:
   // Reads one token; true when it completed a clause, which Last() then
   // describes until the next Push.
-  bool Push(TokenClass cls, std::string_view text);
+  bool Push(TokenClass cls, std::string_view text) {
+    // Layout and comments only end a name's chance to be a call ("f (" is
+    // no call) and clear a finished clause: most of them do nothing at all.
+    if ((cls == TokenClass::kLayout || cls == TokenClass::kComment) && !nameBefore_ && !finished_)
+      return false;
+    return PushToken(cls, text);
+  }
   // The source has ended: true when it left a clause without its full stop.
   bool Finish();
   const Clause& Last() const { return clause_; }
@@ -74,6 +80,7 @@ class ClauseReader {
     int site = -1;         // the call whose arguments these are; -2 the head
   };
 
+  bool PushToken(TokenClass cls, std::string_view text);
   void Significant(TokenClass cls, std::string_view text);
   void Name(TokenClass cls, std::string_view text);
   void CloseBracket();
@@ -104,5 +111,7 @@ class ClauseReader {
 // A name as the reader sees it: a quoted atom without its quotes, doubled
 // quotes single.
 std::string NameOf(TokenClass cls, std::string_view text);
+// The same into `name`, in the memory it already has.
+void AssignNameOf(std::string& name, TokenClass cls, std::string_view text);
 
 }  // namespace pl2html::prolog

@@ -40,7 +40,8 @@ TEST(ClauseReader, HeadsOfFactsRulesAndGrammarRules) {
   EXPECT_EQ(Read("p ( X ) ~ :- ~ q ( X ) . / s ~ --> ~ [ a ] , ~ t ( 1 ) ."),
             (Clauses{"p/1 | q/1", "s/2 | t/3"}));
   // A quoted name is the atom it quotes.
-  EXPECT_EQ(Read("'it''s' ( X ) ."), (Clauses{"it's/1 |"}));
+  EXPECT_EQ(Read("'it''s' ( X ) . / '''' ( X ) . / 'a''''' ( X ) ."),
+            (Clauses{"it's/1 |", "'/1 |", "a''/1 |"}));
   // Directives have no head; operator terms and qualified heads are not
   // plain predicate heads.
   EXPECT_EQ(Read(":- ~ initialization ( main ) . / a ~ = ~ b . / m : h ( X ) ~ :- ~ g ."),

@@ -149,3 +149,18 @@ TEST(LineReader, AReadErrorEndsTheInputAndIsRemembered) {
 
 }  // namespace
 }  // namespace pl2html
+
+// The vector path of MarkupMask (whole blocks) agrees with the byte path
+// (shorter runs) on every byte value.
+TEST(MarkupMask, BlocksAgreeWithSingleBytes) {
+  std::string bytes(256, '\0');
+  for (int c = 0; c < 256; ++c)
+    bytes[static_cast<std::size_t>(c)] = static_cast<char>(c);
+  for (std::size_t block = 0; block < 256; block += pl2html::kMaskBlock) {
+    std::uint64_t single = 0;
+    for (std::size_t i = 0; i < pl2html::kMaskBlock; ++i)
+      single |= pl2html::MarkupMask(bytes.data() + block + i, 1) << i;
+    EXPECT_EQ(pl2html::MarkupMask(bytes.data() + block, pl2html::kMaskBlock), single) << block;
+  }
+  EXPECT_EQ(pl2html::MarkupMask("a\t<b", 4), 0b0100u);
+}
