@@ -3,30 +3,16 @@
 // and variables and atoms look different in both colour schemes.
 // Usage: node page_test.mjs PAGE.html SOURCE.pl [SCREENSHOT_PREFIX]
 // Exit status: 0 passed, 1 failed.
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { readFileSync } from 'node:fs';
+import { resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
-import puppeteer from 'puppeteer-core';
+import { check, withBrowser } from './browser.mjs';
 
 const [pagePath, sourcePath, screenshots] = process.argv.slice(2);
 const url = pathToFileURL(resolve(pagePath)).href;
 const source = readFileSync(sourcePath, 'utf8').replace(/\r\n?/g, '\n');
-const failures = [];
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
-  if (!ok) failures.push(what);
-};
 
-const profile = mkdtempSync(join(tmpdir(), 'pl2html-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
-try {
+await withBrowser(async (browser) => {
   const page = await browser.newPage();
   // Short, so that line 12 starts out of view.
   await page.setViewport({ width: 900, height: 240 });
@@ -78,8 +64,4 @@ try {
     }
     console.log(`${scheme} background: ${colours[2]}`);
   }
-} finally {
-  await browser.close();
-  rmSync(profile, { recursive: true, force: true });
-}
-process.exit(failures.length === 0 ? 0 : 1);
+});

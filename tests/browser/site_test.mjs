@@ -3,27 +3,11 @@
 // lands on a definition.
 // Usage: node site_test.mjs SITE_FOLDER (made from tests/site/tree)
 // Exit status: 0 passed, 1 failed.
-import { mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
-import puppeteer from 'puppeteer-core';
+import { check, withBrowser } from './browser.mjs';
 
 const site = resolve(process.argv[2]);
-const failures = [];
-const check = (ok, what) => {
-  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
-  if (!ok) failures.push(what);
-};
-
-const profile = mkdtempSync(join(tmpdir(), 'pl2html-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
 // Clicks the first link matching `selector` whose text is `text`, and
 // waits for the page it leads to.
 const follow = async (page, selector, text) => {
@@ -40,7 +24,8 @@ const landing = (page) => page.evaluate(() => ({
   file: decodeURIComponent(location.pathname).split('/').slice(-2).join('/'),
   target: document.querySelector(':target')?.id,
 }));
-try {
+
+await withBrowser(async (browser) => {
   const page = await browser.newPage();
   await page.goto(pathToFileURL(join(site, 'app', 'main.pl.html')).href);
   check(await follow(page, 'pre a', 'greet'), 'main.pl links its call of greet');
@@ -54,8 +39,4 @@ try {
   const twice = await landing(page);
   check(twice.file.endsWith('lists_util.pl.html') && twice.target === 'twice/2',
     `the index's entry lands on twice/2 (${twice.file}#${twice.target})`);
-} finally {
-  await browser.close();
-  rmSync(profile, { recursive: true, force: true });
-}
-process.exit(failures.length === 0 ? 0 : 1);
+});
