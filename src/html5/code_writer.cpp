@@ -123,10 +123,12 @@ void CodeWriter::End() {
   if (size == 0 || size > kFixed || rest.size() < kFixed ||
       (name && names_ == marks_.Current().nameIndex))
     return false;
-  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
   names_ += name;
+  // A line's opening tag goes first: the room asked for below is the
+  // span's own, three fixed copies that may each write past their bytes.
   EnsureLine();
   afterCr_ = false;
+  if (static_cast<std::size_t>(limit_ - at_) < kSpanRoom) Flush();
   if (cls == TokenClass::kLayout) {  // written bare
     std::memcpy(at_, rest.data(), kFixed);
     at_ += size;
