@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "driver/run.hpp"
-#include "site/site.hpp"
+#include "driver/site_build.hpp"
 
 namespace pl2html {
 

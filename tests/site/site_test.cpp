@@ -3,7 +3,7 @@
 // links, a link out of the tree, a name that is not UTF-8, the output
 // folder inside the sources) made at test time. Pages are checked by the
 // links they hold, not compared whole.
-#include "site/site.hpp"
+#include "driver/site_build.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "site/site.hpp"
+#include "driver/site_build.hpp"
 
 #include <algorithm>
 #include <atomic>
