@@ -9,6 +9,7 @@
 #include "html5/style.hpp"
 #include "html5/survey.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog/token_log.hpp"
 
 namespace pl2html::html5 {
 
@@ -18,16 +19,16 @@ namespace {
 // about as much.
 constexpr std::size_t kBlock = 1 << 16;
 
-// Hands each run of tokens the lexer settles to `visit(text, tokens)`,
+// Hands each run of tokens that `lexer` settles to `visit(text, tokens)`,
 // which returns false to stop. The text the lexer cannot settle yet is
 // kept and handed to it again with the next block; when it settles
 // nothing, the next read is as long as all that is kept, so that a token
 // of any length is lexed a bounded number of times over. Read as UTF-8, a
 // leading byte-order mark is no part of the text: the lexer never sees it
-// and the page leaves it out.
-template <class Visit>
-bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
-  prolog::Lexer lexer(encoding);
+// and the page leaves it out. `lexer` is a prolog::Lexer, or a replay of
+// the tokens it made before.
+template <class Lexer, class Visit>
+bool LexSource(Source& source, prolog::Encoding encoding, Lexer& lexer, Visit&& visit) {
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;
   std::size_t kept = 0;
@@ -88,16 +89,21 @@ void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
   }
 }
 
-Survey SurveySource(Source& source) {
+// The survey, and the tokens it read in `log`.
+Survey SurveySource(Source& source, prolog::TokenLog& log) {
   Survey survey(prolog::Encoding::kUtf8);
   auto read = [&](std::string_view text, std::span<const prolog::Token> tokens) {
+    log.Record(tokens);
     return survey.Read(text, tokens);
   };
-  if (LexSource(source, prolog::Encoding::kUtf8, read) && survey.Finish()) return survey;
+  prolog::Lexer utf8(prolog::Encoding::kUtf8);
+  if (LexSource(source, prolog::Encoding::kUtf8, utf8, read) && survey.Finish()) return survey;
   // Not UTF-8: every byte is a Latin-1 character.
   source.Rewind();
+  log.Clear();
   survey = Survey(prolog::Encoding::kLatin1);
-  LexSource(source, prolog::Encoding::kLatin1, read);
+  prolog::Lexer latin1(prolog::Encoding::kLatin1);
+  LexSource(source, prolog::Encoding::kLatin1, latin1, read);
   survey.Finish();
   return survey;
 }
@@ -162,7 +168,8 @@ class StringSink final : public Sink {
 }  // namespace
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
-  Survey survey = SurveySource(source);
+  prolog::TokenLog log(options.tokenLogLimit);
+  Survey survey = SurveySource(source, log);
   if (options.outsideLinks) survey.LinkOutside(options.outsideLinks);
   source.Rewind();
   std::string& out = sink.text;
@@ -176,12 +183,20 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   CodeWriter writer(out, survey, options.lineNumbers);
   writer.DrainAt(kBlock, [&sink] { sink.Drain(); });
   writer.Begin();
-  LexSource(source, survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1,
-            [&](std::string_view text, std::span<const prolog::Token> tokens) {
-              writer.Write(text, tokens);
-              if (out.size() >= kBlock) sink.Drain();
-              return true;
-            });
+  auto write = [&](std::string_view text, std::span<const prolog::Token> tokens) {
+    writer.Write(text, tokens);
+    if (out.size() >= kBlock) sink.Drain();
+    return true;
+  };
+  const prolog::Encoding encoding =
+      survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
+  if (log.Full()) {
+    prolog::Lexer lexer(encoding);
+    LexSource(source, encoding, lexer, write);
+  } else {
+    prolog::TokenLog::Replay replay(log);
+    LexSource(source, encoding, replay, write);
+  }
   writer.End();
   if (!options.fragment) out += "</main>\n</body>\n</html>\n";
   sink.Drain();

@@ -22,6 +22,10 @@ struct PageOptions {
   // Where a call to a predicate that the source does not define leads: the
   // URL of its definition on another page, or nothing.
   std::function<std::string(std::string_view key)> outsideLinks = {};
+  // The memory that keeps the first pass's tokens for the second, about a
+  // byte a token (sources up to some 25 MB); a larger source is lexed
+  // again. The page is the same either way.
+  std::size_t tokenLogLimit = std::size_t{8} << 20;
 };
 
 // The bytes of a source, from its start again after each Rewind.

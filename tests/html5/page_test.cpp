@@ -16,6 +16,8 @@ std::string Page(std::string_view source, PageOptions options = {}) {
   if (options.title.empty()) options.title = "test.pl";
   std::string page = PrologPage(source, options);
   EXPECT_EQ(CheckCodeText(source, page), "");
+  options.tokenLogLimit = 0;  // the second pass lexes again
+  EXPECT_EQ(PrologPage(source, options), page);
   return page;
 }
 
@@ -61,6 +63,26 @@ TEST(PrologPage, HostileSourcesKeepTheirText) {
         std::string_view(crlfAtBlock), std::string_view(shortLines), std::string_view(random)}) {
     Page(source);
   }
+}
+
+// A file that grows between the two passes (another program writing it):
+// the second pass's tokens came from the first, and the bytes they do not
+// cover still reach the page.
+TEST(PrologPage, SourceChangedBetweenPassesKeepsItsText) {
+  class Growing final : public Source {
+   public:
+    std::size_t Read(char* to, std::size_t size) override { return text_.Read(to, size); }
+    void Rewind() override { text_ = StringSource("a.\nb('x').\n"); }
+
+   private:
+    StringSource text_{"a.\n"};
+  } source;
+  struct : Sink {
+    void Drain() override { page += std::exchange(text, {}); }
+    std::string page;
+  } sink;
+  WritePrologPage(source, sink, {.title = "t.pl"});
+  EXPECT_EQ(CheckCodeText("a.\nb('x').\n", sink.page), "");
 }
 
 // A clause of thousands of calls is surveyed as it goes, not kept whole:
