@@ -58,6 +58,10 @@ class PageFileSink final : public html5::Sink {
     files_.WritePart(text);
     text.clear();
   }
+  void Write(std::string_view bytes) override {
+    Drain();
+    files_.WritePart(bytes);
+  }
 
  private:
   FileTable& files_;

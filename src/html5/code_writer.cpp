@@ -90,8 +90,8 @@ constexpr ByteTable kWindows1252Table = MakeTable(Charset::kWindows1252);
 
 }  // namespace
 
-CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
-    : out_(out),
+CodeWriter::CodeWriter(Sink& sink, const Survey& survey, bool lineNumbers)
+    : sink_(sink),
       buffer_(std::make_unique_for_overwrite<char[]>(kBuffer)),
       at_(buffer_.get()),
       limit_(at_ + kBuffer),
@@ -101,7 +101,7 @@ CodeWriter::CodeWriter(std::string& out, const Survey& survey, bool lineNumbers)
       lineNumbers_(lineNumbers) {}
 
 void CodeWriter::Begin() {
-  out_ += "<pre class=\"pl2html\"><code>";
+  Put("<pre class=\"pl2html\"><code>");
 }
 
 void CodeWriter::End() {
@@ -156,7 +156,6 @@ void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tok
       continue;
     Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end);
   }
-  Flush();
 }
 
 // The offset of the first byte at or after `from` that needs more than
@@ -176,7 +175,7 @@ std::size_t CodeWriter::NextSpecial(std::string_view text, std::size_t from) con
 void CodeWriter::PutLong(std::string_view bytes) {
   Flush();
   if (bytes.size() > kBuffer) {
-    out_.append(bytes);
+    sink_.Write(bytes);
   } else {
     std::memcpy(at_, bytes.data(), bytes.size());
     at_ += bytes.size();
@@ -313,8 +312,9 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
     Put("&gt;");
   } else if (std::size_t length = ForbiddenControl(charset_, bytes.substr(i))) {
     Put("<span class=\"ctl\">");
-    Flush();  // the stand-in is appended to the string itself
-    AppendStandIn(out_, charset_, bytes.substr(i));
+    standIn_.clear();
+    AppendStandIn(standIn_, charset_, bytes.substr(i));
+    Put(standIn_);
     Put(kCloseSpan);
     i += length;
     return;

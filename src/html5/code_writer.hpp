@@ -7,13 +7,13 @@
 
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "html5/charset.hpp"
+#include "html5/page.hpp"
 #include "html5/survey.hpp"
 #include "prolog/lexer.hpp"
 
@@ -21,19 +21,12 @@ namespace pl2html::html5 {
 
 class CodeWriter {
  public:
-  CodeWriter(std::string& out, const Survey& survey, bool lineNumbers);
+  CodeWriter(Sink& sink, const Survey& survey, bool lineNumbers);
 
   void Begin();
   // The tokens of the next piece of the source; `text` is that piece.
   void Write(std::string_view text, std::span<const prolog::Token> tokens);
   void End();
-  // Calls `drain` whenever out_ has grown to `at` bytes, even within one
-  // call: the page of a token of many megabytes (a comment never closed)
-  // leaves as it is written instead of gathering whole.
-  void DrainAt(std::size_t at, std::function<void()> drain) {
-    drainAt_ = at;
-    drain_ = std::move(drain);
-  }
 
  private:
   bool Span(prolog::TokenClass cls, std::string_view rest, std::size_t size);
@@ -52,12 +45,14 @@ class CodeWriter {
   void LineEnd();
 
   // The page is written through a pointer into a buffer of the writer's
-  // own, which goes to out_ when full and at the end of each public call:
-  // cheaper than a string append for each tag and each run of text.
+  // own, which goes to the sink whole when full and at the end: cheaper
+  // than a string append for each tag and each run of text, and a page
+  // sink writes it to its file without copying it again. The page of a
+  // token of many megabytes (a comment never closed) leaves as it is
+  // written instead of gathering whole.
   void Flush() {
-    out_.append(buffer_.get(), static_cast<std::size_t>(at_ - buffer_.get()));
+    sink_.Write(std::string_view(buffer_.get(), static_cast<std::size_t>(at_ - buffer_.get())));
     at_ = buffer_.get();
-    if (drain_ && out_.size() >= drainAt_) drain_();
   }
   void Put(std::string_view bytes) {
     if (static_cast<std::size_t>(limit_ - at_) < bytes.size()) return PutLong(bytes);
@@ -66,13 +61,11 @@ class CodeWriter {
   }
   void PutLong(std::string_view bytes);
 
-  std::string& out_;
-  static constexpr std::size_t kBuffer = 1 << 15;
+  Sink& sink_;
+  static constexpr std::size_t kBuffer = 1 << 17;  // more than a file's write buffer
   std::unique_ptr<char[]> buffer_;
   char* at_;
   char* limit_;
-  std::size_t drainAt_ = 0;
-  std::function<void()> drain_;
   const Survey& survey_;
   Survey::Marks marks_;
   Charset charset_;
@@ -91,6 +84,7 @@ class CodeWriter {
   std::string_view close_;
   std::string tag_;  // the opening tag of a marked token
   std::string reopenTag_;
+  std::string standIn_;
 };
 
 }  // namespace pl2html::html5

@@ -156,15 +156,6 @@ void WriteIndex(Sink& sink, const Survey& survey) {
   out += "</ul></details></nav>\n";
 }
 
-class StringSink final : public Sink {
- public:
-  void Drain() override {
-    page += text;
-    text.clear();
-  }
-  std::string page;
-};
-
 }  // namespace
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
@@ -180,8 +171,7 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
     WriteIndex(sink, survey);
     out += "<main>\n";
   }
-  CodeWriter writer(out, survey, options.lineNumbers);
-  writer.DrainAt(kBlock, [&sink] { sink.Drain(); });
+  CodeWriter writer(sink, survey, options.lineNumbers);
   writer.Begin();
   auto write = [&](std::string_view text, std::span<const prolog::Token> tokens) {
     writer.Write(text, tokens);

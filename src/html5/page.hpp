@@ -56,12 +56,25 @@ class StringSource final : public Source {
 };
 
 // Where the page goes: the writer appends to `text` and calls Drain, which
-// takes the text away, whenever some has gathered.
+// takes the text away, whenever some has gathered. Large pieces it hands
+// to Write, which a sink may take away at once without copying them.
 class Sink {
  public:
   virtual ~Sink() = default;
   virtual void Drain() = 0;
+  // `bytes` after the text gathered so far.
+  virtual void Write(std::string_view bytes) { text.append(bytes); }
   std::string text;
+};
+
+// A page gathered whole in memory.
+class StringSink final : public Sink {
+ public:
+  void Drain() override {
+    page += text;
+    text.clear();
+  }
+  std::string page;
 };
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options);

@@ -29,11 +29,13 @@ std::string Code(const test::HandTokens& hand, bool lineNumbers = true, std::siz
   };
   pieces([&](std::string_view text, std::span<const Token> tokens) { survey.Read(text, tokens); });
   survey.Finish();
-  std::string out;
-  CodeWriter writer(out, survey, lineNumbers);
+  StringSink sink;
+  CodeWriter writer(sink, survey, lineNumbers);
   writer.Begin();
   pieces([&](std::string_view text, std::span<const Token> tokens) { writer.Write(text, tokens); });
   writer.End();
+  sink.Drain();
+  const std::string& out = sink.page;
   EXPECT_EQ(CheckCodeText(hand.text, out), "") << out;
   return out;
 }

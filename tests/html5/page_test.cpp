@@ -77,10 +77,7 @@ TEST(PrologPage, SourceChangedBetweenPassesKeepsItsText) {
    private:
     StringSource text_{"a.\n"};
   } source;
-  struct : Sink {
-    void Drain() override { page += std::exchange(text, {}); }
-    std::string page;
-  } sink;
+  StringSink sink;
   WritePrologPage(source, sink, {.title = "t.pl"});
   EXPECT_EQ(CheckCodeText("a.\nb('x').\n", sink.page), "");
 }
