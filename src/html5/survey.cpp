@@ -65,7 +65,8 @@ bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) 
     if (reader_.AwaitsClause() && Significant(token.cls)) clauseLine_ = LineAt(text, token.begin);
     if (reader_.Push(token.cls, text.substr(token.begin, token.end - token.begin))) {
       Clause(reader_.Last());
-    } else if (reader_.SettledCalls().size() >= kSettledCalls) {
+    } else if (reader_.Last().calls.size() >= kSettledCalls &&
+               reader_.SettledCalls().size() >= kSettledCalls) {
       TakeSettledCalls();
     }
   }
