@@ -23,9 +23,11 @@ struct PageOptions {
   // URL of its definition on another page, or nothing.
   std::function<std::string(std::string_view key)> outsideLinks = {};
   // The memory that keeps the first pass's tokens for the second, about a
-  // byte a token (sources up to some 25 MB); a larger source is lexed
-  // again. The page is the same either way.
-  std::size_t tokenLogLimit = std::size_t{8} << 20;
+  // byte a token, a fifth of the source's size for the SWI-Prolog library:
+  // sources up to some 30 MB. A larger source is lexed again, so that its
+  // memory stays the same however large it is. The page is the same either
+  // way.
+  std::size_t tokenLogLimit = std::size_t{6} << 20;
 };
 
 // The bytes of a source, from its start again after each Rewind.
