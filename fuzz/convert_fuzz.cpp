@@ -28,6 +28,7 @@
 #include "html5/page.hpp"
 #include "html5/text_content.hpp"
 #include "model.hpp"
+#include "prolog/lexer.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
 #include "support/memory_file_system.hpp"
@@ -158,7 +159,23 @@ std::vector<std::string_view> Values(std::string_view page, std::string_view att
   return values;
 }
 
+// The class of each byte as the lexer reads it, with quoted text and
+// comments handed out in parts of `partSize` bytes.
+std::string ByteClasses(std::string_view source, std::size_t partSize) {
+  std::vector<pl2html::prolog::Token> tokens;
+  pl2html::prolog::Lexer(pl2html::prolog::Encoding::kUtf8, partSize).Lex(source, true, tokens);
+  std::string classes(source.size(), '?');
+  for (const pl2html::prolog::Token& token : tokens)
+    for (std::size_t i = token.begin; i < token.end && i < classes.size(); ++i)
+      classes[i] = static_cast<char>('a' + static_cast<int>(token.cls));
+  return classes;
+}
+
 void CheckPrologPage(std::string_view source) {
+  // A long token handed out in parts keeps its class, byte for byte.
+  if (ByteClasses(source, 3) != ByteClasses(source, pl2html::prolog::Lexer::kPartSize)) {
+    Fail("Prolog tokens in parts change a byte's class", 0);
+  }
   pl2html::PageKind prolog{.prolog = true};
   bool ok = false;
   std::string page = Convert(source, 0, ok, prolog);

@@ -236,11 +236,14 @@ class TokenReader {
     starved_ = false;
     mark_ = count_;
     effect_ = Lexer::Effect::kOperand;
-    std::size_t end = ReadToken(pos);
+    next_.kind = Kind::kNone;
+    std::size_t end = lexer_.open_.kind == Kind::kNone ? ReadToken(pos) : ReadPart(pos);
     effect = effect_;
     return end;
   }
   bool Starved() const { return starved_; }
+  // The token of which Read handed out a part, if it did.
+  const Lexer::OpenToken& Opened() const { return next_; }
   void DropLast() { count_ = mark_; }
 
   // The end of the ASCII layout at pos, when the text shows that it ends
@@ -269,6 +272,10 @@ class TokenReader {
 
  private:
   using Effect = Lexer::Effect;
+  using Kind = Lexer::OpenToken::Kind;
+  // How far "[" or "{" looks for its "]" or "}" across layout and comments.
+  static constexpr std::size_t kLookahead = Lexer::kPartSize;
+  static constexpr std::size_t kNowhere = ~std::size_t{0};
 
   // The byte at i, or -1 past the text; past a text that is not the end of
   // the source, the token must wait for more.
@@ -291,6 +298,43 @@ class TokenReader {
     effect_ = effect;
     return Emit(begin, end, cls);
   }
+  // A part of a long token, which the next part goes on with.
+  std::size_t Part(std::size_t begin, std::size_t end, TokenClass cls, Lexer::OpenToken open) {
+    next_ = open;
+    return Emit(begin, end, cls, Effect::kLayout);
+  }
+
+  // Whether a part may end before the byte at i (which the text holds):
+  // from `cutAt` on, where a character starts, or where the text is not
+  // UTF-8 anyway.
+  bool CutsAt(std::size_t i, std::size_t cutAt) const {
+    return i >= cutAt &&
+           (lexer_.encoding_ == Encoding::kLatin1 || (p_[i] & 0xC0) != 0x80 || i >= cutAt + 4);
+  }
+  // The first place from i on where a part may end; 0 when the text ends first.
+  std::size_t CutFrom(std::size_t i, std::size_t cutAt) const {
+    for (; i < n_; ++i)
+      if (CutsAt(i, cutAt)) return i;
+    return 0;
+  }
+
+  // The next part of the token that the last one left open.
+  std::size_t ReadPart(std::size_t pos) {
+    const Lexer::OpenToken& open = lexer_.open_;
+    switch (open.kind) {
+      case Kind::kQuoted:
+        return QuotedFrom(pos, pos, open.quote);
+      case Kind::kBlockComment:
+        return BlockComment(pos, pos, open.depth);
+      case Kind::kLineComment:
+        return LineComment(pos, pos);
+      case Kind::kQqText:
+        return QqText(pos, pos);
+      case Kind::kNone:
+        break;
+    }
+    return ReadToken(pos);
+  }
 
   [[gnu::always_inline]] std::size_t ReadToken(std::size_t pos) {
     const unsigned char c = p_[pos];
@@ -306,7 +350,8 @@ class TokenReader {
       case kSymbolByte:
         return Symbol(pos);
       case kSoloByte:
-        return Emit(pos, pos + 1, TokenClass::kAtom, c == '!' ? Effect::kOperand : Effect::kInfixName);
+        return Emit(pos, pos + 1, TokenClass::kAtom,
+                    c == '!' ? Effect::kOperand : Effect::kInfixName);
       case kOpenByte:
         return Open(pos);
       case kCloseByte:
@@ -319,7 +364,7 @@ class TokenReader {
       case kQuoteByte:
         return Quoted(pos);
       case kPercentByte:
-        return Emit(pos, LineCommentEnd(pos), TokenClass::kComment, Effect::kLayout);
+        return LineComment(pos, pos);
       case kHighByte:
         return High(pos);
     }
@@ -426,8 +471,7 @@ class TokenReader {
   // "-" may be a number's sign and ":" may part a dict's key from its value.
   std::size_t Symbol(std::size_t pos) {
     const unsigned char c = p_[pos];
-    if (c == '/' && At(pos + 1) == '*')
-      return Emit(pos, BlockCommentEnd(pos), TokenClass::kComment, Effect::kLayout);
+    if (c == '/' && At(pos + 1) == '*') return BlockComment(pos, pos + 2, 1);
     const std::size_t end = SymbolRun(pos + 1);
     if (end == pos + 1) {
       if (c == '.') {
@@ -457,14 +501,14 @@ class TokenReader {
 
   // "(", "[" and "{"; "[]" and "{}" are atoms, with layout inside or not;
   // "{|" opens a quasi-quotation and "{" right after a tag opens a dict.
-  std::size_t Open(std::size_t pos) {
+  [[gnu::always_inline]] std::size_t Open(std::size_t pos) {
     const unsigned char c = p_[pos];
     if (c == '{' && At(pos + 1) == '|') return Emit(pos, pos + 2, TokenClass::kQq, Effect::kQqOpen);
     if (c == '{' && lexer_.afterTag_)
       return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kOpenDict);
     if (c != '(') {
       const std::size_t k = SkipLayoutAndComments(pos + 1);
-      if (At(k) == (c == '[' ? ']' : '}')) {
+      if (k != kNowhere && At(k) == (c == '[' ? ']' : '}')) {
         if (k == pos + 1) return Emit(pos, pos + 2, TokenClass::kAtom, Effect::kOperand);
         return Emit(pos, pos + 1, TokenClass::kAtom, Effect::kOpenEmpty);
       }
@@ -476,30 +520,51 @@ class TokenReader {
   // reader takes any "||" for that, even with no "{|" before it ("[a||b]"
   // runs to the next "|}"), and so does the lexer, to find the same end.
   std::size_t Bar(std::size_t pos) {
-    if (At(pos + 1) == '|') return Emit(pos, QqTextEnd(pos + 2), TokenClass::kQq, Effect::kQqBody);
+    if (At(pos + 1) == '|') return QqText(pos, pos + 2);
     return Emit(pos, pos + 1, TokenClass::kPunct, Effect::kBar);
   }
 
-  // The next byte after i that is neither layout nor in a comment.
+  // The next byte after i that is neither layout nor in a comment;
+  // kNowhere when comments run on too far to look.
   std::size_t SkipLayoutAndComments(std::size_t i) {
+    const std::size_t limit = i + kLookahead;
     for (;;) {
       const int c = At(i);
+      bool tooFar = false;
       if (c == '%') {
-        i = LineCommentEnd(i);
+        i = LineCommentScan(i, limit, tooFar);
       } else if (c == '/' && At(i + 1) == '*') {
-        i = BlockCommentEnd(i);
+        std::uint64_t depth = 1;
+        i = BlockCommentScan(i + 2, limit, depth, tooFar);
       } else if (c >= 0 && LayoutAt(i)) {
         i = LayoutRun(i);
       } else {
         return i;
       }
+      if (tooFar) return kNowhere;
     }
   }
 
-  std::size_t QqTextEnd(std::size_t i) {
+  // The comments and the text of a quasi-quotation, each from i on, its
+  // token (or part) begun at `begin`: a part ends at begin + the part
+  // size, or soon after.
+
+  // "||Text|}": any "|}" ends it.
+  std::size_t QqText(std::size_t begin, std::size_t i) {
+    bool cut = false;
+    const std::size_t end = QqTextScan(i, begin + lexer_.partSize_, cut);
+    if (cut) return Part(begin, end, TokenClass::kQq, {Kind::kQqText});
+    return Emit(begin, end, TokenClass::kQq, Effect::kQqBody);
+  }
+  std::size_t QqTextScan(std::size_t i, std::size_t cutAt, bool& cut) {
     for (;;) {
-      const void* bar = i < n_ ? std::memchr(p_ + i, '|', n_ - i) : nullptr;
-      if (bar == nullptr) return RanOut();
+      const std::size_t searchEnd = std::min(n_, std::max(i, cutAt));
+      const void* bar = i < searchEnd ? std::memchr(p_ + i, '|', searchEnd - i) : nullptr;
+      if (bar == nullptr) {
+        const std::size_t at = searchEnd < n_ ? CutFrom(searchEnd, cutAt) : 0;
+        cut = at != 0;
+        return cut ? at : RanOut();
+      }
       i = static_cast<std::size_t>(static_cast<const unsigned char*>(bar) - p_) + 1;
       const int next = At(i);
       if (next == '}') return i + 1;
@@ -507,39 +572,75 @@ class TokenReader {
     }
   }
 
-  std::size_t LineCommentEnd(std::size_t pos) {
-    const void* nl = std::memchr(p_ + pos, '\n', n_ - pos);
-    if (nl == nullptr) return RanOut();
-    return static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p_);
+  // "%" to the line feed.
+  std::size_t LineComment(std::size_t begin, std::size_t i) {
+    bool cut = false;
+    const std::size_t end = LineCommentScan(i, begin + lexer_.partSize_, cut);
+    if (cut) return Part(begin, end, TokenClass::kComment, {Kind::kLineComment});
+    return Emit(begin, end, TokenClass::kComment, Effect::kLayout);
+  }
+  std::size_t LineCommentScan(std::size_t i, std::size_t cutAt, bool& cut) {
+    const std::size_t searchEnd = std::min(n_, std::max(i, cutAt));
+    if (const void* nl = i < searchEnd ? std::memchr(p_ + i, '\n', searchEnd - i) : nullptr)
+      return static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p_);
+    const std::size_t at = searchEnd < n_ ? CutFrom(searchEnd, cutAt) : 0;
+    if (at == 0) return RanOut();
+    cut = p_[at] != '\n';  // a cut right at the line feed is the comment's end
+    return at;
   }
 
   // "/* */" nests: "/* a /* b */ c */" is one comment.
-  std::size_t BlockCommentEnd(std::size_t pos) {
-    std::size_t depth = 1;
-    std::size_t i = pos + 2;
-    while (i < n_) {
-      const unsigned char c = p_[i];
-      if (c == '*' && At(i + 1) == '/') {
-        i += 2;
-        if (--depth == 0) return i;
-      } else if (c == '/' && At(i + 1) == '*') {
-        i += 2;
-        ++depth;
-      } else {
-        ++i;
+  std::size_t BlockComment(std::size_t begin, std::size_t i, std::uint64_t depth) {
+    bool cut = false;
+    const std::size_t end = BlockCommentScan(i, begin + lexer_.partSize_, depth, cut);
+    if (cut) return Part(begin, end, TokenClass::kComment, {Kind::kBlockComment, 0, depth});
+    return Emit(begin, end, TokenClass::kComment, Effect::kLayout);
+  }
+  std::size_t BlockCommentScan(std::size_t i, std::size_t cutAt, std::uint64_t& depth, bool& cut) {
+    for (;;) {
+      // Up to the part's size without asking where it may end; then a
+      // character at a time.
+      const std::size_t stop = std::min(n_, std::max(i + 1, cutAt));
+      while (i < stop) {
+        const unsigned char c = p_[i];
+        if (c == '*' && At(i + 1) == '/') {
+          i += 2;
+          if (--depth == 0) return i;
+        } else if (c == '/' && At(i + 1) == '*') {
+          i += 2;
+          ++depth;
+        } else {
+          ++i;
+        }
+      }
+      if (i >= n_) return RanOut();
+      if (CutsAt(i, cutAt)) {
+        cut = true;
+        return i;
       }
     }
-    return RanOut();
   }
 
   // A quoted atom, string or back-quoted text: a doubled quote or an escaped
   // one does not end it; left open, it runs to the end of the source.
-  std::size_t Quoted(std::size_t pos) {
-    const unsigned char q = p_[pos];
-    std::size_t i = pos + 1;
+  [[gnu::always_inline]] std::size_t Quoted(std::size_t pos) {
+    return QuotedFrom(pos, pos + 1, p_[pos]);
+  }
+  [[gnu::always_inline]] std::size_t QuotedFrom(std::size_t begin, std::size_t i, unsigned char q) {
+    const TokenClass cls = q == '\''  ? TokenClass::kQuoted
+                           : q == '"' ? TokenClass::kString
+                                      : TokenClass::kCodes;
+    const std::size_t cutAt = begin + lexer_.partSize_;
     for (;;) {
-      while (i < n_ && p_[i] != q && p_[i] != '\\')
+      const std::size_t plainEnd = std::min(n_, std::max(i, cutAt));
+      while (i < plainEnd && p_[i] != q && p_[i] != '\\')
         ++i;
+      if (i >= cutAt) {
+        const std::size_t at = i < n_ ? CutFrom(i, cutAt) : 0;
+        if (at != 0) return Part(begin, at, cls, {Kind::kQuoted, q});
+        i = RanOut();
+        break;
+      }
       if (i >= n_) {
         i = RanOut();
         break;
@@ -553,10 +654,7 @@ class TokenReader {
         break;
       }
     }
-    const TokenClass cls = q == '\''  ? TokenClass::kQuoted
-                           : q == '"' ? TokenClass::kString
-                                      : TokenClass::kCodes;
-    return Emit(pos, std::min(i, n_), cls, q == '\'' ? Effect::kTag : Effect::kOperand);
+    return Emit(begin, std::min(i, n_), cls, q == '\'' ? Effect::kTag : Effect::kOperand);
   }
 
   // The end of the escape sequence whose backslash is at i. Only its length
@@ -695,6 +793,7 @@ class TokenReader {
   std::size_t mark_ = 0;
   bool starved_ = false;
   Effect effect_ = Effect::kOperand;
+  Lexer::OpenToken next_;
 };
 
 bool Lexer::InDict() const {
@@ -824,7 +923,8 @@ void Lexer::ApplyInFull(Effect effect) {
   }
 }
 
-Lexer::Lexer(Encoding encoding) : encoding_(encoding) {}
+Lexer::Lexer(Encoding encoding, std::size_t partSize)
+    : encoding_(encoding), partSize_(std::max<std::size_t>(partSize, 1)) {}
 
 std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& out) {
   std::size_t pos = 0;
@@ -849,6 +949,12 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
     }
     Apply(effect);
     pos = end;
+    if (reader.Opened().kind != OpenToken::Kind::kNone || open_.kind != OpenToken::Kind::kNone)
+        [[unlikely]] {
+      open_ = reader.Opened();
+      reader.MakeRoom();
+      continue;
+    }
     if (const std::size_t layoutEnd = reader.PlainLayoutEnd(pos)) {
       reader.EmitLayout(pos, layoutEnd);
       afterTag_ = false;  // all that layout does to the state

@@ -57,12 +57,20 @@ enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 //   last part, which runs to the end of the source if no "|}" closes it.
 // - Bytes that are no Prolog still land in tokens: control characters in
 //   layout, a byte that is not UTF-8 in an atom of its own, a quote or a
-//   comment left open runs to the end of the source.
+//   comment left open runs to the end of the source (in parts, see
+//   kPartSize).
 // - Lex may grow `out` a batch of tokens ahead while it works; it leaves the
 //   tokens already there as they were (the vector may move them).
 class Lexer {
  public:
-  explicit Lexer(Encoding encoding = Encoding::kUtf8);
+  // Quoted text and comments longer than this are handed out in parts, each
+  // a token of the same class, so that a quote or a comment never closed is
+  // never held whole. A part ends where a character starts, at the first
+  // such place from this many bytes on: the same places however the source
+  // is cut into pieces.
+  static constexpr std::size_t kPartSize = std::size_t{1} << 18;
+
+  explicit Lexer(Encoding encoding = Encoding::kUtf8, std::size_t partSize = kPartSize);
 
   // Appends to `out` the tokens of the longest prefix of `text` that more text
   // could not change, and returns that prefix's length. The caller hands
@@ -74,6 +82,14 @@ class Lexer {
   // What a token does to the state above; the lexer's own business, public
   // only so that the reading code in lexer.cpp can name it.
   enum class Effect : std::uint8_t;
+  // The token whose parts are being handed out, if any: what the next part
+  // goes on reading.
+  struct OpenToken {
+    enum class Kind : std::uint8_t { kNone, kQuoted, kBlockComment, kLineComment, kQqText };
+    Kind kind = Kind::kNone;
+    unsigned char quote = 0;  // of quoted text
+    std::uint64_t depth = 0;  // of nested block comments
+  };
 
  private:
   struct DictFrame {
@@ -87,6 +103,8 @@ class Lexer {
   bool DictColonExpected() const;
 
   Encoding encoding_;
+  std::size_t partSize_;
+  OpenToken open_;
   bool atStart_ = true;        // nothing taken yet: a byte-order mark may come
   bool expectOperand_ = true;  // the next token starts a term
   bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"

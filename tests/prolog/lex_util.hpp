@@ -40,17 +40,19 @@ inline char ClassLetter(TokenClass cls) {
   return '?';
 }
 
-inline std::vector<Token> LexWhole(std::string_view text, Encoding encoding = Encoding::kUtf8) {
+inline std::vector<Token> LexWhole(std::string_view text, Encoding encoding = Encoding::kUtf8,
+                                   std::size_t partSize = Lexer::kPartSize) {
   std::vector<Token> tokens;
-  Lexer(encoding).Lex(text, true, tokens);
+  Lexer(encoding, partSize).Lex(text, true, tokens);
   return tokens;
 }
 
 // Lexes the text in pieces that end at the cuts (sorted), as the page writer
 // does: what a call leaves is handed again with the next piece.
 inline std::vector<Token> LexInPieces(std::string_view text, const std::vector<std::size_t>& cuts,
-                                      Encoding encoding = Encoding::kUtf8) {
-  Lexer lexer(encoding);
+                                      Encoding encoding = Encoding::kUtf8,
+                                      std::size_t partSize = Lexer::kPartSize) {
+  Lexer lexer(encoding, partSize);
   std::vector<Token> tokens;  // each call appends to the tokens before
   std::size_t start = 0;
   for (std::size_t k = 0; start < text.size(); ++k) {
