@@ -251,9 +251,12 @@ class TokenReader {
   // read without the dispatch of Read().
   std::size_t PlainLayoutEnd(std::size_t pos) const {
     if (pos >= n_ || p_[pos] >= 0x80 || !kLayoutChar[p_[pos]]) return 0;
+    const std::size_t cutAt = pos + lexer_.partSize_;
     std::size_t end = pos + 1;
-    while (end < n_ && kLayoutChar[p_[end]])
+    const std::size_t stop = std::min(n_, std::max(end, cutAt));
+    while (end < stop && kLayoutChar[p_[end]])
       ++end;
+    if (end >= cutAt && end < n_) return end;  // a part of a longer run, as LayoutRun cuts it
     return end < n_ && p_[end] < 0x80 ? end : 0;
   }
   void EmitLayout(std::size_t begin, std::size_t end) {
@@ -340,7 +343,7 @@ class TokenReader {
     const unsigned char c = p_[pos];
     switch (kByteClass[c]) {
       case kLayoutByte:
-        return Emit(pos, LayoutRun(pos + 1), TokenClass::kLayout, Effect::kLayout);
+        return Emit(pos, LayoutRun(pos, pos + 1), TokenClass::kLayout, Effect::kLayout);
       case kLowerByte:
         return Name(pos, IdRun(pos + 1));
       case kUpperByte:
@@ -378,7 +381,7 @@ class TokenReader {
     if (len == 0) return n_;  // a character cut by the end of the text
     switch (cls) {
       case CharClass::kLayout:
-        return Emit(pos, LayoutRun(pos + len), TokenClass::kLayout, Effect::kLayout);
+        return Emit(pos, LayoutRun(pos, pos + len), TokenClass::kLayout, Effect::kLayout);
       case CharClass::kVarStart:
         return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kVar);
       case CharClass::kAtomStart:
@@ -449,8 +452,22 @@ class TokenReader {
   std::size_t SymbolRun(std::size_t i) {
     return Run(i, kSymbolChar, [](CharClass c) { return c == CharClass::kSymbol; });
   }
-  std::size_t LayoutRun(std::size_t i) {
-    return Run(i, kLayoutChar, [](CharClass c) { return c == CharClass::kLayout; });
+  // Layout from i on, begun at `begin`. Cut into parts as quoted text is
+  // (layout after layout is layout: the next part needs no state), so that
+  // a run of blanks or of control characters, as in a binary file, is never
+  // held whole.
+  std::size_t LayoutRun(std::size_t begin, std::size_t i) {
+    const std::size_t cutAt = begin + lexer_.partSize_;
+    for (;;) {
+      const std::size_t stop = std::min(n_, std::max(i, cutAt));
+      while (i < stop && kLayoutChar[p_[i]])
+        ++i;
+      if (i >= n_) return RanOut();
+      if (i >= cutAt || p_[i] < 0x80) return i;
+      std::size_t len = 0;
+      if (Decode(i, len) != CharClass::kLayout || len == 0) return i;
+      i += len;
+    }
   }
   bool LayoutAt(std::size_t i) {
     const int c = At(i);
@@ -529,6 +546,7 @@ class TokenReader {
   std::size_t SkipLayoutAndComments(std::size_t i) {
     const std::size_t limit = i + kLookahead;
     for (;;) {
+      if (i >= limit) return kNowhere;
       const int c = At(i);
       bool tooFar = false;
       if (c == '%') {
@@ -537,7 +555,7 @@ class TokenReader {
         std::uint64_t depth = 1;
         i = BlockCommentScan(i + 2, limit, depth, tooFar);
       } else if (c >= 0 && LayoutAt(i)) {
-        i = LayoutRun(i);
+        i = LayoutRun(i, i);
       } else {
         return i;
       }
