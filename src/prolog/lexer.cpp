@@ -181,8 +181,9 @@ constexpr std::size_t kNameCount = kPrefixCount + std::size(kInfixNames);
 constexpr std::string_view OperatorName(std::size_t i) {
   return i < kPrefixCount ? kPrefixNames[i] : kInfixNames[i - kPrefixCount];
 }
+constexpr std::size_t kLongestOperator = 32;  // no operator name is as long
 struct OperatorTable {
-  std::array<std::array<std::uint8_t, 32>, 26> first{};  // 'a'..'z', by length
+  std::array<std::array<std::uint8_t, kLongestOperator>, 26> first{};  // 'a'..'z', by length
   std::array<std::uint8_t, kNameCount> next{};
 };
 constexpr OperatorTable kOperatorTable = [] {
@@ -200,7 +201,7 @@ constexpr OperatorTable kOperatorTable = [] {
 // (kInfixName) or neither (kTag).
 Lexer::Effect OperatorEffect(std::string_view name) {
   const unsigned char first = static_cast<unsigned char>(name[0]);
-  if (first < 'a' || first > 'z' || name.size() >= 32) return Lexer::Effect::kTag;
+  if (first < 'a' || first > 'z' || name.size() >= kLongestOperator) return Lexer::Effect::kTag;
   for (std::size_t k = kOperatorTable.first[first - 'a'][name.size()]; k != 0;
        k = kOperatorTable.next[k - 1])
     if (OperatorName(k - 1) == name)
@@ -333,6 +334,8 @@ class TokenReader {
         return LineComment(pos, pos);
       case Kind::kQqText:
         return QqText(pos, pos);
+      case Kind::kName:
+        return NameRun(pos, pos, open.cls, true);
       case Kind::kNone:
         break;
     }
@@ -345,9 +348,9 @@ class TokenReader {
       case kLayoutByte:
         return Emit(pos, LayoutRun(pos, pos + 1), TokenClass::kLayout, Effect::kLayout);
       case kLowerByte:
-        return Name(pos, IdRun(pos + 1));
+        return NameRun(pos, pos + 1, TokenClass::kAtom, false);
       case kUpperByte:
-        return Emit(pos, IdRun(pos + 1), TokenClass::kVar, Effect::kVar);
+        return NameRun(pos, pos + 1, TokenClass::kVar, false);
       case kDigitByte:
         return Emit(pos, Number(pos), TokenClass::kNumber, Effect::kOperand);
       case kSymbolByte:
@@ -383,9 +386,9 @@ class TokenReader {
       case CharClass::kLayout:
         return Emit(pos, LayoutRun(pos, pos + len), TokenClass::kLayout, Effect::kLayout);
       case CharClass::kVarStart:
-        return Emit(pos, IdRun(pos + len), TokenClass::kVar, Effect::kVar);
+        return NameRun(pos, pos + len, TokenClass::kVar, false);
       case CharClass::kAtomStart:
-        return Name(pos, IdRun(pos + len));
+        return NameRun(pos, pos + len, TokenClass::kAtom, false);
       case CharClass::kSymbol:
         return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kTag);  // "×" is no operator
       case CharClass::kIdContinue:
@@ -433,22 +436,42 @@ class TokenReader {
   }
 
   // The end of the run of characters from i that the byte table and the
-  // class test accept.
+  // class test accept; from `cutAt` on, where `cut` tells that it goes on.
   template <typename Test>
-  std::size_t Run(std::size_t i, const std::array<bool, 256>& ascii, Test test) {
+  std::size_t Run(std::size_t i, const std::array<bool, 256>& ascii, Test test,
+                  std::size_t cutAt = kNowhere, bool* cut = nullptr) {
     for (;;) {
-      while (i < n_ && ascii[p_[i]])
+      const std::size_t stop = std::min(n_, std::max(i, cutAt));
+      while (i < stop && ascii[p_[i]])
         ++i;
       if (i >= n_) return RanOut();
-      if (p_[i] < 0x80) return i;
-      std::size_t len = 0;
-      const CharClass cls = Decode(i, len);
-      if (len == 0) return i;
-      if (!test(cls)) return i;
+      std::size_t len = 1;
+      if (p_[i] < 0x80) {
+        if (!ascii[p_[i]]) return i;
+      } else {
+        const CharClass cls = Decode(i, len);
+        if (len == 0 || !test(cls)) return i;
+      }
+      if (i >= cutAt) {
+        *cut = true;
+        return i;
+      }
       i += len;
     }
   }
-  std::size_t IdRun(std::size_t i) { return Run(i, kIdByte, ContinuesName); }
+
+  // A letter atom or a variable from i on, begun at `begin`; in parts when
+  // long, and then no operator (none is that long), whatever its last part.
+  [[gnu::always_inline]] std::size_t NameRun(std::size_t begin, std::size_t i, TokenClass cls,
+                                             bool continued) {
+    bool cut = false;
+    const std::size_t end =
+        Run(i, kIdByte, ContinuesName, begin + std::max(lexer_.partSize_, kLongestOperator), &cut);
+    if (cut) return Part(begin, end, cls, {Kind::kName, 0, 0, cls});
+    if (cls == TokenClass::kVar) return Emit(begin, end, cls, Effect::kVar);
+    if (continued) return Emit(begin, end, cls, At(end) == '(' ? Effect::kOperand : Effect::kTag);
+    return Name(begin, end);
+  }
   std::size_t SymbolRun(std::size_t i) {
     return Run(i, kSymbolChar, [](CharClass c) { return c == CharClass::kSymbol; });
   }
