@@ -346,6 +346,7 @@ prolog_cases=(
   "comment|5000000 10000000|a block comment never closed"
   "clauses|100000 200000|clauses, each its own predicate"
   "char-codes|5000000 10000000|\`0'\` forms"
+  "binary|5000000 10000000|runs of zero and 0xFF bytes"
 )
 for entry in "${prolog_cases[@]}"; do
   IFS='|' read -r kind sizes what <<<"$entry"

@@ -195,6 +195,18 @@ std::string RandomBytes(std::size_t bytes, std::uint64_t seed) {
   return out;
 }
 
+std::string BinaryPadding(std::size_t bytes) {
+  // A firmware image or a disk's first blocks: a little random data between
+  // long runs of zero bytes and of 0xFF bytes (a Latin-1 letter).
+  std::string out = RandomBytes(4096);
+  out.reserve(bytes);
+  while (out.size() < bytes) {
+    out.append(std::min<std::size_t>(bytes / 4, bytes - out.size()), '\0');
+    out.append(std::min<std::size_t>(bytes / 4, bytes - out.size()), '\xFF');
+  }
+  return out;
+}
+
 const std::vector<InputKind>& InputKinds() {
   static const std::vector<InputKind> kinds = {
       {"prolog", "bytes", PrologText},
@@ -207,6 +219,7 @@ const std::vector<InputKind>& InputKinds() {
       {"comment", "bytes", UnclosedComment},
       {"clauses", "clauses", ManyClauses},
       {"char-codes", "bytes", CharacterCodes},
+      {"binary", "bytes", BinaryPadding},
   };
   return kinds;
 }

@@ -51,6 +51,10 @@ std::string CharacterCodes(std::size_t bytes);
 // line ends and 0 bytes included.
 std::string RandomBytes(std::size_t bytes, std::uint64_t seed = 1);
 
+// About `bytes` bytes of binary data: runs of zero bytes and of 0xFF bytes,
+// each a quarter of the whole.
+std::string BinaryPadding(std::size_t bytes);
+
 // The hostile shapes by name, for the command line tool and the benchmarks.
 struct InputKind {
   std::string_view name;
