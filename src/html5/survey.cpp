@@ -169,18 +169,35 @@ std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
     Slot& slot = slots_[at];
     if (slot.key == 0) {
       slot = {hash, static_cast<std::uint32_t>(keys_.size() + 1)};
-      keys_.push_back({names_.size(), static_cast<std::uint32_t>(name.size()), arity});
-      names_.append(name);
+      keys_.push_back({Keep(name), static_cast<std::uint32_t>(name.size()), arity});
       added = true;
       return slot.key - 1;
     }
     if (slot.hash != hash) continue;
     const Key& key = keys_[slot.key - 1];
-    if (key.arity == arity && std::string_view(names_).substr(key.nameAt, key.nameSize) == name) {
+    if (key.arity == arity && std::string_view(key.name, key.nameSize) == name) {
       added = false;
       return slot.key - 1;
     }
   }
+}
+
+const char* KeyTable::Keep(std::string_view name) {
+  if (name.size() > kNameBlock / 8) {
+    nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(name.size()));
+    return static_cast<const char*>(
+        std::memcpy(nameBlocks_.back().get(), name.data(), name.size()));
+  }
+  if (name.size() > nameRoom_) {
+    nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+    nameFree_ = nameBlocks_.back().get();
+    nameRoom_ = kNameBlock;
+  }
+  const char* kept = nameFree_;
+  if (!name.empty()) std::memcpy(nameFree_, name.data(), name.size());
+  nameFree_ += name.size();
+  nameRoom_ -= name.size();
+  return kept;
 }
 
 void KeyTable::Grow() {
@@ -200,7 +217,7 @@ void Survey::Mark(const prolog::Site& site, SiteKind kind) {
   std::uint32_t key = KeyOf(site);
   if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
     keyPredicate_[key] = static_cast<std::int32_t>(predicates_.size());
-    predicates_.push_back({site.name, site.arity, clauseLine_});
+    predicates_.push_back({keys_.Name(key), site.arity, clauseLine_});
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,7 +20,7 @@
 namespace pl2html::html5 {
 
 struct Predicate {
-  std::string name;
+  std::string_view name;  // held by the survey
   int arity = 0;
   std::uint64_t line = 0;  // of its first clause, from 1
 };
@@ -36,7 +37,7 @@ struct SiteMark {
 };
 
 // Numbers each distinct name/arity from 0 in the order first seen. One flat
-// table of slots and one arena of names: a file can name hundreds of
+// table of slots and blocks of names: a file can name hundreds of
 // thousands of predicates, and a table of nodes would miss the cache on
 // every call.
 class KeyTable {
@@ -44,9 +45,8 @@ class KeyTable {
   // The number of name/arity; `added` tells whether it is new.
   std::uint32_t Find(std::string_view name, int arity, bool& added);
   std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.size()); }
-  std::string_view Name(std::uint32_t key) const {
-    return std::string_view(names_).substr(keys_[key].nameAt, keys_[key].nameSize);
-  }
+  // Valid as long as the table: names never move.
+  std::string_view Name(std::uint32_t key) const { return {keys_[key].name, keys_[key].nameSize}; }
   int Arity(std::uint32_t key) const { return keys_[key].arity; }
 
  private:
@@ -55,15 +55,21 @@ class KeyTable {
     std::uint32_t key = 0;  // the key's number + 1; 0 an empty slot
   };
   struct Key {
-    std::uint64_t nameAt = 0;  // in names_
+    const char* name = nullptr;
     std::uint32_t nameSize = 0;
     std::int32_t arity = 0;
   };
   void Grow();
+  const char* Keep(std::string_view name);
 
   std::vector<Slot> slots_;  // a power of two of them, never more than half full
   std::vector<Key> keys_;
-  std::string names_;
+  // The names end to end in blocks, a long name in a block of its own, so
+  // that a name stays where it is however many follow.
+  static constexpr std::size_t kNameBlock = 64 * 1024;
+  std::vector<std::unique_ptr<char[]>> nameBlocks_;
+  char* nameFree_ = nullptr;
+  std::size_t nameRoom_ = 0;  // bytes free at nameFree_
 };
 
 class Survey {
@@ -127,7 +133,6 @@ class Survey {
   std::vector<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
   std::vector<char> keyGoal_;         // by key: called where a goal stands
-  std::string key_;
   std::vector<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
   // name index, then key * 4 + kind. About three bytes a call.
