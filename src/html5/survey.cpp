@@ -162,7 +162,7 @@ std::uint32_t HashOf(std::string_view name, int arity) {
 }  // namespace
 
 std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
-  if (keys_.size() * 2 >= slots_.size()) Grow();
+  if (keys_.size() * 8 >= slots_.size() * 7) Grow();
   std::uint32_t hash = HashOf(name, arity);
   std::size_t mask = slots_.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
