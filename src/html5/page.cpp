@@ -1,6 +1,7 @@
 #include "html5/page.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -67,7 +68,16 @@ bool LexSource(Source& source, prolog::Encoding encoding, Visit&& visit) {
 // Text outside the code (title, index): markup characters escaped, and
 // controls, line ends included, shown by their stand-ins.
 void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
+  auto plain = [](char c) {
+    return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t run = i;  // printable ASCII without markup, copied as it is
+    while (run < text.size() && plain(text[run]))
+      ++run;
+    out.append(text.substr(i, run - i));
+    if (run == text.size()) break;
+    i = run;
     char c = text[i];
     if (c == '&') {
       out += "&amp;";
@@ -119,7 +129,6 @@ void AppendHead(std::string& out, const Survey& survey, const PageOptions& optio
   out += "</header>\n";
 }
 
-// The file's predicates by name, each linked to its first clause.
 // A predicate of the index with the first eight bytes of its name as a
 // big-endian number, zeros past the name's end: two names whose prefixes
 // differ sort as their prefixes do, so most comparisons read no name.
@@ -145,6 +154,13 @@ bool IndexOrder(const IndexEntry& a, const IndexEntry& b) {
   return p.name != q.name ? p.name < q.name : p.arity < q.arity;
 }
 
+template <typename Number>
+void AppendDecimal(std::string& out, Number n) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
+// The file's predicates by name, each linked to its first clause.
 void WriteIndex(Sink& sink, const Survey& survey) {
   std::string& out = sink.text;
   const std::vector<Predicate>& predicates = survey.Predicates();
@@ -165,9 +181,9 @@ void WriteIndex(Sink& sink, const Survey& survey) {
     out += "\">";
     AppendEscaped(out, predicate->name, survey.PageCharset());
     out += '/';
-    out += std::to_string(predicate->arity);
+    AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";
-    out += std::to_string(predicate->line);
+    AppendDecimal(out, predicate->line);
     out += "</span></li>\n";
     if (out.size() >= kBlock) sink.Drain();
   }
