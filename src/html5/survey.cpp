@@ -76,6 +76,7 @@ bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) 
 
 bool Survey::Finish() {
   if (reader_.Finish()) Clause(reader_.Last());
+  keys_.LetGoOfSlots();
   return encoding_ != prolog::Encoding::kUtf8 || utf8_.Finish();
 }
 
@@ -202,15 +203,25 @@ const char* KeyTable::Keep(std::string_view name) {
 
 void KeyTable::Grow() {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-  std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.key == 0) continue;
-    std::size_t at = slot.hash & mask;
-    while (slots_[at].key != 0)
-      at = (at + 1) & mask;
-    slots_[at] = slot;
+  std::size_t size = old.empty() ? 1024 : old.size() * 2;
+  while (keys_.size() * 8 >= size * 7)  // the slots were let go
+    size *= 2;
+  slots_.assign(size, Slot{});
+  if (old.empty()) {
+    for (std::uint32_t key = 0; key < Size(); ++key)
+      Place({HashOf(Name(key), Arity(key)), key + 1});
   }
+  for (const Slot& slot : old) {
+    if (slot.key != 0) Place(slot);
+  }
+}
+
+void KeyTable::Place(Slot slot) {
+  std::size_t mask = slots_.size() - 1;
+  std::size_t at = slot.hash & mask;
+  while (slots_[at].key != 0)
+    at = (at + 1) & mask;
+  slots_[at] = slot;
 }
 
 void Survey::Mark(const prolog::Site& site, SiteKind kind) {

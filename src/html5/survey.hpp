@@ -48,6 +48,9 @@ class KeyTable {
   // Valid as long as the table: names never move.
   std::string_view Name(std::uint32_t key) const { return {keys_[key].name, keys_[key].nameSize}; }
   int Arity(std::uint32_t key) const { return keys_[key].arity; }
+  // Frees the slots, which only Find needs: the page pass asks by number.
+  // A later Find builds them again.
+  void LetGoOfSlots() { std::vector<Slot>().swap(slots_); }
 
  private:
   struct Slot {
@@ -60,6 +63,7 @@ class KeyTable {
     std::int32_t arity = 0;
   };
   void Grow();
+  void Place(Slot slot);
   const char* Keep(std::string_view name);
 
   // A power of two of them, at most 7/8 full: eight slots share a cache
