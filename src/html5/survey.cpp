@@ -163,22 +163,23 @@ std::uint32_t HashOf(std::string_view name, int arity) {
 }  // namespace
 
 std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
-  if (keys_.size() * 8 >= slots_.size() * 7) Grow();
+  if (keys_.size() * 8 >= tags_.size() * 7) Grow();
   std::uint32_t hash = HashOf(name, arity);
-  std::size_t mask = slots_.size() - 1;
+  auto tag = static_cast<std::uint8_t>(0x80 | hash >> 25);
+  std::size_t mask = tags_.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-    Slot& slot = slots_[at];
-    if (slot.key == 0) {
-      slot = {hash, static_cast<std::uint32_t>(keys_.size() + 1)};
+    if (tags_[at] == 0) {
+      tags_[at] = tag;
+      slotKeys_[at] = Size();
       keys_.push_back({Keep(name), static_cast<std::uint32_t>(name.size()), arity});
       added = true;
-      return slot.key - 1;
+      return slotKeys_[at];
     }
-    if (slot.hash != hash) continue;
-    const Key& key = keys_[slot.key - 1];
+    if (tags_[at] != tag) continue;
+    const Key& key = keys_[slotKeys_[at]];
     if (key.arity == arity && std::string_view(key.name, key.nameSize) == name) {
       added = false;
-      return slot.key - 1;
+      return slotKeys_[at];
     }
   }
 }
@@ -201,27 +202,25 @@ const char* KeyTable::Keep(std::string_view name) {
   return kept;
 }
 
+// Places every key again in twice the slots (or as many as it needs, after
+// LetGoOfSlots): the slots keep no hash, and hashing the names again in
+// the order they were kept reads them once from start to end.
 void KeyTable::Grow() {
-  std::vector<Slot> old = std::move(slots_);
-  std::size_t size = old.empty() ? 1024 : old.size() * 2;
-  while (keys_.size() * 8 >= size * 7)  // the slots were let go
+  std::size_t size = std::max<std::size_t>(tags_.size() * 2, 1024);
+  while (keys_.size() * 8 >= size * 7)
     size *= 2;
-  slots_.assign(size, Slot{});
-  if (old.empty()) {
-    for (std::uint32_t key = 0; key < Size(); ++key)
-      Place({HashOf(Name(key), Arity(key)), key + 1});
+  LetGoOfSlots();
+  tags_.assign(size, 0);
+  slotKeys_.resize(size);
+  std::size_t mask = size - 1;
+  for (std::uint32_t key = 0; key < Size(); ++key) {
+    std::uint32_t hash = HashOf(Name(key), Arity(key));
+    std::size_t at = hash & mask;
+    while (tags_[at] != 0)
+      at = (at + 1) & mask;
+    tags_[at] = static_cast<std::uint8_t>(0x80 | hash >> 25);
+    slotKeys_[at] = key;
   }
-  for (const Slot& slot : old) {
-    if (slot.key != 0) Place(slot);
-  }
-}
-
-void KeyTable::Place(Slot slot) {
-  std::size_t mask = slots_.size() - 1;
-  std::size_t at = slot.hash & mask;
-  while (slots_[at].key != 0)
-    at = (at + 1) & mask;
-  slots_[at] = slot;
 }
 
 void Survey::Mark(const prolog::Site& site, SiteKind kind) {

@@ -50,26 +50,28 @@ class KeyTable {
   int Arity(std::uint32_t key) const { return keys_[key].arity; }
   // Frees the slots, which only Find needs: the page pass asks by number.
   // A later Find builds them again.
-  void LetGoOfSlots() { std::vector<Slot>().swap(slots_); }
+  void LetGoOfSlots() {
+    std::vector<std::uint8_t>().swap(tags_);
+    std::vector<std::uint32_t>().swap(slotKeys_);
+  }
 
  private:
-  struct Slot {
-    std::uint32_t hash = 0;
-    std::uint32_t key = 0;  // the key's number + 1; 0 an empty slot
-  };
   struct Key {
     const char* name = nullptr;
     std::uint32_t nameSize = 0;
     std::int32_t arity = 0;
   };
   void Grow();
-  void Place(Slot slot);
   const char* Keep(std::string_view name);
 
-  // A power of two of them, at most 7/8 full: eight slots share a cache
-  // line, so a dense table costs a few more probes in lines already read,
-  // and a table of hundreds of thousands of keys spans half as many pages.
-  std::vector<Slot> slots_;
+  // The slots: a power of two of them, at most 7/8 full. A slot is a byte
+  // of tag (0 empty, else 0x80 and seven bits of the hash) and, apart, the
+  // number of its key. A lookup reads a key number, a key and a name only
+  // where the tag matches, so a new name is nearly always settled by the
+  // tags alone; and the tags of hundreds of thousands of keys stay in the
+  // cache where slots holding the hash did not.
+  std::vector<std::uint8_t> tags_;
+  std::vector<std::uint32_t> slotKeys_;
   std::vector<Key> keys_;
   // The names end to end in blocks, a long name in a block of its own, so
   // that a name stays where it is however many follow.
