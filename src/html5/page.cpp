@@ -163,7 +163,7 @@ void AppendDecimal(std::string& out, Number n) {
 // The file's predicates by name, each linked to its first clause.
 void WriteIndex(Sink& sink, const Survey& survey) {
   std::string& out = sink.text;
-  const std::vector<Predicate>& predicates = survey.Predicates();
+  std::span<const Predicate> predicates = survey.Predicates();
   if (predicates.empty()) return;
   std::vector<IndexEntry> sorted;
   sorted.reserve(predicates.size());

@@ -163,7 +163,7 @@ std::uint32_t HashOf(std::string_view name, int arity) {
 }  // namespace
 
 std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
-  if (keys_.size() * 8 >= tags_.size() * 7) Grow();
+  if (Size() * 8 >= tags_.size() * 7) Grow();
   std::uint32_t hash = HashOf(name, arity);
   auto tag = static_cast<std::uint8_t>(0x80 | hash >> 25);
   std::size_t mask = tags_.size() - 1;
@@ -171,7 +171,8 @@ std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
     if (tags_[at] == 0) {
       tags_[at] = tag;
       slotKeys_[at] = Size();
-      keys_.push_back({Keep(name), static_cast<std::uint32_t>(name.size()), arity});
+      const Key kept{Keep(name), static_cast<std::uint32_t>(name.size()), arity};
+      keys_.Append(&kept, 1);
       added = true;
       return slotKeys_[at];
     }
@@ -207,7 +208,7 @@ const char* KeyTable::Keep(std::string_view name) {
 // the order they were kept reads them once from start to end.
 void KeyTable::Grow() {
   std::size_t size = std::max<std::size_t>(tags_.size() * 2, 1024);
-  while (keys_.size() * 8 >= size * 7)
+  while (Size() * 8 >= size * 7)
     size *= 2;
   LetGoOfSlots();
   tags_.assign(size, 0);
@@ -226,8 +227,9 @@ void KeyTable::Grow() {
 void Survey::Mark(const prolog::Site& site, SiteKind kind) {
   std::uint32_t key = KeyOf(site);
   if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
-    keyPredicate_[key] = static_cast<std::int32_t>(predicates_.size());
-    predicates_.push_back({keys_.Name(key), site.arity, clauseLine_});
+    keyPredicate_[key] = static_cast<std::int32_t>(predicates_.Size());
+    const Predicate predicate{keys_.Name(key), site.arity, clauseLine_};
+    predicates_.Append(&predicate, 1);
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);

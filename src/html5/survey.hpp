@@ -16,6 +16,7 @@
 #include "html5/charset.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "runtime/growable.hpp"
 
 namespace pl2html::html5 {
 
@@ -44,7 +45,7 @@ class KeyTable {
  public:
   // The number of name/arity; `added` tells whether it is new.
   std::uint32_t Find(std::string_view name, int arity, bool& added);
-  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.size()); }
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.Size()); }
   // Valid as long as the table: names never move.
   std::string_view Name(std::uint32_t key) const { return {keys_[key].name, keys_[key].nameSize}; }
   int Arity(std::uint32_t key) const { return keys_[key].arity; }
@@ -72,7 +73,7 @@ class KeyTable {
   // cache where slots holding the hash did not.
   std::vector<std::uint8_t> tags_;
   std::vector<std::uint32_t> slotKeys_;
-  std::vector<Key> keys_;
+  GrowableArray<Key> keys_;  // grows in place: no second copy while it grows
   // The names end to end in blocks, a long name in a block of its own, so
   // that a name stays where it is however many follow.
   static constexpr std::size_t kNameBlock = 64 * 1024;
@@ -95,7 +96,7 @@ class Survey {
 
   bool Utf8() const { return encoding_ == prolog::Encoding::kUtf8 && utf8_.Valid(); }
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
-  const std::vector<Predicate>& Predicates() const { return predicates_; }
+  std::span<const Predicate> Predicates() const { return {predicates_.Data(), predicates_.Size()}; }
 
   // The predicates called where a goal stands but not defined in the file,
   // as "name/arity", in byte order.
@@ -142,7 +143,7 @@ class Survey {
   std::vector<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
   std::vector<char> keyGoal_;         // by key: called where a goal stands
-  std::vector<Predicate> predicates_;
+  GrowableArray<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
   // name index, then key * 4 + kind. About three bytes a call.
   std::string marks_;
