@@ -9,12 +9,10 @@ namespace pl2html::html5 {
 
 namespace {
 
-void AppendNumber(std::string& out, std::uint64_t n) {
-  while (n >= 0x80) {
-    out += static_cast<char>(0x80 | (n & 0x7F));
-    n >>= 7;
-  }
-  out += static_cast<char>(n);
+void AppendNumber(GrowableArray<char>& out, std::uint64_t n) {
+  for (; n >= 0x80; n >>= 7)
+    out.Append(static_cast<char>(0x80 | (n & 0x7F)));
+  out.Append(static_cast<char>(n));
 }
 
 bool Significant(prolog::TokenClass cls) {
@@ -133,7 +131,7 @@ std::vector<std::string> Survey::OutsideCalls() const {
 }
 
 void Survey::LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf) {
-  keyHref_.assign(keyPredicate_.size(), {});
+  keyHref_.assign(keyPredicate_.Size(), {});
   for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
     if (keyPredicate_[key] < 0 && keyGoal_[key] != 0) keyHref_[key] = hrefOf(KeyText(key));
   }
@@ -143,8 +141,8 @@ std::uint32_t Survey::KeyOf(const prolog::Site& site) {
   bool added = false;
   std::uint32_t key = keys_.Find(site.name, site.arity, added);
   if (added) {
-    keyPredicate_.push_back(-1);
-    keyGoal_.push_back(0);
+    keyPredicate_.Append(-1);
+    keyGoal_.Append(0);
   }
   return key;
 }
@@ -171,8 +169,7 @@ std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
     if (tags_[at] == 0) {
       tags_[at] = tag;
       slotKeys_[at] = Size();
-      const Key kept{Keep(name), static_cast<std::uint32_t>(name.size()), arity};
-      keys_.Append(&kept, 1);
+      keys_.Append({Keep(name), static_cast<std::uint32_t>(name.size()), arity});
       added = true;
       return slotKeys_[at];
     }
@@ -228,8 +225,7 @@ void Survey::Mark(const prolog::Site& site, SiteKind kind) {
   std::uint32_t key = KeyOf(site);
   if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
     keyPredicate_[key] = static_cast<std::int32_t>(predicates_.Size());
-    const Predicate predicate{keys_.Name(key), site.arity, clauseLine_};
-    predicates_.Append(&predicate, 1);
+    predicates_.Append({keys_.Name(key), site.arity, clauseLine_});
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);
@@ -240,7 +236,7 @@ void Survey::Mark(const prolog::Site& site, SiteKind kind) {
 
 std::uint64_t Survey::Marks::Number() {
   std::uint64_t n = 0;
-  for (int shift = 0; at_ < survey_.marks_.size(); shift += 7) {
+  for (int shift = 0; at_ < survey_.marks_.Size(); shift += 7) {
     auto byte = static_cast<unsigned char>(survey_.marks_[at_++]);
     n |= std::uint64_t{byte & 0x7Fu} << shift;
     if (byte < 0x80) break;
@@ -249,7 +245,7 @@ std::uint64_t Survey::Marks::Number() {
 }
 
 void Survey::Marks::Next() {
-  if (at_ >= survey_.marks_.size()) {
+  if (at_ >= survey_.marks_.Size()) {
     current_ = SiteMark{};
     return;
   }

@@ -140,13 +140,13 @@ class Survey {
   std::uint64_t clauseLine_ = 1;
   // Every name/arity seen as a head or a call, and the predicate it is.
   KeyTable keys_;
-  std::vector<std::int32_t> keyPredicate_;
+  GrowableArray<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
-  std::vector<char> keyGoal_;         // by key: called where a goal stands
+  GrowableArray<char> keyGoal_;       // by key: called where a goal stands
   GrowableArray<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
-  // name index, then key * 4 + kind. About three bytes a call.
-  std::string marks_;
+  // name index, then (key * 2 + goal) * 4 + kind. About three bytes a call.
+  GrowableArray<char> marks_;
   std::uint64_t lastMarked_ = 0;
 };
 
