@@ -1,6 +1,7 @@
 #include "html5/page.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -68,7 +69,16 @@ bool LexSource(Source& source, prolog::Encoding encoding, Lexer& lexer, Visit&& 
 // Text outside the code (title, index): markup characters escaped, and
 // controls, line ends included, shown by their stand-ins.
 void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
+  auto plain = [](char c) {
+    return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t run = i;  // printable ASCII without markup, copied as it is
+    while (run < text.size() && plain(text[run]))
+      ++run;
+    out.append(text.substr(i, run - i));
+    if (run == text.size()) break;
+    i = run;
     char c = text[i];
     if (c == '&') {
       out += "&amp;";
@@ -125,31 +135,61 @@ void AppendHead(std::string& out, const Survey& survey, const PageOptions& optio
   out += "</header>\n";
 }
 
+// A predicate of the index with the first eight bytes of its name as a
+// big-endian number, zeros past the name's end: two names whose prefixes
+// differ sort as their prefixes do, so most comparisons read no name.
+struct IndexEntry {
+  std::uint64_t prefix = 0;
+  const Predicate* predicate = nullptr;
+};
+
+IndexEntry IndexEntryOf(const Predicate& predicate) {
+  IndexEntry entry{0, &predicate};
+  for (std::size_t i = 0; i < sizeof entry.prefix; ++i) {
+    unsigned char c = i < predicate.name.size() ? static_cast<unsigned char>(predicate.name[i]) : 0;
+    entry.prefix = entry.prefix << 8 | c;
+  }
+  return entry;
+}
+
+// By name in byte order, then by arity.
+bool IndexOrder(const IndexEntry& a, const IndexEntry& b) {
+  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+  const Predicate& p = *a.predicate;
+  const Predicate& q = *b.predicate;
+  return p.name != q.name ? p.name < q.name : p.arity < q.arity;
+}
+
+template <typename Number>
+void AppendDecimal(std::string& out, Number n) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+}
+
 // The file's predicates by name, each linked to its first clause.
 void WriteIndex(Sink& sink, const Survey& survey) {
   std::string& out = sink.text;
-  const std::vector<Predicate>& predicates = survey.Predicates();
+  std::span<const Predicate> predicates = survey.Predicates();
   if (predicates.empty()) return;
-  std::vector<const Predicate*> sorted;
+  std::vector<IndexEntry> sorted;
   sorted.reserve(predicates.size());
   for (const Predicate& predicate : predicates)
-    sorted.push_back(&predicate);
-  std::sort(sorted.begin(), sorted.end(), [](const Predicate* a, const Predicate* b) {
-    return a->name != b->name ? a->name < b->name : a->arity < b->arity;
-  });
+    sorted.push_back(IndexEntryOf(predicate));
+  std::sort(sorted.begin(), sorted.end(), IndexOrder);
   out += "<nav aria-label=\"Predicates\"><details open><summary>";
   out += std::to_string(predicates.size());
   out += predicates.size() == 1 ? " predicate" : " predicates";
   out += "</summary>\n<ul>\n";
-  for (const Predicate* predicate : sorted) {
+  for (const IndexEntry& entry : sorted) {
+    const Predicate* predicate = entry.predicate;
     out += "<li><a href=\"#";
     AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
     AppendEscaped(out, predicate->name, survey.PageCharset());
     out += '/';
-    out += std::to_string(predicate->arity);
+    AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";
-    out += std::to_string(predicate->line);
+    AppendDecimal(out, predicate->line);
     out += "</span></li>\n";
     if (out.size() >= kBlock) sink.Drain();
   }

@@ -9,12 +9,10 @@ namespace pl2html::html5 {
 
 namespace {
 
-void AppendNumber(std::string& out, std::uint64_t n) {
-  while (n >= 0x80) {
-    out += static_cast<char>(0x80 | (n & 0x7F));
-    n >>= 7;
-  }
-  out += static_cast<char>(n);
+void AppendNumber(GrowableArray<char>& out, std::uint64_t n) {
+  for (; n >= 0x80; n >>= 7)
+    out.Append(static_cast<char>(0x80 | (n & 0x7F)));
+  out.Append(static_cast<char>(n));
 }
 
 bool Significant(prolog::TokenClass cls) {
@@ -77,6 +75,7 @@ bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) 
 
 bool Survey::Finish() {
   if (reader_.Finish()) Clause(reader_.Last());
+  keys_.LetGoOfSlots();
   return encoding_ != prolog::Encoding::kUtf8 || utf8_.Finish();
 }
 
@@ -133,7 +132,7 @@ std::vector<std::string> Survey::OutsideCalls() const {
 }
 
 void Survey::LinkOutside(const std::function<std::string(std::string_view key)>& hrefOf) {
-  keyHref_.assign(keyPredicate_.size(), {});
+  keyHref_.assign(keyPredicate_.Size(), {});
   for (std::uint32_t key = 0; key < keys_.Size(); ++key) {
     if (keyPredicate_[key] < 0 && keyGoal_[key] != 0) keyHref_[key] = hrefOf(KeyText(key));
   }
@@ -143,8 +142,8 @@ std::uint32_t Survey::KeyOf(const prolog::Site& site) {
   bool added = false;
   std::uint32_t key = keys_.Find(site.name, site.arity, added);
   if (added) {
-    keyPredicate_.push_back(-1);
-    keyGoal_.push_back(0);
+    keyPredicate_.Append(-1);
+    keyGoal_.Append(0);
   }
   return key;
 }
@@ -163,45 +162,71 @@ std::uint32_t HashOf(std::string_view name, int arity) {
 }  // namespace
 
 std::uint32_t KeyTable::Find(std::string_view name, int arity, bool& added) {
-  if (keys_.size() * 2 >= slots_.size()) Grow();
+  if (Size() * 8 >= tags_.size() * 7) Grow();
   std::uint32_t hash = HashOf(name, arity);
-  std::size_t mask = slots_.size() - 1;
+  auto tag = static_cast<std::uint8_t>(0x80 | hash >> 25);
+  std::size_t mask = tags_.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-    Slot& slot = slots_[at];
-    if (slot.key == 0) {
-      slot = {hash, static_cast<std::uint32_t>(keys_.size() + 1)};
-      keys_.push_back({names_.size(), static_cast<std::uint32_t>(name.size()), arity});
-      names_.append(name);
+    if (tags_[at] == 0) {
+      tags_[at] = tag;
+      slotKeys_[at] = Size();
+      keys_.Append({Keep(name), static_cast<std::uint32_t>(name.size()), arity});
       added = true;
-      return slot.key - 1;
+      return slotKeys_[at];
     }
-    if (slot.hash != hash) continue;
-    const Key& key = keys_[slot.key - 1];
-    if (key.arity == arity && std::string_view(names_).substr(key.nameAt, key.nameSize) == name) {
+    if (tags_[at] != tag) continue;
+    const Key& key = keys_[slotKeys_[at]];
+    if (key.arity == arity && std::string_view(key.name, key.nameSize) == name) {
       added = false;
-      return slot.key - 1;
+      return slotKeys_[at];
     }
   }
 }
 
+const char* KeyTable::Keep(std::string_view name) {
+  if (name.size() > kNameBlock / 8) {
+    nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(name.size()));
+    return static_cast<const char*>(
+        std::memcpy(nameBlocks_.back().get(), name.data(), name.size()));
+  }
+  if (name.size() > nameRoom_) {
+    nameBlocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlock));
+    nameFree_ = nameBlocks_.back().get();
+    nameRoom_ = kNameBlock;
+  }
+  const char* kept = nameFree_;
+  if (!name.empty()) std::memcpy(nameFree_, name.data(), name.size());
+  nameFree_ += name.size();
+  nameRoom_ -= name.size();
+  return kept;
+}
+
+// Places every key again in twice the slots (or as many as it needs, after
+// LetGoOfSlots): the slots keep no hash, and hashing the names again in
+// the order they were kept reads them once from start to end.
 void KeyTable::Grow() {
-  std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-  std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.key == 0) continue;
-    std::size_t at = slot.hash & mask;
-    while (slots_[at].key != 0)
+  std::size_t size = std::max<std::size_t>(tags_.size() * 2, 1024);
+  while (Size() * 8 >= size * 7)
+    size *= 2;
+  LetGoOfSlots();
+  tags_.assign(size, 0);
+  slotKeys_.resize(size);
+  std::size_t mask = size - 1;
+  for (std::uint32_t key = 0; key < Size(); ++key) {
+    std::uint32_t hash = HashOf(Name(key), Arity(key));
+    std::size_t at = hash & mask;
+    while (tags_[at] != 0)
       at = (at + 1) & mask;
-    slots_[at] = slot;
+    tags_[at] = static_cast<std::uint8_t>(0x80 | hash >> 25);
+    slotKeys_[at] = key;
   }
 }
 
 void Survey::Mark(const prolog::Site& site, SiteKind kind) {
   std::uint32_t key = KeyOf(site);
   if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
-    keyPredicate_[key] = static_cast<std::int32_t>(predicates_.size());
-    predicates_.push_back({site.name, site.arity, clauseLine_});
+    keyPredicate_[key] = static_cast<std::int32_t>(predicates_.Size());
+    predicates_.Append({keys_.Name(key), site.arity, clauseLine_});
     kind = SiteKind::kFirstHead;
   }
   AppendNumber(marks_, site.nameIndex - lastMarked_);
@@ -212,7 +237,7 @@ void Survey::Mark(const prolog::Site& site, SiteKind kind) {
 
 std::uint64_t Survey::Marks::Number() {
   std::uint64_t n = 0;
-  for (int shift = 0; at_ < survey_.marks_.size(); shift += 7) {
+  for (int shift = 0; at_ < survey_.marks_.Size(); shift += 7) {
     auto byte = static_cast<unsigned char>(survey_.marks_[at_++]);
     n |= std::uint64_t{byte & 0x7Fu} << shift;
     if (byte < 0x80) break;
@@ -221,7 +246,7 @@ std::uint64_t Survey::Marks::Number() {
 }
 
 void Survey::Marks::Next() {
-  if (at_ >= survey_.marks_.size()) {
+  if (at_ >= survey_.marks_.Size()) {
     current_ = SiteMark{};
     return;
   }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,11 +16,12 @@
 #include "html5/charset.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "runtime/growable.hpp"
 
 namespace pl2html::html5 {
 
 struct Predicate {
-  std::string name;
+  std::string_view name;  // held by the survey
   int arity = 0;
   std::uint64_t line = 0;  // of its first clause, from 1
 };
@@ -36,34 +38,48 @@ struct SiteMark {
 };
 
 // Numbers each distinct name/arity from 0 in the order first seen. One flat
-// table of slots and one arena of names: a file can name hundreds of
+// table of slots and blocks of names: a file can name hundreds of
 // thousands of predicates, and a table of nodes would miss the cache on
 // every call.
 class KeyTable {
  public:
   // The number of name/arity; `added` tells whether it is new.
   std::uint32_t Find(std::string_view name, int arity, bool& added);
-  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.size()); }
-  std::string_view Name(std::uint32_t key) const {
-    return std::string_view(names_).substr(keys_[key].nameAt, keys_[key].nameSize);
-  }
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(keys_.Size()); }
+  // Valid as long as the table: names never move.
+  std::string_view Name(std::uint32_t key) const { return {keys_[key].name, keys_[key].nameSize}; }
   int Arity(std::uint32_t key) const { return keys_[key].arity; }
+  // Frees the slots, which only Find needs: the page pass asks by number.
+  // A later Find builds them again.
+  void LetGoOfSlots() {
+    std::vector<std::uint8_t>().swap(tags_);
+    std::vector<std::uint32_t>().swap(slotKeys_);
+  }
 
  private:
-  struct Slot {
-    std::uint32_t hash = 0;
-    std::uint32_t key = 0;  // the key's number + 1; 0 an empty slot
-  };
   struct Key {
-    std::uint64_t nameAt = 0;  // in names_
+    const char* name = nullptr;
     std::uint32_t nameSize = 0;
     std::int32_t arity = 0;
   };
   void Grow();
+  const char* Keep(std::string_view name);
 
-  std::vector<Slot> slots_;  // a power of two of them, never more than half full
-  std::vector<Key> keys_;
-  std::string names_;
+  // The slots: a power of two of them, at most 7/8 full. A slot is a byte
+  // of tag (0 empty, else 0x80 and seven bits of the hash) and, apart, the
+  // number of its key. A lookup reads a key number, a key and a name only
+  // where the tag matches, so a new name is nearly always settled by the
+  // tags alone; and the tags of hundreds of thousands of keys stay in the
+  // cache where slots holding the hash did not.
+  std::vector<std::uint8_t> tags_;
+  std::vector<std::uint32_t> slotKeys_;
+  GrowableArray<Key> keys_;  // grows in place: no second copy while it grows
+  // The names end to end in blocks, a long name in a block of its own, so
+  // that a name stays where it is however many follow.
+  static constexpr std::size_t kNameBlock = 64 * 1024;
+  std::vector<std::unique_ptr<char[]>> nameBlocks_;
+  char* nameFree_ = nullptr;
+  std::size_t nameRoom_ = 0;  // bytes free at nameFree_
 };
 
 class Survey {
@@ -80,7 +96,7 @@ class Survey {
 
   bool Utf8() const { return encoding_ == prolog::Encoding::kUtf8 && utf8_.Valid(); }
   Charset PageCharset() const { return Utf8() ? Charset::kUtf8 : Charset::kWindows1252; }
-  const std::vector<Predicate>& Predicates() const { return predicates_; }
+  std::span<const Predicate> Predicates() const { return {predicates_.Data(), predicates_.Size()}; }
 
   // The predicates called where a goal stands but not defined in the file,
   // as "name/arity", in byte order.
@@ -124,14 +140,13 @@ class Survey {
   std::uint64_t clauseLine_ = 1;
   // Every name/arity seen as a head or a call, and the predicate it is.
   KeyTable keys_;
-  std::vector<std::int32_t> keyPredicate_;
+  GrowableArray<std::int32_t> keyPredicate_;
   std::vector<std::string> keyHref_;  // by key, when LinkOutside gave links
-  std::vector<char> keyGoal_;         // by key: called where a goal stands
-  std::string key_;
-  std::vector<Predicate> predicates_;
+  GrowableArray<char> keyGoal_;       // by key: called where a goal stands
+  GrowableArray<Predicate> predicates_;
   // Marks as variable-length numbers: the gap since the previous mark's
-  // name index, then key * 4 + kind. About three bytes a call.
-  std::string marks_;
+  // name index, then (key * 2 + goal) * 4 + kind. About three bytes a call.
+  GrowableArray<char> marks_;
   std::uint64_t lastMarked_ = 0;
 };
 

@@ -43,6 +43,11 @@ class GrowableArray {
 
   void Clear() { size_ = 0; }
 
+  // By value: `value` may be one of the array's own, which growing moves.
+  void Append(T value) {
+    if (size_ == capacity_) Reserve(1);
+    data_[size_++] = value;
+  }
   void Append(const T* values, std::size_t count) {
     if (count > capacity_ - size_) Reserve(count);
     if (count != 0) std::memcpy(data_ + size_, values, count * sizeof(T));
