@@ -336,6 +336,8 @@ class TokenReader {
         return QqText(pos, pos);
       case Kind::kName:
         return NameRun(pos, pos, open.cls, true);
+      case Kind::kSymbols:
+        return Symbols(pos, open.beyondAscii);
       case Kind::kNone:
         break;
     }
@@ -390,7 +392,7 @@ class TokenReader {
       case CharClass::kAtomStart:
         return NameRun(pos, pos + len, TokenClass::kAtom, false);
       case CharClass::kSymbol:
-        return Emit(pos, SymbolRun(pos), TokenClass::kAtom, Effect::kTag);  // "×" is no operator
+        return Symbols(pos, true);  // "×" is no operator
       case CharClass::kIdContinue:
       case CharClass::kSolo:
         break;
@@ -472,8 +474,24 @@ class TokenReader {
     if (continued) return Emit(begin, end, cls, At(end) == '(' ? Effect::kOperand : Effect::kTag);
     return Name(begin, end);
   }
-  std::size_t SymbolRun(std::size_t i) {
-    return Run(i, kSymbolChar, [](CharClass c) { return c == CharClass::kSymbol; });
+  std::size_t SymbolRun(std::size_t i, std::size_t cutAt, bool& cut) {
+    return Run(
+        i, kSymbolChar, [](CharClass c) { return c == CharClass::kSymbol; }, cutAt, &cut);
+  }
+  // Symbol chars from `begin` on that no "/*", ".", "-" or ":" can start
+  // differently: after a character beyond ASCII, or a part of a long run.
+  // Long runs come in parts; none is an operator, and `beyondAscii` tells
+  // whether a character beyond ASCII came before, which makes it an operand.
+  std::size_t Symbols(std::size_t begin, bool beyondAscii) {
+    bool cut = false;
+    const std::size_t end =
+        SymbolRun(begin, begin + std::max(lexer_.partSize_, kLongestOperator), cut);
+    beyondAscii = beyondAscii || SymbolEffect(begin, end) == Effect::kTag;
+    if (cut) {
+      return Part(begin, end, TokenClass::kAtom,
+                  {.kind = Kind::kSymbols, .beyondAscii = beyondAscii});
+    }
+    return Emit(begin, end, TokenClass::kAtom, beyondAscii ? Effect::kTag : Effect::kInfixName);
   }
   // Layout from i on, begun at `begin`. Cut into parts as quoted text is
   // (layout after layout is layout: the next part needs no state), so that
@@ -512,7 +530,13 @@ class TokenReader {
   std::size_t Symbol(std::size_t pos) {
     const unsigned char c = p_[pos];
     if (c == '/' && At(pos + 1) == '*') return BlockComment(pos, pos + 2, 1);
-    const std::size_t end = SymbolRun(pos + 1);
+    bool cut = false;
+    const std::size_t end =
+        SymbolRun(pos + 1, pos + std::max(lexer_.partSize_, kLongestOperator), cut);
+    if (cut) {
+      return Part(pos, end, TokenClass::kAtom,
+                  {.kind = Kind::kSymbols, .beyondAscii = SymbolEffect(pos, end) == Effect::kTag});
+    }
     if (end == pos + 1) {
       if (c == '.') {
         const int next = At(end);

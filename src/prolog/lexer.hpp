@@ -63,11 +63,11 @@ enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 //   tokens already there as they were (the vector may move them).
 class Lexer {
  public:
-  // Quoted text, comments, layout and names longer than this are handed out
-  // in parts, each a token of the same class, so that a quote or a comment
-  // never closed, or a binary file, is never held whole. A part ends where a character starts, at
-  // the first such place from this many bytes on: the same places however the source is cut into
-  // pieces.
+  // Quoted text, comments, layout, names and symbol-char atoms longer than
+  // this are handed out in parts, each a token of the same class, so that a
+  // quote or a comment never closed, or a binary file, is never held whole. A part ends where a
+  // character starts, at the first such place from this many bytes on: the same places however the
+  // source is cut into pieces.
   static constexpr std::size_t kPartSize = std::size_t{1} << 18;
 
   explicit Lexer(Encoding encoding = Encoding::kUtf8, std::size_t partSize = kPartSize);
@@ -85,11 +85,20 @@ class Lexer {
   // The token whose parts are being handed out, if any: what the next part
   // goes on reading.
   struct OpenToken {
-    enum class Kind : std::uint8_t { kNone, kQuoted, kBlockComment, kLineComment, kQqText, kName };
+    enum class Kind : std::uint8_t {
+      kNone,
+      kQuoted,
+      kBlockComment,
+      kLineComment,
+      kQqText,
+      kName,
+      kSymbols
+    };
     Kind kind = Kind::kNone;
     unsigned char quote = 0;             // of quoted text
     std::uint64_t depth = 0;             // of nested block comments
     TokenClass cls = TokenClass::kAtom;  // of a name: an atom or a variable
+    bool beyondAscii = false;            // of symbol chars: one of them came before
   };
 
  private:

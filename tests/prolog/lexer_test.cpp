@@ -76,7 +76,8 @@ const char* const kPieces[] = {"a(-1, X is -1, a-1, - 1). ",
                                "\xC3",
                                "\xFF",
                                "a_name_that_no_operator_is_as_lois -1",  // a part "is"
-                               "Is_a_variable_as_long_as_any_name_of_0123("};
+                               "Is_a_variable_as_long_as_any_name_of_0123(",
+                               "(################################\\+ -1)"};  // a part "\\+"
 
 TEST(PrologLexer, TokensDoNotDependOnWhereTheTextIsCut) {
   std::mt19937 random(14);
