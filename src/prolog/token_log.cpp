@@ -31,13 +31,16 @@ void TokenLog::Record(std::span<const Token> tokens) {
     *at++ = static_cast<char>(size);
   }
   at_ = at;
+  NoteChunkSize();
+}
+
+void TokenLog::NoteChunkSize() {
   if (!chunks_.empty())
     chunks_.back().size = static_cast<std::size_t>(at_ - chunks_.back().bytes.get());
 }
 
 void TokenLog::StartChunk() {
-  if (!chunks_.empty())
-    chunks_.back().size = static_cast<std::size_t>(at_ - chunks_.back().bytes.get());
+  NoteChunkSize();
   Chunk& chunk = chunks_.emplace_back();
   chunk.bytes = std::make_unique_for_overwrite<char[]>(kChunk);
   at_ = chunk.bytes.get();

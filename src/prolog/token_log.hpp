@@ -49,6 +49,7 @@ class TokenLog {
     std::size_t size = 0;
   };
   void StartChunk();
+  void NoteChunkSize();  // the last chunk's records end at at_
   std::vector<Chunk> chunks_;
   char* at_ = nullptr;  // the end of the last chunk's records
   char* limitOfChunk_ = nullptr;
