@@ -1,0 +1,53 @@
+#include "meaning/knowledge.hpp"
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+namespace pl2html::meaning {
+
+const KnownPredicate* FindKnown(std::string_view name, int arity) {
+  std::span<const KnownPredicate> all = swi::Predicates();
+  auto before = [](const KnownPredicate& p, std::pair<std::string_view, int> key) {
+    return p.name != key.first ? p.name < key.first : p.arity < key.second;
+  };
+  auto found = std::lower_bound(all.begin(), all.end(), std::pair{name, arity}, before);
+  return found != all.end() && found->name == name && found->arity == arity ? &*found : nullptr;
+}
+
+const KnownFile* FindLibraryFile(std::string_view path) {
+  std::span<const KnownFile> all = swi::Library();
+  auto found = std::lower_bound(all.begin(), all.end(), path,
+                                [](const KnownFile& f, std::string_view p) { return f.path < p; });
+  return found != all.end() && found->path == path ? &*found : nullptr;
+}
+
+const KnownFile* ResolveAlias(std::string_view alias, std::string_view path) {
+  for (const KnownAlias& entry : swi::Aliases()) {
+    if (entry.alias != alias) continue;
+    std::string full(entry.folder);
+    if (!full.empty()) full += '/';
+    full += path;
+    if (const KnownFile* file = FindLibraryFile(full)) return file;
+  }
+  return nullptr;
+}
+
+bool IsKnownHook(std::string_view module, std::string_view name, int arity) {
+  for (const KnownHook& hook : swi::Hooks()) {
+    if (hook.module == module && hook.name == name && hook.arity == arity) return true;
+  }
+  return false;
+}
+
+bool IsSystemModulePredicate(std::string_view module, std::string_view name, int arity) {
+  std::span<const KnownHook> all = swi::SystemModulePredicates();
+  auto key = std::tuple{module, name, arity};
+  auto found = std::lower_bound(all.begin(), all.end(), key, [](const KnownHook& h, auto k) {
+    return std::tuple{h.module, h.name, h.arity} < k;
+  });
+  return found != all.end() && found->module == module && found->name == name &&
+         found->arity == arity;
+}
+
+}  // namespace pl2html::meaning

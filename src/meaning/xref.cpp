@@ -1,0 +1,1372 @@
+#include "meaning/xref.hpp"
+
+#include <algorithm>
+#include <functional>
+
+#include "meaning/knowledge.hpp"
+#include "meaning/term_view.hpp"
+#include "meaning/clause_stream.hpp"
+
+namespace pl2html::meaning {
+
+std::size_t PredicateKeyHash::operator()(const PredicateKey& k) const {
+  std::size_t h = std::hash<std::string_view>()(k.name);
+  h ^= std::hash<std::string_view>()(k.module) * 31;
+  return h ^ (static_cast<std::size_t>(k.arity) * 0x9E3779B97F4A7C15ULL);
+}
+
+namespace {
+
+// The meta-arguments of goals the cross-referencer reads by their actual
+// arguments rather than by a declaration: what a generic goal of these
+// says is not what it says of a real one.
+bool ConditionalMeta(std::string_view name, int arity) {
+  return ((name == "setof" || name == "bagof") && arity == 3) ||
+         (name == "retract" && arity == 1) || (name == "on_signal" && arity == 3) ||
+         (name == "prolog_listen" && (arity == 2 || arity == 3)) ||
+         (name == "pce_global" && arity == 2);
+}
+
+}  // namespace
+
+// One reading of a source (the file itself, or a file it includes).
+class Xref::Reading {
+ public:
+  Reading(Xref& xref, prolog::Operators& ops) : xref_(xref), ops_(ops) {}
+
+  void Run(std::string_view text, prolog::Encoding encoding) {
+    ReadClauses(text, encoding, &ops_, [&](const prolog::TermReader& reader, const Term* clause,
+                                          std::uint64_t line) {
+      terms_ = std::make_unique<Terms>(reader);
+      line_ = line;
+      bindings_.assign(reader.Variables().size(), nullptr);
+      if (clause == nullptr) return true;
+      if (terms_->IsAtom(*clause, "end_of_file")) return false;
+      Expand(*clause);
+      return true;
+    });
+  }
+
+ private:
+  // ---- the term, as SWI-Prolog expands it before the cross-referencer
+  // sees it: grammar rules translated, record/1 declarations compiled.
+  void Expand(const Term& t) {
+    const Terms& T = *terms_;
+    if (T.Is(t, ":-", 1)) {
+      const Term& d = Deref(T.Arg(t, 0));
+      if (T.Is(d, "predicate_options", 3)) return;  // left out on purpose, as SWI does
+      if (T.Is(d, "record", 1)) return Record(T.Arg(d, 0));
+      // library(http/html_write) expands html_meta/1 into a meta_predicate
+      // declaration (its HTML arguments no goals) and facts of its own.
+      if (xref_.htmlWrite_ && T.Is(d, "html_meta", 1)) {
+        PredicateFacts& facts = xref_.Facts({"html_write", "html_meta_head", 3});
+        if (facts.localLine == 0) facts.localLine = line_;
+        return;
+      }
+    }
+    if (T.Is(t, "-->", 2)) return GrammarRule(t);
+    Process(t);
+  }
+
+  // ---- process/2
+  void Process(const Term& t0) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) return;
+    if (T.Is(t, ":-", 1) || T.Is(t, "?-", 1)) {
+      Directive(T.Arg(t, 0));
+      return;
+    }
+    if (T.Is(t, ":-", 2)) {
+      if (!AssertDefined(Goal{&T.Arg(t, 0)})) return;
+      Body(T.Arg(t, 1), Origin::Head(Goal{&T.Arg(t, 0)}, *this));
+      return;
+    }
+    if (T.Is(t, "=>", 2)) {
+      const Term& left = Deref(T.Arg(t, 0));
+      if (T.Is(left, ",", 2)) {
+        const Term& head = T.Arg(left, 0);
+        if (!AssertDefined(Goal{&head})) return;
+        Origin origin = Origin::Head(Goal{&head}, *this);
+        Body(T.Arg(left, 1), origin);
+        Body(T.Arg(t, 1), origin);
+      } else {
+        if (!AssertDefined(Goal{&left})) return;
+        Body(T.Arg(t, 1), Origin::Head(Goal{&left}, *this));
+      }
+      return;
+    }
+    if (T.Is(t, "?=>", 2)) {
+      if (!AssertDefined(Goal{&T.Arg(t, 0)})) return;
+      Body(T.Arg(t, 1), Origin::Head(Goal{&T.Arg(t, 0)}, *this));
+      return;
+    }
+    if (chr_ && Chr(t)) return;
+    if (T.Is(t, ":", 2) && T.Is(Deref(T.Arg(t, 1)), ":-", 2)) {
+      // M:(H :- B) is (M:H :- M:B).
+      const Term& module = Deref(T.Arg(t, 0));
+      const Term& clause = Deref(T.Arg(t, 1));
+      Goal head{&T.Arg(clause, 0), 0, &module};
+      if (!AssertDefined(head)) return;
+      Body(Goal{&T.Arg(clause, 1), 0, &module}, Origin::Head(head, *this));
+      return;
+    }
+    AssertDefined(Goal{&t});
+  }
+
+  // ---- goals: a term, a number of arguments added (a grammar body's two,
+  // a meta-argument's N), and the module it is qualified with, if any.
+  struct Goal {
+    const Term* term = nullptr;
+    int extra = 0;
+    const Term* module = nullptr;  // an atom, or null
+  };
+
+  struct Origin {
+    Caller caller;
+    // The head's name and arity, for what counts as a call of itself.
+    static Origin Head(Goal head, Reading& r) {
+      Origin o;
+      o.caller.kind = Caller::Kind::kClause;
+      r.KeyOf(head, o.caller.predicate);
+      o.caller.line = r.line_;
+      return o;
+    }
+    static Origin Of(Caller::Kind kind, std::uint64_t line) {
+      Origin o;
+      o.caller.kind = kind;
+      o.caller.line = line;
+      return o;
+    }
+  };
+
+  const Term& Deref(const Term& t) const {
+    const Term* at = &t;
+    while (at->kind == TermKind::kVar && at->variable < bindings_.size() &&
+           bindings_[at->variable] != nullptr)
+      at = bindings_[at->variable];
+    return *at;
+  }
+
+  // name/arity of a goal, qualified when it names a module: false if it
+  // is not callable.
+  bool KeyOf(Goal g, PredicateKey& key) {
+    const Terms& T = *terms_;
+    const Term* t = &Deref(*g.term);
+    const Term* module = g.module;
+    while (T.Is(*t, ":", 2)) {
+      const Term& m = Deref(T.Arg(*t, 0));
+      if (!T.IsAtom(m)) return false;
+      module = &m;
+      t = &Deref(T.Arg(*t, 1));
+    }
+    if (!T.IsCallable(*t)) return false;
+    key.module = module != nullptr ? std::string(module->name) : std::string();
+    key.name = std::string(T.Name(*t));
+    key.arity = T.Arity(*t) + g.extra;
+    return true;
+  }
+
+  // ---- assert_defined/2
+  bool AssertDefined(Goal g) {
+    PredicateKey key;
+    if (!KeyOf(g, key)) return false;
+    if (testUnit_ && key.module.empty() && key.name == "test" &&
+        (key.arity == 1 || key.arity == 2)) {
+      Called(key, Origin::Of(Caller::Kind::kTestUnit, testUnitLine_));
+    }
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.localLine == 0) facts.localLine = line_;
+    return true;
+  }
+
+  // ---- process_directive/2
+  void Directive(const Term& d0) {
+    const Terms& T = *terms_;
+    const Term& d = Deref(d0);
+    if (T.IsVar(d)) return;
+    if (T.Is(d, ",", 2)) {
+      Directive(T.Arg(d, 0));
+      Directive(T.Arg(d, 1));
+      return;
+    }
+    if (d.kind == TermKind::kList && !d.hasTail) return UseModules(d, false);
+    std::string_view name = T.Name(d);
+    int arity = T.Arity(d);
+    auto arg = [&](std::uint32_t i) -> const Term& { return Deref(T.Arg(d, i)); };
+    if (arity == 2 && (name == "use_module" || name == "autoload")) {
+      if (UseModule2(arg(0), arg(1), false)) return;
+    } else if (arity == 2 && name == "reexport") {
+      if (UseModule2(arg(0), arg(1), true)) return;
+    } else if (arity == 1 && name == "reexport") {
+      return UseModules(arg(0), true);
+    } else if (arity == 1 && (name == "autoload" || name == "use_module" || name == "consult" ||
+                              name == "ensure_loaded")) {
+      return UseModules(arg(0), false);
+    } else if (arity == 2 && name == "load_files") {
+      return UseModules(arg(0), false);
+    } else if (arity == 1 && name == "include") {
+      return Include(arg(0));
+    } else if ((arity == 1 || arity == 2) && name == "dynamic") {
+      if (Predicates(arg(0), &Reading::AssertDynamic)) return;
+    } else if (arity == 1 && name == "thread_local") {
+      if (Predicates(arg(0), &Reading::AssertThreadLocal)) return;
+    } else if (arity == 1 && name == "multifile") {
+      if (Predicates(arg(0), &Reading::AssertMultifile)) return;
+    } else if (arity == 1 && name == "public") {
+      if (Predicates(arg(0), &Reading::AssertPublic)) return;
+    } else if (arity == 1 && name == "export") {
+      if (Predicates(arg(0), &Reading::AssertExport)) return;
+    } else if (arity == 1 && name == "import") {
+      return Import(arg(0));
+    } else if ((arity == 2 || arity == 3) && name == "module") {
+      if (ModuleDirective(arg(0), arg(1))) {
+        if (arity == 3) ModuleOptions(arg(2));
+        return;
+      }
+    } else if ((arity == 1 || arity == 2) && name == "begin_tests") {
+      testUnit_ = true;
+      testUnitLine_ = line_;
+      return;
+    } else if (arity == 1 && name == "end_tests") {
+      testUnit_ = false;
+      return;
+    } else if (arity == 3 && name == "op") {
+      PushOp(arg(0), arg(1), arg(2));
+      return;
+    } else if (arity == 1 && name == "meta_predicate") {
+      MetaPredicates(arg(0));
+      return;
+    } else if (arity == 1 && name == "arithmetic_function") {
+      if (ArithmeticFunction(arg(0))) return;
+    } else if (arity == 2 && name == "format_predicate") {
+      return CalledGoal(Goal{&T.Arg(d, 1)}, Origin::Of(Caller::Kind::kDirective, line_));
+    } else if (arity == 1 && (name == "if" || name == "elif")) {
+      return CalledGoal(Goal{&T.Arg(d, 0)}, Origin::Of(Caller::Kind::kDirective, line_));
+    } else if (arity == 0 && (name == "else" || name == "endif")) {
+      return;
+    } else if (arity == 1 && name == "expects_dialect") {
+      // use_module(library(dialect/D)): its file is rarely at hand.
+      return;
+    }
+    Body(Goal{&d}, Origin::Of(Caller::Kind::kDirective, line_));
+  }
+
+  // ---- loading files
+  // The file a spec names: library(x/y), alias(x), or a plain path.
+  bool FindFile(const Term& spec0, LoadedFile& file) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    std::string alias, path;
+    if (T.IsCompound(spec) && spec.kind == TermKind::kCompound && T.Arity(spec) == 1 &&
+        !T.Is(spec, "/", 1)) {
+      alias = std::string(T.Name(spec));
+      if (!PathOf(Deref(T.Arg(spec, 0)), path)) return false;
+    } else if (!PathOf(spec, path)) {
+      return false;
+    }
+    if (xref_.loader_ == nullptr || !xref_.loader_->Find(alias, path, file)) return false;
+    file.spec = alias.empty() ? path : alias + "(" + path + ")";
+    return true;
+  }
+
+  bool PathOf(const Term& t, std::string& path) {
+    const Terms& T = *terms_;
+    if (T.IsAtom(t)) {
+      path = std::string(t.name);
+      return true;
+    }
+    if (t.kind == TermKind::kString) {
+      path = std::string(t.name);
+      return true;
+    }
+    if (T.Is(t, "/", 2)) {
+      std::string left, right;
+      if (!PathOf(Deref(T.Arg(t, 0)), left) || !PathOf(Deref(T.Arg(t, 1)), right)) return false;
+      path = left + "/" + right;
+      return true;
+    }
+    return false;
+  }
+
+  // process_use_module/3: every file of `spec` (a file or a list).
+  void UseModules(const Term& spec0, bool reexport) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    if (T.Is(spec, ":", 2)) return;  // loaded into another module
+    if (spec.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(spec); ++i)
+        UseModules(ListElement(spec, i), reexport);
+      return;
+    }
+    LoadedFile file;
+    if (!FindFile(spec, file) || file.header == nullptr || file.header->module.empty()) return;
+    int from = xref_.Load(file);
+    const ModuleHeader& header = *file.header;
+    // The header read, and its use_module/1 of html_write's html/4 syntax.
+    if (header.loadsHtmlWrite || (!reexport && header.module == "html_write"))
+      xref_.htmlWrite_ = true;
+    for (const ExportEntry& e : header.exports) {
+      if (!e.op.empty()) {
+        PushOp(e.arity, e.op, e.name);
+        continue;
+      }
+      Import({std::string(), e.name, e.arity}, from, reexport);
+    }
+    for (const ExportEntry& e : header.exports) {
+      if (e.op.empty()) Import({header.module, e.name, e.arity}, from, false);
+    }
+    for (const ExportEntry& e : header.publics) {
+      if (e.op.empty()) Import({header.module, e.name, e.arity}, from, false);
+    }
+    for (const ModuleHeader::Meta& m : header.metas)
+      DeclareMeta(m.name, m.arity, m.spec);
+  }
+
+  void Import(const PredicateKey& key, int from, bool reexport) {
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.importedFrom < 0) facts.importedFrom = from;
+    if (std::find(facts.imports.begin(), facts.imports.end(), from) == facts.imports.end())
+      facts.imports.push_back(from);
+    if (reexport) facts.exported = true;
+  }
+
+  // process_use_module2/4: use_module(File, Imports) and the like. False
+  // where the cross-referencer's own clause fails.
+  bool UseModule2(const Term& spec, const Term& imports, bool reexport) {
+    LoadedFile file;
+    if (!FindFile(spec, file)) return true;
+    int from = xref_.Load(file);
+    if (file.header == nullptr || file.header->module.empty()) return true;
+    const ModuleHeader& header = *file.header;
+    if (header.loadsHtmlWrite || (!reexport && header.module == "html_write" &&
+                                  ImportsIndicator(imports, "html", 4)))
+      xref_.htmlWrite_ = true;
+    if (!reexport) ImportedOps(imports, header);
+    if (!AssertImports(imports, header, from, reexport)) return false;
+    for (const ModuleHeader::Meta& m : header.metas) {
+      const PredicateFacts* facts = xref_.Find(PredicateKey{std::string(), m.name, m.arity});
+      if (facts != nullptr && facts->importedFrom == from) DeclareMeta(m.name, m.arity, m.spec);
+    }
+    return true;
+  }
+
+  // The operators of the file's export list that an op(P, T, N) of the
+  // import list matches, variables matching anything: SWI-Prolog's source
+  // reader declares them for what it reads next.
+  void ImportedOps(const Term& list0, const ModuleHeader& header) {
+    const Terms& T = *terms_;
+    const Term& list = Deref(list0);
+    if (list.kind != TermKind::kList) return;
+    for (std::uint32_t i = 0; i < ListLength(list); ++i) {
+      const Term& e = ListElement(list, i);
+      if (!T.Is(e, "op", 3)) continue;
+      const Term& p = Deref(T.Arg(e, 0));
+      const Term& t = Deref(T.Arg(e, 1));
+      const Term& n = Deref(T.Arg(e, 2));
+      for (const ExportEntry& x : header.exports) {
+        if (x.op.empty()) continue;
+        int priority = 0;
+        if (!T.IsVar(p) && !(SmallInteger(p, priority) && priority == x.arity)) continue;
+        if (!T.IsVar(t) && !(T.IsAtom(t) && t.name == x.op)) continue;
+        if (!T.IsVar(n) && !(T.IsAtom(n) && n.name == x.name)) continue;
+        PushOp(x.arity, x.op, x.name);
+      }
+    }
+  }
+
+  bool ImportsIndicator(const Term& list0, std::string_view name, int arity) {
+    const Term& list = Deref(list0);
+    if (list.kind != TermKind::kList) return false;
+    for (std::uint32_t i = 0; i < ListLength(list); ++i) {
+      std::string n;
+      int a = 0;
+      if (IndicatorOf(ListElement(list, i), n, a) && n == name && a == arity) return true;
+    }
+    return false;
+  }
+
+  static bool InExports(const ModuleHeader& header, std::string_view name, int arity) {
+    return std::any_of(header.exports.begin(), header.exports.end(), [&](const ExportEntry& e) {
+      return e.op.empty() && e.name == name && e.arity == arity;
+    });
+  }
+
+  // assert_import/5 with the file's export list known.
+  bool AssertImports(const Term& list0, const ModuleHeader& header, int from, bool reexport) {
+    const Terms& T = *terms_;
+    const Term& list = Deref(list0);
+    if (T.IsAtom(list) || Terms::IsNil(list)) return Terms::IsNil(list);
+    if (list.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(list); ++i) {
+        if (!AssertImport(ListElement(list, i), header, from, reexport)) return false;
+      }
+      return !list.hasTail;
+    }
+    if (T.Is(list, "except", 1)) {
+      std::vector<ExportEntry> remaining;
+      if (!Except(Deref(T.Arg(list, 0)), header, remaining)) return false;
+      for (const ExportEntry& e : remaining) {
+        if (e.op.empty()) Import({std::string(), e.name, e.arity}, from, reexport);
+      }
+      return true;
+    }
+    return AssertImport(list, header, from, reexport);
+  }
+
+  bool AssertImport(const Term& entry0, const ModuleHeader& header, int from, bool reexport) {
+    const Terms& T = *terms_;
+    const Term& entry = Deref(entry0);
+    std::string name;
+    int arity = 0;
+    if (T.Is(entry, "as", 2)) {
+      if (!IndicatorOf(Deref(T.Arg(entry, 0)), name, arity)) return false;
+      const Term& as = Deref(T.Arg(entry, 1));
+      std::string renamed = T.IsAtom(as) ? std::string(as.name) : name;
+      if (InExports(header, name, arity)) {
+        Import({std::string(), renamed, arity}, from, reexport);
+      } else {
+        Called({std::string(), name, arity}, Origin::Of(Caller::Kind::kDirective, line_));
+      }
+      return true;
+    }
+    if (IndicatorOf(entry, name, arity)) {
+      if (InExports(header, name, arity)) {
+        Import({std::string(), name, arity}, from, reexport);
+      } else {
+        Called({std::string(), name, arity}, Origin::Of(Caller::Kind::kDirective, line_));
+      }
+      return true;
+    }
+    if (T.Is(entry, "op", 3)) {
+      PushOp(Deref(T.Arg(entry, 0)), Deref(T.Arg(entry, 1)), Deref(T.Arg(entry, 2)));
+      return true;
+    }
+    return false;
+  }
+
+  bool Except(const Term& list, const ModuleHeader& header, std::vector<ExportEntry>& out) {
+    const Terms& T = *terms_;
+    out = header.exports;
+    if (list.kind != TermKind::kList) return Terms::IsNil(list);
+    for (std::uint32_t i = 0; i < ListLength(list); ++i) {
+      const Term& e = Deref(ListElement(list, i));
+      std::string name;
+      int arity = 0;
+      if (T.Is(e, "as", 2)) {
+        if (!IndicatorOf(Deref(T.Arg(e, 0)), name, arity)) return false;
+        const Term& as = Deref(T.Arg(e, 1));
+        for (ExportEntry& x : out) {
+          if (x.op.empty() && x.name == name && x.arity == arity) {
+            x.name = std::string(as.name);
+            break;
+          }
+        }
+        continue;
+      }
+      if (!IndicatorOf(e, name, arity)) return false;
+      auto found = std::find_if(out.begin(), out.end(), [&](const ExportEntry& x) {
+        return x.op.empty() && x.name == name && x.arity == arity;
+      });
+      if (found == out.end()) return false;
+      out.erase(found);
+    }
+    return true;
+  }
+
+  // include/1: the file's clauses are this file's, each at its own line.
+  void Include(const Term& spec0) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    if (spec.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(spec); ++i)
+        Include(ListElement(spec, i));
+      return;
+    }
+    if (!T.IsCallable(spec)) return;
+    LoadedFile file;
+    if (!FindFile(spec, file)) return;
+    for (const LoadedFile& seen : xref_.loaded_) {
+      if (seen.title == file.title && seen.path == file.path && seen.library == file.library)
+        return;  // included or loaded before
+    }
+    xref_.Load(file);
+    std::string text;
+    if (xref_.loader_ == nullptr || !xref_.loader_->Text(file, text) || includeDepth_ >= 8) return;
+    ++includeDepth_;
+    Reading nested(xref_, ops_);
+    nested.chr_ = chr_;
+    nested.includeDepth_ = includeDepth_;
+    nested.Run(text, prolog::Encoding::kUtf8);
+    --includeDepth_;
+  }
+
+  void Import(const Term& spec) {
+    PredicateKey key;
+    const Terms& T = *terms_;
+    if (!T.Is(spec, ":", 2)) return;
+    std::string name;
+    int arity = 0;
+    const Term& module = Deref(T.Arg(spec, 0));
+    if (!IndicatorOf(Deref(T.Arg(spec, 1)), name, arity)) return;
+    (void)module;
+    PredicateFacts& facts = xref_.Facts({std::string(), name, arity});
+    if (facts.importedFrom < 0) {
+      LoadedFile unknown;
+      unknown.title = "<unknown>";
+      facts.importedFrom = xref_.Load(unknown);
+    }
+  }
+
+  // ---- declarations
+  using Assert = bool (Reading::*)(const PredicateKey&);
+
+  // process_predicates/3: false where the declaration stopped at an
+  // entry that is no predicate indicator.
+  bool Predicates(const Term& t0, Assert assert) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (t.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(t); ++i) {
+        const Term& e = Deref(ListElement(t, i));
+        if (T.IsVar(e)) continue;
+        if (!Declare(e, std::string(), assert)) return false;
+      }
+      return true;
+    }
+    if (T.Is(t, "as", 2)) return Predicates(T.Arg(t, 0), assert);
+    return Comma(t, std::string(), assert);
+  }
+
+  bool Comma(const Term& t0, const std::string& module, Assert assert) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) return true;
+    if (T.Is(t, ":", 2) && T.Is(Deref(T.Arg(t, 1)), ",", 2)) {
+      const Term& m = Deref(T.Arg(t, 0));
+      const Term& pair = Deref(T.Arg(t, 1));
+      std::string inner = T.IsAtom(m) ? std::string(m.name) : module;
+      return Comma(T.Arg(pair, 0), inner, assert) && Comma(T.Arg(pair, 1), inner, assert);
+    }
+    if (T.Is(t, ",", 2)) return Comma(T.Arg(t, 0), module, assert) && Comma(T.Arg(t, 1), module, assert);
+    if (T.Is(t, "as", 2)) return Comma(T.Arg(t, 0), module, assert);
+    return Declare(t, module, assert);
+  }
+
+  bool Declare(const Term& pi, const std::string& module, Assert assert) {
+    PredicateKey key;
+    key.module = module;
+    if (!HeadOfIndicator(pi, key)) return false;
+    return (this->*assert)(key);
+  }
+
+  // pi_to_head/2: M:N/A, N/A and N//A.
+  bool HeadOfIndicator(const Term& pi0, PredicateKey& key) {
+    const Terms& T = *terms_;
+    const Term& pi = Deref(pi0);
+    if (T.Is(pi, ":", 2)) {
+      const Term& m = Deref(T.Arg(pi, 0));
+      if (!T.IsAtom(m)) return false;
+      key.module = std::string(m.name);
+      return HeadOfIndicator(T.Arg(pi, 1), key);
+    }
+    std::string name;
+    int arity = 0;
+    if (!IndicatorOf(pi, name, arity)) return false;
+    key.name = std::move(name);
+    key.arity = arity;
+    return true;
+  }
+
+  // Name/Arity or Name//Arity with an atom and a small integer.
+  bool IndicatorOf(const Term& pi, std::string& name, int& arity) {
+    const Terms& T = *terms_;
+    bool dcg = T.Is(pi, "//", 2);
+    if (!dcg && !T.Is(pi, "/", 2)) return false;
+    const Term& n = Deref(T.Arg(pi, 0));
+    const Term& a = Deref(T.Arg(pi, 1));
+    if (!(T.IsAtom(n) || Terms::IsNil(n)) || !SmallInteger(a, arity)) return false;
+    name = Terms::IsNil(n) ? "[]" : std::string(n.name);
+    if (dcg) arity += 2;
+    return true;
+  }
+
+  static bool SmallInteger(const Term& t, int& value) {
+    if (t.kind != TermKind::kNumber || t.name.empty() || t.name.size() > 4) return false;
+    int v = 0;
+    for (char c : t.name) {
+      if (c < '0' || c > '9') return false;
+      v = v * 10 + (c - '0');
+    }
+    value = v;
+    return true;
+  }
+
+  bool AssertDynamic(const PredicateKey& key) {
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.threadLocalLine == 0 && facts.dynamicLine == 0) facts.dynamicLine = line_;
+    return true;
+  }
+  bool AssertThreadLocal(const PredicateKey& key) {
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.threadLocalLine == 0) facts.threadLocalLine = line_;
+    return true;
+  }
+  bool AssertMultifile(const PredicateKey& key) {
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.multifileLine == 0) facts.multifileLine = line_;
+    return true;
+  }
+  bool AssertPublic(const PredicateKey& key) {
+    Called(key, Origin::Of(Caller::Kind::kPublic, line_));
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.publicLine == 0) facts.publicLine = line_;
+    return true;
+  }
+  bool AssertExport(const PredicateKey& key) {
+    xref_.Facts(key).exported = true;
+    return true;
+  }
+
+  bool ModuleDirective(const Term& module, const Term& exports) {
+    const Terms& T = *terms_;
+    if (!T.IsAtom(module)) return false;
+    if (xref_.module_.empty()) xref_.module_ = std::string(module.name);
+    const Term& list = Deref(exports);
+    if (Terms::IsNil(list)) return true;
+    if (list.kind != TermKind::kList) {
+      PredicateKey key;
+      if (HeadOfIndicator(list, key)) {
+        xref_.Facts(key).exported = true;
+        return true;
+      }
+      return T.Is(list, "op", 3) && (PushOp(Deref(T.Arg(list, 0)), Deref(T.Arg(list, 1)),
+                                            Deref(T.Arg(list, 2))),
+                                     true);
+    }
+    for (std::uint32_t i = 0; i < ListLength(list); ++i) {
+      const Term& e = Deref(ListElement(list, i));
+      PredicateKey key;
+      if (HeadOfIndicator(e, key)) {
+        xref_.Facts(key).exported = true;
+      } else if (T.Is(e, "op", 3)) {
+        PushOp(Deref(T.Arg(e, 0)), Deref(T.Arg(e, 1)), Deref(T.Arg(e, 2)));
+      } else {
+        return false;
+      }
+    }
+    return !list.hasTail;
+  }
+
+  void ModuleOptions(const Term&) {}  // library(dialect/Option): rarely at hand
+
+  void PushOp(const Term& priority, const Term& type, const Term& names) {
+    const Terms& T = *terms_;
+    int p = 0;
+    if (!SmallInteger(priority, p) || p > 1200 || !T.IsAtom(type)) return;
+    auto one = [&](const Term& n0) {
+      const Term& n = Deref(n0);
+      if (T.Is(n, ":", 2)) {
+        const Term& m = Deref(T.Arg(n, 0));
+        const Term& inner = Deref(T.Arg(n, 1));
+        // An operator of another module is not seen when reading this one.
+        if (!T.IsAtom(m) || (m.name != "user" && m.name != "system" && m.name != xref_.module_))
+          return;
+        if (T.IsAtom(inner)) PushOp(p, type.name, inner.name);
+        return;
+      }
+      if (T.IsAtom(n)) PushOp(p, type.name, n.name);
+      if (Terms::IsNil(n)) PushOp(p, type.name, "[]");
+    };
+    if (names.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(names); ++i)
+        one(ListElement(names, i));
+    } else {
+      one(names);
+    }
+  }
+
+  void PushOp(int priority, std::string_view type, std::string_view name) {
+    if (std::optional<prolog::OpType> t = prolog::ParseOpType(type)) ops_.Add(name, priority, *t);
+  }
+
+  // process_meta_predicate/2
+  void MetaPredicates(const Term& t0) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.Is(t, ",", 2)) {
+      MetaPredicates(T.Arg(t, 0));
+      MetaPredicates(T.Arg(t, 1));
+      return;
+    }
+    if (t.kind != TermKind::kCompound) return;
+    std::string spec;
+    for (std::uint32_t i = 0; i < t.arity; ++i) {
+      const Term& a = Deref(T.Arg(t, i));
+      int n = 0;
+      if (SmallInteger(a, n) && n <= 9) {
+        spec += static_cast<char>('0' + n);
+      } else if (T.IsAtom(a, "//")) {
+        spec += '/';
+      } else if (T.IsAtom(a, "^")) {
+        spec += '0';
+      } else {
+        spec += '-';
+      }
+    }
+    DeclareMeta(t.name, static_cast<int>(t.arity), spec);
+  }
+
+  // A meta_predicate declaration, unless the cross-referencer knows the
+  // predicate from a hook of its own or an earlier declaration.
+  void DeclareMeta(std::string_view name, int arity, std::string_view spec) {
+    if (name == "on_signal" && arity == 3) return;  // prolog:called_by/2
+    PredicateKey key{std::string(), std::string(name), arity};
+    if (xref_.metas_.count(key) != 0) return;
+    std::string s(spec);
+    std::replace(s.begin(), s.end(), '^', '0');
+    xref_.metas_.emplace(std::move(key), std::move(s));
+  }
+
+  bool ArithmeticFunction(const Term& spec0) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    const Term* pi = &spec;
+    const Term* module = nullptr;
+    if (T.Is(spec, ":", 2)) {
+      module = &Deref(T.Arg(spec, 0));
+      pi = &Deref(T.Arg(spec, 1));
+    }
+    if (!T.Is(*pi, "/", 2)) return false;
+    const Term& n = Deref(T.Arg(*pi, 0));
+    int arity = 0;
+    if (!T.IsAtom(n) || !SmallInteger(Deref(T.Arg(*pi, 1)), arity)) return false;
+    PredicateKey key{module != nullptr && T.IsAtom(*module) ? std::string(module->name) : "",
+                     std::string(n.name), arity + 1};
+    Called(key, Origin::Of(Caller::Kind::kDirective, line_));
+    return true;
+  }
+
+  // ---- bodies: process_body/3 and process_goal/4
+  void Body(const Term& body, const Origin& origin) { Body(Goal{&body}, origin); }
+  void Body(Goal g, const Origin& origin) {
+    budget_ = kBudget;
+    bool partial = false;
+    ProcessGoal(g, origin, partial);
+  }
+
+  static constexpr int kBudget = 20000;  // goals a body may cost: the cross-referencer stops too
+
+  void ProcessGoal(Goal g, const Origin& origin, bool& partial) {
+    if (--budget_ < 0) return;
+    const Terms& T = *terms_;
+    const Term* t = &Deref(*g.term);
+    if (T.IsVar(*t)) return;
+    // Qualified: M:G, its module noted.
+    if (g.extra == 0 && T.Is(*t, ":", 2)) {
+      const Term& inner = Deref(T.Arg(*t, 1));
+      if (T.IsVar(inner)) return;
+    }
+    if (g.extra == 0 && T.Is(*t, ",", 2)) return Conjunction(g, origin, partial);
+    if (g.extra == 0 && T.Is(*t, ";", 2)) {
+      std::vector<const Term*> branches;
+      Disjuncts(*t, branches);
+      for (const Term* b : branches) {
+        std::vector<const Term*> saved = bindings_;
+        bool p = false;
+        ProcessGoal(Goal{b, 0, g.module}, origin, p);
+        bindings_ = std::move(saved);
+      }
+      return;
+    }
+    PredicateKey key;
+    if (!KeyOf(g, key)) {
+      CalledGoal(g, origin);
+      return;
+    }
+    // Arguments seen through the qualification.
+    const Term* goal = t;
+    while (T.Is(*goal, ":", 2))
+      goal = &Deref(T.Arg(*goal, 1));
+    std::string_view name = key.name;
+    int arity = key.arity;
+    if (key.module.empty() && name == "on_signal" && arity == 3 && g.extra == 0) {
+      const Term& handler = Deref(T.Arg(*goal, 2));
+      if (!(T.IsAtom(handler, "throw") || T.IsAtom(handler, "default"))) {
+        CalledGoal(g, origin);
+        Meta(Goal{&handler, 1}, origin, partial);
+        return;
+      }
+    }
+    if (key.module.empty() && xref_.htmlWrite_ && HtmlCalls(g, *goal, name, arity, origin, partial))
+      return;
+    if (key.module.empty() && PceGoal(name, arity)) {
+      CalledGoal(g, origin);
+      return;
+    }
+    if (key.module.empty() && (name == "load_foreign_library" || name == "use_foreign_library") &&
+        (arity == 1 || arity == 2)) {
+      return;
+    }
+    if (MetaGoal(g, *goal, key, origin, partial)) return;
+    if ((name == "assert" || name == "asserta" || name == "assertz") &&
+        (arity == 1 || arity == 2) && g.extra == 0 && key.module.empty()) {
+      CalledGoal(g, origin);
+      const Term& rule = Deref(T.Arg(*goal, 0));
+      if (T.Is(rule, ":-", 2)) ProcessBodyNested(T.Arg(rule, 1), origin);
+      return;
+    }
+    if (name == "=" && arity == 2 && g.extra == 0 && key.module.empty()) {
+      if (Unify(T.Arg(*goal, 0), T.Arg(*goal, 1))) partial = true;
+    }
+    CalledGoal(g, origin);
+  }
+
+  void ProcessBodyNested(const Term& body, const Origin& origin) {
+    bool partial = false;
+    ProcessGoal(Goal{&body}, origin, partial);
+  }
+
+  void Disjuncts(const Term& t0, std::vector<const Term*>& out) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.Is(t, ";", 2)) {
+      Disjuncts(T.Arg(t, 0), out);
+      Disjuncts(T.Arg(t, 1), out);
+    } else {
+      out.push_back(&t);
+    }
+  }
+
+  void Conjuncts(const Term& t0, std::vector<const Term*>& out) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.Is(t, ",", 2)) {
+      Conjuncts(T.Arg(t, 0), out);
+      Conjuncts(T.Arg(t, 1), out);
+    } else {
+      out.push_back(&t);
+    }
+  }
+
+  // process_conjunction/4: goals in order, bindings flowing on; a
+  // disjunction followed by more goals also passes on, one after the
+  // other, the bindings its branches made.
+  void Conjunction(Goal g, const Origin& origin, bool& partial) {
+    std::vector<const Term*> goals;
+    Conjuncts(*g.term, goals);
+    ConjunctionFrom(goals, 0, g.module, origin, partial);
+  }
+
+  void ConjunctionFrom(const std::vector<const Term*>& goals, std::size_t from,
+                       const Term* module, const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    for (std::size_t i = from; i < goals.size(); ++i) {
+      if (budget_ < 0) return;
+      const Term& goal = Deref(*goals[i]);
+      if (T.Is(goal, ";", 2) && i + 1 < goals.size()) {
+        std::vector<const Term*> branches;
+        Disjuncts(goal, branches);
+        std::vector<std::vector<const Term*>> alternatives;
+        for (const Term* b : branches) {
+          std::vector<const Term*> saved = bindings_;
+          bool p = false;
+          ProcessGoal(Goal{b, 0, module}, origin, p);
+          if (p && bindings_ != saved && alternatives.size() < 10 &&
+              std::find(alternatives.begin(), alternatives.end(), bindings_) ==
+                  alternatives.end())
+            alternatives.push_back(bindings_);
+          bindings_ = std::move(saved);
+        }
+        // The rest, first as it is, then with each branch's bindings.
+        std::vector<const Term*> saved = bindings_;
+        ConjunctionFrom(goals, i + 1, module, origin, partial);
+        for (const std::vector<const Term*>& alt : alternatives) {
+          bindings_ = alt;
+          bool p = true;
+          ConjunctionFrom(goals, i + 1, module, origin, p);
+        }
+        bindings_ = std::move(saved);
+        return;
+      }
+      ProcessGoal(Goal{&goal, 0, module}, origin, partial);
+    }
+  }
+
+  // prolog:called_by/2 of library(http/html_write): the goals an HTML
+  // argument calls with \\Goal, each a grammar body of two more arguments.
+  bool HtmlCalls(Goal g, const Term& goal, std::string_view name, int arity,
+                 const Origin& origin, bool& partial) {
+    std::string_view head;
+    if (name == "html" && arity == 3) head = "h--";
+    if (name == "page" && arity == 3) head = "h--";
+    if (name == "page" && arity == 4) head = "hh--";
+    if (name == "page" && arity == 5) head = "-hh--";
+    if ((name == "pagehead" || name == "pagebody") && arity == 4) head = "-h--";
+    if (name == "reply_html_page" && arity == 2) head = "hh";
+    if (name == "reply_html_page" && arity == 3) head = "-hh";
+    if (name == "html_post" && arity == 4) head = "-h--";
+    if (head.empty()) return false;
+    CalledGoal(g, origin);
+    const Terms& T = *terms_;
+    for (std::size_t i = 0; i < head.size() && static_cast<int>(i) < T.Arity(goal); ++i) {
+      if (head[i] == 'h') HtmlCalled(T.Arg(goal, static_cast<std::uint32_t>(i)), nullptr, origin, partial);
+    }
+    return true;
+  }
+
+  void HtmlCalled(const Term& t0, const Term* module, const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t) || --budget_ < 0) return;
+    if (T.Is(t, "\\", 1)) {
+      const Term& g = Deref(T.Arg(t, 0));
+      if (g.kind == TermKind::kList && !g.hasTail) return HtmlCalled(g, module, origin, partial);
+      if (T.IsNil(g)) return;
+      return Meta(Goal{&g, 2, module}, origin, partial);
+    }
+    if (t.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < t.arity; ++i)
+        HtmlCalled(T.Child(t, i), module, origin, partial);
+      return;
+    }
+    if (T.Is(t, ":", 2)) {
+      const Term& m = Deref(T.Arg(t, 0));
+      if (T.IsAtom(m)) HtmlCalled(T.Arg(t, 1), &m, origin, partial);
+      return;
+    }
+    if (t.kind == TermKind::kCompound || t.kind == TermKind::kCurly) {
+      for (std::uint32_t i = 0; i < t.arity; ++i)
+        HtmlCalled(T.Child(t, i), module, origin, partial);
+    }
+  }
+
+  static bool PceGoal(std::string_view name, int arity) {
+    return (name == "new" && arity == 2) || (name == "send" && arity == 2) ||
+           (name == "send_class" && arity == 3) || (name == "get" && arity == 3) ||
+           (name == "get_class" && arity == 4) || (name == "get_chain" && arity == 3) ||
+           (name == "get_object" && arity == 3);
+  }
+
+  // xref_meta_src/3 and what follows it in process_goal/4: true when the
+  // goal is a meta-predicate's, its meta-arguments processed.
+  bool MetaGoal(Goal g, const Term& goal, const PredicateKey& key, const Origin& origin,
+                bool& partial) {
+    const Terms& T = *terms_;
+    std::string_view name = key.name;
+    int arity = key.arity;
+    auto argOf = [&](int i) -> const Term* {
+      return i < T.Arity(goal) ? &T.Arg(goal, static_cast<std::uint32_t>(i)) : nullptr;
+    };
+    std::string_view spec;
+    auto declared = xref_.metas_.find(PredicateKey{std::string(), key.name, key.arity});
+    if (key.module.empty() && declared != xref_.metas_.end()) {
+      spec = declared->second;
+    } else if (ConditionalMeta(name, arity)) {
+      if (g.extra != 0) return false;
+      CalledGoal(g, origin);
+      if (name == "setof" || name == "bagof") {
+        const Term* inner = &Deref(*argOf(1));
+        while (T.Is(*inner, "^", 2))
+          inner = &Deref(T.Arg(*inner, 1));
+        Meta(Goal{inner}, origin, partial);
+      } else if (name == "retract") {
+        const Term& rule = Deref(*argOf(0));
+        if (T.IsVar(rule)) {
+          // head_of/2 fails on a variable: the whole goal is then plain.
+          return true;
+        }
+        Meta(Goal{T.Is(rule, ":-", 2) ? &T.Arg(rule, 0) : &rule}, origin, partial);
+      } else if (name == "on_signal") {
+        const Term& h = Deref(*argOf(2));
+        if (!T.IsAtom(h, "default")) Meta(Goal{&h, 1}, origin, partial);
+      } else if (name == "prolog_listen") {
+        int extra = 0;
+        // An atom extended by no arguments becomes a compound of arity 0
+        // (extend/3), which is no call of the atom's predicate.
+        const Term& g0 = Deref(*argOf(1));
+        if (EventArgs(Deref(*argOf(0)), extra) && !(extra == 0 && T.IsAtom(g0)))
+          Meta(Goal{argOf(1), extra}, origin, partial);
+      } else if (name == "pce_global") {
+        const Term& b = Deref(*argOf(1));
+        if (!T.Is(b, "new", 1)) Meta(Goal{&b, 1}, origin, partial);
+      }
+      return true;
+    } else if ((name == "call" || name == "maplist") && arity > 5) {
+      CalledGoal(g, origin);
+      if (const Term* a = argOf(0)) Meta(Goal{a, arity - 1}, origin, partial);
+      return true;
+    } else if (const KnownPredicate* known = FindKnown(name, arity)) {
+      spec = known->meta;
+      if (spec.empty()) return false;
+    } else {
+      return false;
+    }
+    CalledGoal(g, origin);
+    for (std::size_t i = 0; i < spec.size(); ++i) {
+      const Term* a = argOf(static_cast<int>(i));
+      if (a == nullptr) continue;  // an argument the grammar body adds
+      char c = spec[i];
+      if (c >= '0' && c <= '9') {
+        Meta(Goal{a, c - '0'}, origin, partial);
+      } else if (c == '/') {
+        Grammar(*a, origin, partial);
+      }
+    }
+    return true;
+  }
+
+  static bool EventArgs(const Term& event, int& extra) {
+    if (event.kind != TermKind::kAtom && event.kind != TermKind::kVar) return false;
+    std::string_view e = event.name;
+    if (event.kind == TermKind::kVar || e == "abort" || e == "this_thread_exit") {
+      extra = 0;
+    } else if (e == "erase" || e == "frame_finished" || e == "thread_exit") {
+      extra = 1;
+    } else if (e == "break") {
+      extra = 3;
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // process_meta/4 for a goal with `extra` more arguments.
+  void Meta(Goal g, const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(*g.term);
+    if (T.IsVar(t)) return;
+    if (g.extra > 0) {
+      // extend/3: a qualified goal keeps its module; what is not
+      // callable is left alone.
+      const Term* inner = &t;
+      while (T.Is(*inner, ":", 2))
+        inner = &Deref(T.Arg(*inner, 1));
+      if (!T.IsCallable(*inner)) return;
+    }
+    ProcessGoal(Goal{&t, g.extra, g.module}, origin, partial);
+  }
+
+  // process_dcg_goal/4
+  void Grammar(const Term& t0, const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) return;
+    if (T.Is(t, ",", 2) || T.Is(t, ";", 2) || T.Is(t, "|", 2) || T.Is(t, "->", 2) ||
+        T.Is(t, "*->", 2)) {
+      Grammar(T.Arg(t, 0), origin, partial);
+      Grammar(T.Arg(t, 1), origin, partial);
+      return;
+    }
+    if (t.kind == TermKind::kCurly) {
+      ProcessGoal(Goal{&T.Arg(t, 0)}, origin, partial);
+      return;
+    }
+    if ((t.kind == TermKind::kList && !t.hasTail) || Terms::IsNil(t) ||
+        t.kind == TermKind::kString || t.kind == TermKind::kBackQuoted)
+      return;
+    const Term* inner = &t;
+    while (T.Is(*inner, ":", 2))
+      inner = &Deref(T.Arg(*inner, 1));
+    if (!T.IsCallable(*inner)) return;
+    ProcessGoal(Goal{&t, 2}, origin, partial);
+  }
+
+  // ---- assert_called/4
+  void CalledGoal(Goal g, const Origin& origin) {
+    PredicateKey key;
+    if (!KeyOf(g, key)) return;
+    Called(key, origin);
+  }
+
+  void Called(PredicateKey key, const Origin& origin) {
+    if (!key.module.empty()) {
+      if (key.module == xref_.module_) {
+        key.module.clear();
+      } else if (Hidden(key)) {
+        return;
+      }
+    } else if (Hidden(key)) {
+      return;
+    }
+    PredicateFacts& facts = xref_.Facts(key);
+    const Caller& c = origin.caller;
+    bool self = c.kind == Caller::Kind::kClause && c.predicate.module.empty() &&
+                c.predicate.name == key.name && c.predicate.arity == key.arity &&
+                key.module.empty();
+    if (self) {
+      facts.calledBySelf = true;
+    } else {
+      facts.called = true;
+    }
+    for (const Caller& seen : facts.callers) {
+      if (seen.kind == c.kind && seen.predicate == c.predicate && seen.line == c.line) return;
+    }
+    facts.callers.push_back(c);
+  }
+
+  // Calls of built-in predicates are not recorded (register_called
+  // non_built_in, the default).
+  bool Hidden(const PredicateKey& key) const {
+    if (xref_.module_ == "system") return false;
+    const KnownPredicate* known = FindKnown(key.name, key.arity);
+    return known != nullptr && (known->flags & KnownPredicate::kBuiltIn) != 0;
+  }
+
+  // ---- partial evaluation: X = Y unified, with the occurs check.
+  bool Unify(const Term& a0, const Term& b0) {
+    std::vector<std::uint32_t> trail;
+    int steps = 0;
+    if (UnifyTerms(a0, b0, trail, steps)) return true;
+    for (std::uint32_t v : trail)
+      bindings_[v] = nullptr;
+    return false;
+  }
+
+  bool UnifyTerms(const Term& a0, const Term& b0, std::vector<std::uint32_t>& trail, int& steps) {
+    if (++steps > 10000) return false;
+    const Terms& T = *terms_;
+    const Term& a = Deref(a0);
+    const Term& b = Deref(b0);
+    if (&a == &b) return true;
+    if (T.IsVar(a) || T.IsVar(b)) {
+      const Term& var = T.IsVar(a) ? a : b;
+      const Term& value = T.IsVar(a) ? b : a;
+      if (T.IsVar(value) && value.variable == var.variable) return true;
+      if (var.variable >= bindings_.size() || Occurs(var.variable, value, steps)) return false;
+      bindings_[var.variable] = &value;
+      trail.push_back(var.variable);
+      return true;
+    }
+    if (a.kind != b.kind || Terms::IsNil(a) != Terms::IsNil(b)) return false;
+    switch (a.kind) {
+      case TermKind::kAtom:
+      case TermKind::kNumber:
+      case TermKind::kString:
+      case TermKind::kBackQuoted:
+        return a.name == b.name;
+      case TermKind::kCompound:
+        if (a.name != b.name || a.arity != b.arity) return false;
+        break;
+      case TermKind::kList:
+      case TermKind::kCurly:
+      case TermKind::kDict:
+        if (a.arity != b.arity || a.hasTail != b.hasTail) return false;
+        break;
+      default:
+        return false;
+    }
+    for (std::uint32_t i = 0; i < a.arity; ++i) {
+      if (!UnifyTerms(T.Child(a, i), T.Child(b, i), trail, steps)) return false;
+    }
+    return true;
+  }
+
+  bool Occurs(std::uint32_t var, const Term& t0, int& steps) const {
+    if (++steps > 10000) return true;
+    const Term& t = Deref(t0);
+    if (t.kind == TermKind::kVar) return t.variable == var;
+    for (std::uint32_t i = 0; i < t.arity && Terms::IsCompound(t); ++i) {
+      if (Occurs(var, terms_->Child(t, i), steps)) return true;
+    }
+    return false;
+  }
+
+  // ---- lists
+  std::uint32_t ListLength(const Term& list) const {
+    return list.kind == TermKind::kList ? list.arity - (list.hasTail ? 1 : 0) : 0;
+  }
+  const Term& ListElement(const Term& list, std::uint32_t i) const {
+    return Deref(terms_->Child(list, i));
+  }
+
+  // ---- grammar rules (dcg_translate_rule/2): the head gets two more
+  // arguments, the body's nonterminals two more each.
+  void GrammarRule(const Term& rule) {
+    const Terms& T = *terms_;
+    const Term* head = &Deref(T.Arg(rule, 0));
+    const Term* pushback = nullptr;
+    if (T.Is(*head, ",", 2)) {
+      pushback = &T.Arg(*head, 1);
+      head = &Deref(T.Arg(*head, 0));
+    }
+    const Term* module = nullptr;
+    const Term* plain = head;
+    while (T.Is(*plain, ":", 2)) {
+      module = &Deref(T.Arg(*plain, 0));
+      plain = &Deref(T.Arg(*plain, 1));
+    }
+    if (!T.IsCallable(*plain)) return;
+    Goal h{plain, 2, module != nullptr && T.IsAtom(*module) ? module : nullptr};
+    if (!GrammarBodyValid(T.Arg(rule, 1))) return;
+    if (!AssertDefined(h)) return;
+    Origin origin = Origin::Head(h, *this);
+    budget_ = kBudget;
+    bool partial = false;
+    GrammarBody(T.Arg(rule, 1), origin, partial);
+    if (pushback != nullptr) GrammarBody(*pushback, origin, partial);
+  }
+
+  // The translation fails (and SWI skips the clause) on a body that holds
+  // something no grammar body may: a number, say.
+  bool GrammarBodyValid(const Term& t0) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) return true;
+    if (T.Is(t, ",", 2) || T.Is(t, ";", 2) || T.Is(t, "|", 2) || T.Is(t, "->", 2) ||
+        T.Is(t, "*->", 2))
+      return GrammarBodyValid(T.Arg(t, 0)) && GrammarBodyValid(T.Arg(t, 1));
+    if (T.Is(t, "\\+", 1)) return GrammarBodyValid(T.Arg(t, 0));
+    if (T.Is(t, ":", 2)) return GrammarBodyValid(T.Arg(t, 1));
+    if (t.kind == TermKind::kList || Terms::IsNil(t) || t.kind == TermKind::kString ||
+        t.kind == TermKind::kBackQuoted || t.kind == TermKind::kCurly)
+      return true;
+    return T.IsCallable(t);
+  }
+
+  // The translated body as the cross-referencer processes it.
+  void GrammarBody(const Term& t0, const Origin& origin, bool& partial,
+                   const Term* module = nullptr) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) {
+      // phrase(V, S0, S): a meta-call of a variable.
+      return;
+    }
+    if (T.Is(t, ":", 2)) {
+      const Term& m = Deref(T.Arg(t, 0));
+      return GrammarBody(T.Arg(t, 1), origin, partial, T.IsAtom(m) ? &m : module);
+    }
+    if (t.kind == TermKind::kList || Terms::IsNil(t) || t.kind == TermKind::kString ||
+        t.kind == TermKind::kBackQuoted)
+      return;  // S0 = [...|S]
+    if (T.IsAtom(t, "!")) return;
+    if (t.kind == TermKind::kCurly) {
+      ProcessGoal(Goal{&T.Arg(t, 0), 0, module}, origin, partial);
+      return;
+    }
+    if (T.IsAtom(t, "{}")) return;
+    if (T.Is(t, ",", 2) || T.Is(t, ";", 2) || T.Is(t, "|", 2) || T.Is(t, "->", 2) ||
+        T.Is(t, "*->", 2)) {
+      GrammarBody(T.Arg(t, 0), origin, partial, module);
+      GrammarBody(T.Arg(t, 1), origin, partial, module);
+      return;
+    }
+    if (T.Is(t, "\\+", 1)) {
+      GrammarBody(T.Arg(t, 0), origin, partial, module);
+      return;
+    }
+    ProcessGoal(Goal{&t, 2, module}, origin, partial);
+  }
+
+  // ---- record/1 (library(record)): the predicates a record declaration
+  // defines.
+  void Record(const Term& spec0) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    if (T.Is(spec, ",", 2)) {
+      Record(T.Arg(spec, 0));
+      Record(T.Arg(spec, 1));
+      return;
+    }
+    if (!T.IsCallable(spec)) return;
+    std::string c(T.Name(spec));
+    std::vector<std::string> fields;
+    for (std::uint32_t i = 0; i < spec.arity && spec.kind == TermKind::kCompound; ++i) {
+      const Term* f = &Deref(T.Arg(spec, i));
+      if (T.Is(*f, "=", 2)) f = &Deref(T.Arg(*f, 0));
+      if (T.Is(*f, ":", 2)) f = &Deref(T.Arg(*f, 0));
+      if (!T.IsAtom(*f)) return;
+      fields.emplace_back(f->name);
+    }
+    // The expansion starts with the directive ":- record('<compiled>')".
+    Called({std::string(), "record", 1}, Origin::Of(Caller::Kind::kDirective, line_));
+    auto define = [&](std::string name, int arity) {
+      PredicateFacts& facts = xref_.Facts({std::string(), std::move(name), arity});
+      if (facts.localLine == 0) facts.localLine = line_;
+    };
+    define("default_" + c, 1);
+    for (const std::string& f : fields)
+      define(c + "_" + f, 2);
+    define(c + "_data", 3);
+    for (const std::string& f : fields) {
+      define("set_" + f + "_of_" + c, 3);
+      define("set_" + f + "_of_" + c, 2);
+      define("nb_set_" + f + "_of_" + c, 2);
+    }
+    define("set_" + c + "_fields", 3);
+    define("set_" + c + "_fields", 4);
+    define("set_" + c + "_field", 3);
+    define("make_" + c, 2);
+    define("make_" + c, 3);
+    define("is_" + c, 1);
+    PredicateFacts& current = xref_.Facts({"record", "current_record", 5});
+    if (current.localLine == 0) current.localLine = line_;
+  }
+
+  // ---- CHR (process_chr/2): constraints are defined by the rules' heads.
+  bool Chr(const Term&) { return false; }
+
+  Xref& xref_;
+  prolog::Operators& ops_;
+  std::unique_ptr<Terms> terms_;
+  std::vector<const Term*> bindings_;
+  std::uint64_t line_ = 1;
+  int budget_ = kBudget;
+  bool chr_ = false;
+  bool testUnit_ = false;
+  std::uint64_t testUnitLine_ = 0;
+  int includeDepth_ = 0;
+};
+
+Xref::Xref(Loader* loader) : loader_(loader) {}
+Xref::~Xref() = default;
+
+void Xref::ReadSource(std::string_view text, prolog::Encoding encoding) {
+  prolog::Operators ops = prolog::Operators::SwiInitial();
+  Reading reading(*this, ops);
+  reading.Run(text, encoding);
+}
+
+int Xref::Load(const LoadedFile& file) {
+  int index = -1;
+  for (std::size_t i = 0; i < loaded_.size() && index < 0; ++i) {
+    if (loaded_[i].title == file.title && loaded_[i].path == file.path &&
+        loaded_[i].library == file.library)
+      index = static_cast<int>(i);
+  }
+  if (index < 0) {
+    loaded_.push_back(file);
+    index = static_cast<int>(loaded_.size() - 1);
+  }
+  if (!file.spec.empty()) specs_.emplace(file.spec, index);
+  return index;
+}
+
+int Xref::LoadedIndex(std::string_view spec) const {
+  auto found = specs_.find(std::string(spec));
+  return found == specs_.end() ? -1 : found->second;
+}
+
+const LoadedFile* Xref::LoadedBySpec(std::string_view spec) const {
+  int i = LoadedIndex(spec);
+  return i < 0 ? nullptr : &loaded_[static_cast<std::size_t>(i)];
+}
+
+const PredicateFacts* Xref::Find(const PredicateKey& key) const {
+  auto found = facts_.find(key);
+  return found == facts_.end() ? nullptr : &found->second;
+}
+
+const PredicateFacts* Xref::Find(std::string_view name, int arity) const {
+  return Find(PredicateKey{std::string(), std::string(name), arity});
+}
+
+std::string_view Xref::MetaOf(std::string_view name, int arity) const {
+  auto found = metas_.find(PredicateKey{std::string(), std::string(name), arity});
+  if (found != metas_.end()) return found->second;
+  if (const KnownPredicate* known = FindKnown(name, arity)) return known->meta;
+  return {};
+}
+
+}  // namespace pl2html::meaning

@@ -1,0 +1,106 @@
+// What one file defines, imports, exports and calls, learnt from its
+// clauses as SWI-Prolog's cross-referencer learns it (xref_source/2): the
+// facts the source view classes every goal and head by. The file is read
+// whole first, then asked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "meaning/loads.hpp"
+#include "prolog/operators.hpp"
+#include "prolog/terms.hpp"
+
+namespace pl2html::meaning {
+
+// A predicate as the cross-referencer keys it: name/arity, qualified by a
+// module when the file names one ("lists:append/3"), unqualified otherwise.
+struct PredicateKey {
+  std::string module;  // empty: unqualified
+  std::string name;
+  int arity = 0;
+  bool operator==(const PredicateKey&) const = default;
+};
+
+struct PredicateKeyHash {
+  std::size_t operator()(const PredicateKey& k) const;
+};
+
+// A caller of a predicate: a clause of another predicate, a directive, or
+// one of the cross-referencer's own origins ('<public>', '<test_unit>').
+struct Caller {
+  enum class Kind : std::uint8_t { kClause, kDirective, kPublic, kTestUnit, kUnknown };
+  Kind kind = Kind::kClause;
+  PredicateKey predicate;  // kClause: the calling predicate
+  std::uint64_t line = 0;  // of the call's clause or directive
+};
+
+// What xref_defined/3 and friends answer for one predicate. A line is
+// that of the clause or declaration, from 1; 0: not so.
+struct PredicateFacts {
+  std::uint64_t dynamicLine = 0;
+  std::uint64_t threadLocalLine = 0;
+  std::uint64_t multifileLine = 0;
+  std::uint64_t publicLine = 0;
+  std::uint64_t localLine = 0;  // its first clause
+  std::uint64_t foreignLine = 0;
+  std::uint64_t constraintLine = 0;
+  int importedFrom = -1;     // the first file it is imported from: an index into Xref::Loaded()
+  std::vector<int> imports;  // every file it is imported from, in order
+  bool exported = false;
+  bool called = false;          // some caller other than the predicate itself
+  bool calledBySelf = false;    // only its own clauses call it
+  std::vector<Caller> callers;  // every distinct caller, in the order first seen
+};
+
+// How a meta-predicate's arguments are read: one character an argument,
+// as KnownPredicate::meta.
+using MetaSpec = std::string;
+
+class Xref {
+ public:
+  explicit Xref(Loader* loader);
+  ~Xref();
+
+  // Reads a whole source; `text` is its bytes as the page reads them.
+  void ReadSource(std::string_view text, prolog::Encoding encoding);
+
+  bool IsModule() const { return !module_.empty(); }
+  const std::string& Module() const { return module_; }
+  // The facts of a predicate, or nullptr when the file says nothing of it.
+  const PredicateFacts* Find(const PredicateKey& key) const;
+  const PredicateFacts* Find(std::string_view name, int arity) const;
+  // A meta-predicate's arguments: the file's declarations and those of
+  // the files it imports, then SWI-Prolog's own knowledge. Empty: none.
+  std::string_view MetaOf(std::string_view name, int arity) const;
+  const std::vector<LoadedFile>& Loaded() const { return loaded_; }
+  // Reading the file made SWI-Prolog load library(http/html_write), whose
+  // hooks then take part in the cross-referencing and the colouring.
+  bool HtmlWriteLoaded() const { return htmlWrite_; }
+  // The file a load directive's spec names ("library(lists)"), if loaded.
+  const LoadedFile* LoadedBySpec(std::string_view spec) const;
+  int LoadedIndex(std::string_view spec) const;
+  const std::unordered_map<PredicateKey, PredicateFacts, PredicateKeyHash>& Predicates() const {
+    return facts_;
+  }
+
+ private:
+  class Reading;
+  friend class Reading;
+  PredicateFacts& Facts(const PredicateKey& key) { return facts_[key]; }
+  int Load(const LoadedFile& file);
+
+  Loader* loader_;
+  std::string module_;
+  std::unordered_map<PredicateKey, PredicateFacts, PredicateKeyHash> facts_;
+  std::unordered_map<PredicateKey, MetaSpec, PredicateKeyHash> metas_;
+  std::vector<LoadedFile> loaded_;
+  std::unordered_map<std::string, int> specs_;  // a load directive's spec: its file
+  bool htmlWrite_ = false;
+};
+
+}  // namespace pl2html::meaning
