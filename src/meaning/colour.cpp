@@ -582,7 +582,10 @@ class Colourer::Walk {
     const KnownPredicate* known = FindKnown(name, arity);
     if ((known != nullptr && (known->flags & KnownPredicate::kBuiltIn) != 0) ||
         (!qualified && ReservedBuiltIn(name, arity)) ||
-        (atomModule && IsSystemModulePredicate(module, name, arity)))
+        (atomModule && IsSystemModulePredicate(module, name, arity)) ||
+        // predicate_property(system:(M:G), built_in) with M unbound finds
+        // a built-in of any system module.
+        (qualified && !atomModule && IsSystemModulePredicate({}, name, arity)))
       return Class{Meaning::kGoalBuiltIn};
     if (known != nullptr && (known->flags & KnownPredicate::kAutoload) != 0) {
       Class c{Meaning::kGoalAutoload};
@@ -590,6 +593,8 @@ class Colourer::Walk {
         c.library = swi::Library()[static_cast<std::size_t>(known->library)].path;
       return c;
     }
+    // current_predicate(_, user:G): through a qualification by a variable
+    // it finds the predicate in any module.
     if (known != nullptr && (known->flags & KnownPredicate::kUser) != 0)
       return Class{Meaning::kGoalGlobal};
     if (name == "call" && arity >= 1) return Class{Meaning::kGoalBuiltIn};
@@ -719,15 +724,16 @@ class Colourer::Walk {
       return;
     }
     if (t.kind == TermKind::kQuasiQuotation) return TermArg(p);
-    const Term& plain = Unqualified(t);
-    const bool qualified = &plain != &t;
-    if (!T_.IsVar(plain) && !qualified) {
+    // def_goal_colours/2 and the hooks see the goal as written: a
+    // qualified goal matches none of them.
+    if (!T_.Is(t, ":", 2)) {
       std::string_view name;
       int arity = 0;
       if (NameArity(g, name, arity)) {
         if (xref_.HtmlWriteLoaded() && HtmlGoal(p, g, name, arity)) return;
+        if (xref_.LibraryLoaded("yall") && LambdaGoal(p, g, name, arity)) return;
         const GoalColours* specified = FindGoalColours(name, arity);
-        if (specified != nullptr || (PceFunctor(name) && arity > 0 && T_.IsCompound(plain))) {
+        if (specified != nullptr || (PceFunctor(name) && arity > 0 && T_.IsCompound(t))) {
           Class c = specified != nullptr && specified->classify ? ClassifyGoal(g, origin)
                                                                 : Class{Meaning::kGoalBuiltIn};
           GoalItem(FunctorRange(p), c, g);
@@ -854,7 +860,7 @@ class Colourer::Walk {
       if (p.term->kind == TermKind::kCompound) MetaDeclarations(PosOf(T_.Arg(*p.term, 0)));
       return true;
     }
-    std::string_view head = HtmlMetaHead(name, arity);
+    std::string_view head = xref_.HtmlMetaOf(name, arity);
     if (head.empty()) return false;
     GoalItem(FunctorRange(p), Class{Meaning::kGoalBuiltIn}, g);
     const Term& t = *p.term;
@@ -869,18 +875,40 @@ class Colourer::Walk {
     return true;
   }
 
-  // html_meta_head/3 of library(http/html_write) itself: "h" an HTML
-  // argument, "-" any other.
-  static std::string_view HtmlMetaHead(std::string_view name, int arity) {
-    if (name == "html" && arity == 3) return "h--";
-    if (name == "page" && arity == 3) return "h--";
-    if (name == "page" && arity == 4) return "hh--";
-    if (name == "page" && arity == 5) return "-hh--";
-    if ((name == "pagehead" || name == "pagebody") && arity == 4) return "-h--";
-    if (name == "reply_html_page" && arity == 2) return "hh";
-    if (name == "reply_html_page" && arity == 3) return "-hh";
-    if (name == "html_post" && arity == 4) return "-h--";
-    return {};
+  // library(yall)'s hook: a lambda is a built-in goal whose body is the
+  // goal it calls (its parameters bound by the goal's added arguments).
+  bool LambdaGoal(Pos p, Goal g, std::string_view name, int arity) {
+    if ((name != ">>" && name != "/") || arity < 2) return false;
+    const Term& t = *p.term;
+    if (t.kind != TermKind::kCompound) return false;
+    const int extra = arity - 2;
+    int bodyExtra = extra;
+    if (name == ">>") {
+      const Term* params = &T_.Arg(t, 0);
+      if (T_.Is(*params, "/", 2)) params = &T_.Arg(*params, 1);
+      int count = 0;
+      if (params->kind == TermKind::kList && !params->hasTail) {
+        count = static_cast<int>(params->arity);
+      } else if (!T_.IsNil(*params)) {
+        return false;  // instantiation or type error: the hook fails
+      }
+      if (count > extra) return false;
+      bodyExtra = extra - count;
+    } else if (!(T_.Is(T_.Arg(t, 0), "{}", 1) || T_.IsAtom(T_.Arg(t, 0), "{}"))) {
+      return false;
+    }
+    const Term& body = T_.Arg(t, 1);
+    if (T_.IsVar(body)) return false;
+    GoalItem(FunctorRange(p), Class{Meaning::kGoalBuiltIn}, g);
+    TermArg(PosOf(T_.Arg(t, 0)));
+    if (bodyExtra == 0) {
+      Goals(PosOf(body), Goal{});
+    } else {
+      ColouriseGoal(PosOf(body), Goal{&body, bodyExtra}, Goal{});
+    }
+    for (std::uint32_t i = 2; i < t.arity; ++i)
+      TermArg(PosOf(T_.Arg(t, i)));
+    return true;
   }
 
   static bool IsHtmlWriteHook(std::string_view name, int arity) {

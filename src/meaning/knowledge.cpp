@@ -42,6 +42,10 @@ bool IsKnownHook(std::string_view module, std::string_view name, int arity) {
 
 bool IsSystemModulePredicate(std::string_view module, std::string_view name, int arity) {
   std::span<const KnownHook> all = swi::SystemModulePredicates();
+  if (module.empty()) {
+    return std::any_of(all.begin(), all.end(),
+                       [&](const KnownHook& h) { return h.name == name && h.arity == arity; });
+  }
   auto key = std::tuple{module, name, arity};
   auto found = std::lower_bound(all.begin(), all.end(), key, [](const KnownHook& h, auto k) {
     return std::tuple{h.module, h.name, h.arity} < k;

@@ -21,6 +21,8 @@ struct KnownPredicate {
     kAutoload = 8,    // the autoloader finds it (predicate_property(P, autoload(File)))
     kHook = 16,       // a clause for it (unqualified) is a hook the cross-referencer knows
     kDynamic = 32,    // a dynamic system predicate
+    kXrefTable = 64,  // in the cross-referencer's own table of meta-predicates
+    kSomewhere = 128,  // defined in some module of a fresh process
   };
   std::string_view name;
   std::int32_t arity = 0;
@@ -59,6 +61,15 @@ struct KnownFile {
   // Reading its header makes SWI-Prolog load library(http/html_write),
   // which brings its hooks (see HtmlWrite in colour.cpp).
   bool loadsHtmlWrite = false;
+  // Loaded in a fresh SWI-Prolog (library(prolog_xref) and
+  // library(prolog_colour) need it).
+  bool initiallyLoaded = false;
+  // The library files that loading this one loads too, by index into
+  // Library(), for a file SWI-Prolog may autoload.
+  std::span<const std::int16_t> brings;
+  // Its html_meta/1 declarations ("h" an HTML argument), which
+  // library(http/html_write) reads once the file is loaded.
+  std::span<const KnownMeta> htmlMetas;
 };
 
 // A hook the cross-referencer knows: a clause for module:name/arity is a
@@ -94,7 +105,8 @@ const KnownFile* FindLibraryFile(std::string_view path);
 // looked for in the alias's folders in their order.
 const KnownFile* ResolveAlias(std::string_view alias, std::string_view path);
 bool IsKnownHook(std::string_view module, std::string_view name, int arity);
-// module:name/arity is a built-in predicate of that system module.
+// module:name/arity is a built-in predicate of that system module (of any,
+// with an empty module).
 bool IsSystemModulePredicate(std::string_view module, std::string_view name, int arity);
 
 }  // namespace pl2html::meaning

@@ -58,7 +58,7 @@ class Xref::Reading {
       if (T.Is(d, "record", 1)) return Record(T.Arg(d, 0));
       // library(http/html_write) expands html_meta/1 into a meta_predicate
       // declaration (its HTML arguments no goals) and facts of its own.
-      if (xref_.htmlWrite_ && T.Is(d, "html_meta", 1)) {
+      if (xref_.HtmlWriteLoaded() && T.Is(d, "html_meta", 1)) {
         PredicateFacts& facts = xref_.Facts({"html_write", "html_meta_head", 3});
         if (facts.localLine == 0) facts.localLine = line_;
         return;
@@ -305,7 +305,8 @@ class Xref::Reading {
     const ModuleHeader& header = *file.header;
     // The header read, and its use_module/1 of html_write's html/4 syntax.
     if (header.loadsHtmlWrite || (!reexport && header.module == "html_write"))
-      xref_.htmlWrite_ = true;
+      xref_.LoadLibrary("http/html_write");
+    LoadIfNeeded(spec);
     for (const ExportEntry& e : header.exports) {
       if (!e.op.empty()) {
         PushOp(e.arity, e.op, e.name);
@@ -341,7 +342,8 @@ class Xref::Reading {
     const ModuleHeader& header = *file.header;
     if (header.loadsHtmlWrite || (!reexport && header.module == "html_write" &&
                                   ImportsIndicator(imports, "html", 4)))
-      xref_.htmlWrite_ = true;
+      xref_.LoadLibrary("http/html_write");
+    LoadIfNeeded(spec);
     if (!reexport) ImportedOps(imports, header);
     if (!AssertImports(imports, header, from, reexport)) return false;
     for (const ModuleHeader::Meta& m : header.metas) {
@@ -373,6 +375,102 @@ class Xref::Reading {
         PushOp(x.arity, x.op, x.name);
       }
     }
+  }
+
+  // load_module_if_needed/1: the cross-referencer loads these libraries
+  // when a source loads them, rather than reading their headers only.
+  void LoadIfNeeded(const Term& spec0) {
+    const Terms& T = *terms_;
+    const Term& spec = Deref(spec0);
+    if (!T.Is(spec, "library", 1)) return;
+    const Term& name = Deref(T.Arg(spec, 0));
+    if (!T.IsAtom(name)) return;
+    for (std::string_view lib : {"apply_macros", "arithmetic", "record", "persistency", "pldoc",
+                                 "settings", "debug", "plunit"}) {
+      if (name.name == lib) xref_.LoadLibrary(lib);
+    }
+  }
+
+  // prolog:called_by/2,4 of the loaded libraries: the goals a goal calls
+  // that its arguments do not show as meta-arguments. True when a hook
+  // answered for the goal.
+  bool CalledByHooks(Goal g, const Term& goal, std::string_view name, int arity,
+                     const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    if (xref_.HtmlWriteLoaded() && HtmlCalls(g, goal, name, arity, origin, partial)) return true;
+    if (g.extra == 0 && name == "sgml_parse" && arity == 2 && xref_.LibraryLoaded("sgml")) {
+      CalledGoal(g, origin);
+      SgmlCalls(T.Arg(goal, 1), origin, partial);
+      return true;
+    }
+    if (xref_.LibraryLoaded("main")) {
+      if (name == "main" && arity == 0) {
+        CalledGoal(g, origin);
+        Called({std::string(), "main", 1}, origin);
+        return true;
+      }
+      if (name == "argv_options" && arity == 3) {
+        CalledGoal(g, origin);
+        Called({std::string(), "opt_type", 3}, origin);
+        Called({std::string(), "opt_help", 2}, origin);
+        Called({std::string(), "opt_meta", 2}, origin);
+        return true;
+      }
+    }
+    if ((name == ">>" || name == "/") && arity >= 2 && xref_.LibraryLoaded("yall")) {
+      const KnownPredicate* known = FindKnown(name, arity);
+      if (known != nullptr && (known->flags & KnownPredicate::kAutoload) != 0) {
+        Goal called;
+        if (LambdaCalls(g, goal, called)) {
+          CalledGoal(g, origin);
+          Meta(called, origin, partial);
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // The options call(Event, Goal) of sgml_parse/2, each Goal called with
+  // the arguments of its event.
+  void SgmlCalls(const Term& options0, const Origin& origin, bool& partial) {
+    const Terms& T = *terms_;
+    const Term& options = Deref(options0);
+    if (options.kind != TermKind::kList) return;
+    for (std::uint32_t i = 0; i < ListLength(options); ++i) {
+      const Term& o = ListElement(options, i);
+      if (!T.Is(o, "call", 2)) continue;
+      const Term& event = Deref(T.Arg(o, 0));
+      int n = -1;
+      if (T.IsAtom(event)) {
+        std::string_view e = event.name;
+        if (e == "begin" || e == "error" || e == "xmlns" || e == "urlns") n = 3;
+        if (e == "end" || e == "cdata" || e == "pi" || e == "decl") n = 2;
+      }
+      if (n >= 0) Meta(Goal{&T.Arg(o, 1), n}, origin, partial);
+    }
+  }
+
+  // lambda_calls/2 of library(yall): the goal a lambda calls, its
+  // parameters taken by the arguments it is given and the rest added.
+  bool LambdaCalls(Goal g, const Term& lambda, Goal& called) {
+    const Terms& T = *terms_;
+    const int extra = T.Arity(lambda) - 2 + g.extra;
+    if (T.Name(lambda) == "/") {
+      called = Goal{&T.Arg(lambda, 1), extra};
+      return T.IsCallable(Deref(*called.term)) || T.Is(Deref(*called.term), ":", 2);
+    }
+    const Term* params = &Deref(T.Arg(lambda, 0));
+    if (T.Is(*params, "/", 2)) params = &Deref(T.Arg(*params, 1));
+    int count = 0;
+    if (params->kind == TermKind::kList && !params->hasTail) {
+      count = static_cast<int>(params->arity);
+    } else if (!T.IsNil(*params)) {
+      return false;
+    }
+    if (count > extra) return false;
+    called = Goal{&T.Arg(lambda, 1), extra - count};
+    return !T.IsVar(Deref(*called.term));
   }
 
   bool ImportsIndicator(const Term& list0, std::string_view name, int arity) {
@@ -798,8 +896,7 @@ class Xref::Reading {
         return;
       }
     }
-    if (key.module.empty() && xref_.htmlWrite_ && HtmlCalls(g, *goal, name, arity, origin, partial))
-      return;
+    if (key.module.empty() && CalledByHooks(g, *goal, name, arity, origin, partial)) return;
     if (key.module.empty() && PceGoal(name, arity)) {
       CalledGoal(g, origin);
       return;
@@ -897,15 +994,7 @@ class Xref::Reading {
   // argument calls with \\Goal, each a grammar body of two more arguments.
   bool HtmlCalls(Goal g, const Term& goal, std::string_view name, int arity,
                  const Origin& origin, bool& partial) {
-    std::string_view head;
-    if (name == "html" && arity == 3) head = "h--";
-    if (name == "page" && arity == 3) head = "h--";
-    if (name == "page" && arity == 4) head = "hh--";
-    if (name == "page" && arity == 5) head = "-hh--";
-    if ((name == "pagehead" || name == "pagebody") && arity == 4) head = "-h--";
-    if (name == "reply_html_page" && arity == 2) head = "hh";
-    if (name == "reply_html_page" && arity == 3) head = "-hh";
-    if (name == "html_post" && arity == 4) head = "-h--";
+    std::string_view head = xref_.HtmlMetaOf(name, arity);
     if (head.empty()) return false;
     CalledGoal(g, origin);
     const Terms& T = *terms_;
@@ -996,7 +1085,13 @@ class Xref::Reading {
       CalledGoal(g, origin);
       if (const Term* a = argOf(0)) Meta(Goal{a, arity - 1}, origin, partial);
       return true;
+    } else if (std::string_view hooked = xref_.HookMetaOf(name, arity); !hooked.empty()) {
+      spec = hooked;
     } else if (const KnownPredicate* known = FindKnown(name, arity)) {
+      // Asking for its meta-arguments autoloads the predicate's library.
+      if (key.module.empty() && (known->flags & KnownPredicate::kXrefTable) == 0 &&
+          (known->flags & KnownPredicate::kBuiltIn) == 0 && known->library >= 0)
+        xref_.LoadLibrary(known->library);
       spec = known->meta;
       if (spec.empty()) return false;
     } else {
@@ -1319,7 +1414,54 @@ class Xref::Reading {
   int includeDepth_ = 0;
 };
 
-Xref::Xref(Loader* loader) : loader_(loader) {}
+Xref::Xref(Loader* loader) : loader_(loader) {
+  std::span<const KnownFile> library = swi::Library();
+  libraries_.assign(library.size(), 0);
+  for (std::size_t i = 0; i < library.size(); ++i)
+    libraries_[i] = library[i].initiallyLoaded ? 1 : 0;
+}
+
+void Xref::LoadLibrary(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= libraries_.size() || libraries_[index]) return;
+  libraries_[index] = 1;
+  for (std::int16_t brought : swi::Library()[static_cast<std::size_t>(index)].brings)
+    LoadLibrary(brought);
+}
+
+void Xref::LoadLibrary(std::string_view libraryPath) {
+  if (const KnownFile* file = FindLibraryFile(libraryPath))
+    LoadLibrary(static_cast<int>(file - swi::Library().data()));
+}
+
+bool Xref::LibraryLoaded(std::string_view libraryPath) const {
+  const KnownFile* file = FindLibraryFile(libraryPath);
+  return file != nullptr && libraries_[static_cast<std::size_t>(file - swi::Library().data())];
+}
+
+std::string_view Xref::HtmlMetaOf(std::string_view name, int arity) const {
+  std::span<const KnownFile> library = swi::Library();
+  for (std::size_t i = 0; i < library.size(); ++i) {
+    if (!libraries_[i]) continue;
+    for (const KnownMeta& m : library[i].htmlMetas) {
+      if (m.name == name && m.arity == arity) return m.meta;
+    }
+  }
+  return {};
+}
+
+// prolog:meta_goal/2 of the libraries that declare it.
+std::string_view Xref::HookMetaOf(std::string_view name, int arity) const {
+  if (name == "process_rdf" && arity == 3 && LibraryLoaded("rdf")) return "-2-";
+  if (LibraryLoaded("http/http_dispatch")) {
+    if (name == "http_handler" && arity == 3) return "-1-";
+    if (name == "http_current_handler" && arity == 2) return "-1";
+  }
+  if (LibraryLoaded("rdf_parser")) {
+    if (name == "rewrite_term" && arity == 2) return "0-";
+    if (name == "\\" && arity == 1) return "1";
+  }
+  return {};
+}
 Xref::~Xref() = default;
 
 void Xref::ReadSource(std::string_view text, prolog::Encoding encoding) {
@@ -1365,6 +1507,7 @@ const PredicateFacts* Xref::Find(std::string_view name, int arity) const {
 std::string_view Xref::MetaOf(std::string_view name, int arity) const {
   auto found = metas_.find(PredicateKey{std::string(), std::string(name), arity});
   if (found != metas_.end()) return found->second;
+  if (std::string_view hooked = HookMetaOf(name, arity); !hooked.empty()) return hooked;
   if (const KnownPredicate* known = FindKnown(name, arity)) return known->meta;
   return {};
 }

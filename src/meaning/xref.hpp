@@ -78,9 +78,18 @@ class Xref {
   // the files it imports, then SWI-Prolog's own knowledge. Empty: none.
   std::string_view MetaOf(std::string_view name, int arity) const;
   const std::vector<LoadedFile>& Loaded() const { return loaded_; }
-  // Reading the file made SWI-Prolog load library(http/html_write), whose
-  // hooks then take part in the cross-referencing and the colouring.
-  bool HtmlWriteLoaded() const { return htmlWrite_; }
+  // The library files SWI-Prolog had loaded when it was done reading the
+  // file: those a fresh process has, and those reading the file made it
+  // load (by autoloading a predicate to ask for its meta-arguments, for a
+  // quasi-quotation syntax, or as the cross-referencer loads a few).
+  // Their hooks take part in the cross-referencing and the colouring.
+  bool LibraryLoaded(std::string_view libraryPath) const;
+  bool HtmlWriteLoaded() const { return LibraryLoaded("http/html_write"); }
+  // A goal's html_meta/1 declaration in a loaded file ("h" an HTML
+  // argument), once html_write reads them. Empty: none.
+  std::string_view HtmlMetaOf(std::string_view name, int arity) const;
+  // The meta-arguments a loaded library's prolog:meta_goal/2 gives a goal.
+  std::string_view HookMetaOf(std::string_view name, int arity) const;
   // The file a load directive's spec names ("library(lists)"), if loaded.
   const LoadedFile* LoadedBySpec(std::string_view spec) const;
   int LoadedIndex(std::string_view spec) const;
@@ -100,7 +109,9 @@ class Xref {
   std::unordered_map<PredicateKey, MetaSpec, PredicateKeyHash> metas_;
   std::vector<LoadedFile> loaded_;
   std::unordered_map<std::string, int> specs_;  // a load directive's spec: its file
-  bool htmlWrite_ = false;
+  void LoadLibrary(int index);
+  void LoadLibrary(std::string_view libraryPath);
+  std::vector<char> libraries_;  // by index into swi::Library(): loaded
 };
 
 }  // namespace pl2html::meaning
