@@ -300,7 +300,11 @@ flag_of(_, H, _, 64) :- \+ \+ ( clause(prolog_xref:xref_meta(G, _), _), nonvar(G
 %   the answer may load the library that defines the predicate.
 add_meta(row(N, A, F, L, _), row(N, A, F, L, Meta)) :-
     functor(H, N, A),
-    (   catch(prolog_xref:xref_meta_src(H, Called, '<knowledge>'), _, fail),
+    (   % What the cross-referencer finds: its own table, and what
+        % predicate_property/2 finds from a fresh module: the system's
+        % predicates and those the autoloader can load there.
+        F /\ (1 \/ 8 \/ 64) =\= 0,
+        catch(prolog_xref:xref_meta_src(H, Called, '<knowledge>'), _, fail),
         is_list(Called)
     ->  numlist_or_empty(A, Is),
         maplist(meta_char(H, Called), Is, Chars),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 
 namespace pl2html::meaning {
 
@@ -15,11 +16,17 @@ const KnownPredicate* FindKnown(std::string_view name, int arity) {
   return found != all.end() && found->name == name && found->arity == arity ? &*found : nullptr;
 }
 
+// By path, in a hash table made at first use: the hooks ask for a few
+// files by name for every goal.
 const KnownFile* FindLibraryFile(std::string_view path) {
-  std::span<const KnownFile> all = swi::Library();
-  auto found = std::lower_bound(all.begin(), all.end(), path,
-                                [](const KnownFile& f, std::string_view p) { return f.path < p; });
-  return found != all.end() && found->path == path ? &*found : nullptr;
+  static const std::unordered_map<std::string_view, const KnownFile*> byPath = [] {
+    std::unordered_map<std::string_view, const KnownFile*> map;
+    for (const KnownFile& file : swi::Library())
+      map.emplace(file.path, &file);
+    return map;
+  }();
+  auto found = byPath.find(path);
+  return found == byPath.end() ? nullptr : found->second;
 }
 
 const KnownFile* ResolveAlias(std::string_view alias, std::string_view path) {

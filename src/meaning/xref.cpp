@@ -35,8 +35,12 @@ class Xref::Reading {
   Reading(Xref& xref, prolog::Operators& ops) : xref_(xref), ops_(ops) {}
 
   void Run(std::string_view text, prolog::Encoding encoding) {
-    ReadClauses(text, encoding, &ops_, [&](const prolog::TermReader& reader, const Term* clause,
-                                          std::uint64_t line) {
+    ReadClauses(text, encoding, &ops_, Visitor());
+  }
+
+  // What the clause stream calls with each clause read.
+  ClauseStream::Visit Visitor() {
+    return [this](const prolog::TermReader& reader, const Term* clause, std::uint64_t line) {
       terms_ = std::make_unique<Terms>(reader);
       line_ = line;
       bindings_.assign(reader.Variables().size(), nullptr);
@@ -44,7 +48,7 @@ class Xref::Reading {
       if (terms_->IsAtom(*clause, "end_of_file")) return false;
       Expand(*clause);
       return true;
-    });
+    };
   }
 
  private:
@@ -265,6 +269,8 @@ class Xref::Reading {
     } else if (!PathOf(spec, path)) {
       return false;
     }
+    // The alias chr(...) is library(chr)'s own, there only once it is loaded.
+    if (alias == "chr" && !xref_.LibraryLoaded("chr")) return false;
     if (xref_.loader_ == nullptr || !xref_.loader_->Find(alias, path, file)) return false;
     file.spec = alias.empty() ? path : alias + "(" + path + ")";
     return true;
@@ -307,6 +313,7 @@ class Xref::Reading {
     if (header.loadsHtmlWrite || (!reexport && header.module == "html_write"))
       xref_.LoadLibrary("http/html_write");
     LoadIfNeeded(spec);
+    if (T.Is(spec, "library", 1) && T.IsAtom(Deref(T.Arg(spec, 0)), "chr")) chr_ = true;
     for (const ExportEntry& e : header.exports) {
       if (!e.op.empty()) {
         PushOp(e.arity, e.op, e.name);
@@ -537,7 +544,16 @@ class Xref::Reading {
       return true;
     }
     if (T.Is(entry, "op", 3)) {
-      PushOp(Deref(T.Arg(entry, 0)), Deref(T.Arg(entry, 1)), Deref(T.Arg(entry, 2)));
+      // xref_push_op/4 fails on an operator that is not fully given
+      // (op(_,_,_) in an import list), and with it the whole directive.
+      const Term& p = Deref(T.Arg(entry, 0));
+      const Term& type = Deref(T.Arg(entry, 1));
+      const Term& names = Deref(T.Arg(entry, 2));
+      int priority = 0;
+      if (!SmallInteger(p, priority) || priority > 1200 || !T.IsAtom(type) ||
+          !prolog::ParseOpType(type.name) || !(T.IsAtom(names) || names.kind == TermKind::kList))
+        return false;
+      PushOp(p, type, names);
       return true;
     }
     return false;
@@ -1400,7 +1416,73 @@ class Xref::Reading {
   }
 
   // ---- CHR (process_chr/2): constraints are defined by the rules' heads.
-  bool Chr(const Term&) { return false; }
+  bool Chr(const Term& t0) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.Is(t, "@", 2) || T.Is(t, "pragma", 2))
+      return Chr(T.Is(t, "@", 2) ? T.Arg(t, 1) : T.Arg(t, 0));
+    if (T.Is(t, "<=>", 2)) {
+      const Term* head = nullptr;
+      if (!ChrHead(T.Arg(t, 0), head)) return false;
+      Origin origin;
+      if (head != nullptr) origin = Origin::Head(Goal{head}, *this);
+      ChrBody(T.Arg(t, 1), origin);
+      return true;
+    }
+    // The cross-referencer's own rule for ==> passes the source and the
+    // head in each other's place, and so fails: such a rule is defined as
+    // a fact of ==>/2, as anything else is.
+    return false;
+  }
+
+  // chr_head/3: the first constraint of a head is defined; what follows it,
+  // and the removed constraints of a simpagation rule, are called.
+  bool ChrHead(const Term& t0, const Term*& head) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.IsVar(t)) return true;
+    if (T.Is(t, "\\", 2)) {
+      if (!ChrHead(T.Arg(t, 0), head)) return false;
+      Body(T.Arg(t, 1), HeadOrigin(head));
+      return true;
+    }
+    if (T.Is(t, ",", 2)) {
+      ChrDefined(T.Arg(t, 0), head);
+      Body(T.Arg(t, 1), HeadOrigin(head));
+      return true;
+    }
+    ChrDefined(t, head);
+    return true;
+  }
+
+  Origin HeadOrigin(const Term* head) {
+    return head != nullptr ? Origin::Head(Goal{head}, *this)
+                           : Origin::Of(Caller::Kind::kUnknown, line_);
+  }
+
+  void ChrDefined(const Term& t0, const Term*& head) {
+    const Terms& T = *terms_;
+    const Term* t = &Deref(t0);
+    if (T.IsVar(*t)) return;
+    if (T.Is(*t, "#", 2)) t = &Deref(T.Arg(*t, 0));
+    head = t;
+    PredicateKey key;
+    if (!KeyOf(Goal{t}, key)) return;
+    PredicateFacts& facts = xref_.Facts(key);
+    if (facts.constraintLine == 0) facts.constraintLine = line_;
+  }
+
+  // chr_body/3: a guard and its goals, both processed as a body.
+  void ChrBody(const Term& t0, const Origin& origin) {
+    const Terms& T = *terms_;
+    const Term& t = Deref(t0);
+    if (T.Is(t, "|", 2)) {
+      ChrBody(T.Arg(t, 0), origin);
+      ChrBody(T.Arg(t, 1), origin);
+      return;
+    }
+    Body(t, origin);
+  }
 
   Xref& xref_;
   prolog::Operators& ops_;
@@ -1463,6 +1545,30 @@ std::string_view Xref::HookMetaOf(std::string_view name, int arity) const {
   return {};
 }
 Xref::~Xref() = default;
+
+// The state of a reading fed token by token.
+struct Xref::Stream {
+  explicit Stream(Xref& xref, prolog::Encoding encoding)
+      : ops(prolog::Operators::SwiInitial()),
+        reading(xref, ops),
+        clauses(&ops, encoding, reading.Visitor()) {}
+  prolog::Operators ops;
+  Reading reading;
+  ClauseStream clauses;
+};
+
+void Xref::Begin(prolog::Encoding encoding) {
+  stream_ = std::make_unique<Stream>(*this, encoding);
+}
+
+void Xref::Push(prolog::TokenClass cls, std::string_view text, std::uint64_t offset) {
+  stream_->clauses.Push(cls, text, offset);
+}
+
+void Xref::Finish() {
+  stream_->clauses.Finish();
+  stream_.reset();
+}
 
 void Xref::ReadSource(std::string_view text, prolog::Encoding encoding) {
   prolog::Operators ops = prolog::Operators::SwiInitial();

@@ -68,6 +68,11 @@ class Xref {
 
   // Reads a whole source; `text` is its bytes as the page reads them.
   void ReadSource(std::string_view text, prolog::Encoding encoding);
+  // The same, fed the source's tokens in order (every token, each with
+  // its offset from the source's start), between Begin and Finish.
+  void Begin(prolog::Encoding encoding);
+  void Push(prolog::TokenClass cls, std::string_view text, std::uint64_t offset);
+  void Finish();
 
   bool IsModule() const { return !module_.empty(); }
   const std::string& Module() const { return module_; }
@@ -100,6 +105,8 @@ class Xref {
  private:
   class Reading;
   friend class Reading;
+  struct Stream;
+  std::unique_ptr<Stream> stream_;
   PredicateFacts& Facts(const PredicateKey& key) { return facts_[key]; }
   int Load(const LoadedFile& file);
 
