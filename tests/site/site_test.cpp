@@ -3,8 +3,6 @@
 // links, a link out of the tree, a name that is not UTF-8, the output
 // folder inside the sources) made at test time. Pages are checked by the
 // links they hold, not compared whole.
-#include "driver/site_build.hpp"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "driver/options.hpp"
+#include "site/build.hpp"
 #include "support/memory_file_system.hpp"
 
 namespace pl2html::site {

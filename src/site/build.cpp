@@ -1,4 +1,4 @@
-#include "driver/site_build.hpp"
+#include "site/build.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -10,12 +10,12 @@
 #include <set>
 #include <thread>
 
-#include "driver/outcome.hpp"
-#include "driver/page_output.hpp"
 #include "html5/charset.hpp"
 #include "html5/page.hpp"
 #include "page/page.hpp"
 #include "runtime/files.hpp"
+#include "runtime/outcome.hpp"
+#include "runtime/page_output.hpp"
 #include "site/facts.hpp"
 #include "site/index_page.hpp"
 #include "site/links.hpp"
@@ -86,7 +86,7 @@ std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
 }
 
 std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view bytes) {
-  return WritePage(fs, path, [&](html5::Sink& sink) { sink.text.assign(bytes); });
+  return WritePage(fs, path, [&](Sink& sink) { sink.text.assign(bytes); });
 }
 
 std::string_view FolderOf(std::string_view relative) {
@@ -331,9 +331,9 @@ class SiteBuilder {
                              [](const auto& link, std::string_view k) { return link.first < k; });
         return found != links.end() && found->first == call ? found->second : std::string();
       };
-      html5::StringSource source(bytes);
+      StringSource source(bytes);
       error = WritePage(fs_, PagePath(i),
-                        [&](html5::Sink& sink) { html5::WritePrologPage(source, sink, page); });
+                        [&](Sink& sink) { html5::WritePrologPage(source, sink, page); });
       if (!error.empty()) {
         hashes_[i].clear();
         return Fail(i, error);

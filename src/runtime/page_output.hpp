@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/outcome.hpp"
-#include "html5/page.hpp"
 #include "runtime/files.hpp"
+#include "runtime/outcome.hpp"
+#include "runtime/stream.hpp"
 
 namespace pl2html {
 
@@ -50,7 +50,7 @@ class PageOutput {
 };
 
 // The Prolog page's text, handed to the page file as it gathers.
-class PageFileSink final : public html5::Sink {
+class PageFileSink final : public Sink {
  public:
   PageFileSink(FileTable& files, std::int32_t number) : files_(files), number_(number) {}
   void Drain() override {

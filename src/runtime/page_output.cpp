@@ -1,4 +1,4 @@
-#include "driver/page_output.hpp"
+#include "runtime/page_output.hpp"
 
 #include <utility>
 
