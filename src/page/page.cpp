@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "page/markup.hpp"
 #include "runtime/text.hpp"
 #include "scan/colour.hpp"
+#include "scan/markup.hpp"
 
 namespace pl2html {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "page/markup.hpp"
 #include "runtime/text.hpp"
+#include "scan/markup.hpp"
 
 namespace pl2html {
 
