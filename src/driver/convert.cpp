@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "html5/page.hpp"
 #include "page/page.hpp"
+#include "prolog_page/page.hpp"
 #include "runtime/page_output.hpp"
 #include "scan/declarations.hpp"
 
@@ -89,7 +89,7 @@ Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const 
   Outcome ready = page.Open(target);
   if (!ready.Ok()) return ready;
   PageFileSink sink(files, kPageFile);
-  html5::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
+  prolog_page::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
   if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
   return page.Commit();
 }

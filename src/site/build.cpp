@@ -10,9 +10,9 @@
 #include <set>
 #include <thread>
 
-#include "html5/charset.hpp"
-#include "html5/page.hpp"
 #include "page/page.hpp"
+#include "prolog_page/charset.hpp"
+#include "prolog_page/page.hpp"
 #include "runtime/files.hpp"
 #include "runtime/outcome.hpp"
 #include "runtime/page_output.hpp"
@@ -98,7 +98,7 @@ std::string_view FolderOf(std::string_view relative) {
 std::string TitleOf(std::string_view relative) {
   std::size_t slash = relative.rfind('/');
   std::string_view name = slash == std::string_view::npos ? relative : relative.substr(slash + 1);
-  if (html5::IsValidUtf8(name)) return std::string(name);
+  if (prolog_page::IsValidUtf8(name)) return std::string(name);
   std::string title;
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x80) {
@@ -321,7 +321,7 @@ class SiteBuilder {
       std::string title = TitleOf(files_[i].relative);
       std::string navigation = PageNavigation(files_[i].relative);
       const LinkMap& links = links_[i];
-      html5::PageOptions page;
+      prolog_page::PageOptions page;
       page.title = title;
       page.lineNumbers = options_.lineNumbers;
       page.navigation = navigation;
@@ -333,7 +333,7 @@ class SiteBuilder {
       };
       StringSource source(bytes);
       error = WritePage(fs_, PagePath(i),
-                        [&](Sink& sink) { html5::WritePrologPage(source, sink, page); });
+                        [&](Sink& sink) { prolog_page::WritePrologPage(source, sink, page); });
       if (!error.empty()) {
         hashes_[i].clear();
         return Fail(i, error);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <span>
 
-#include "html5/survey.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog_page/survey.hpp"
 
 namespace pl2html::site {
 
@@ -216,7 +216,7 @@ class DirectiveReader {
 
 // One reading of the source; false when it turned out not to be UTF-8.
 bool Read(std::string_view source, prolog::Encoding encoding, FileFacts& facts) {
-  html5::Survey survey(encoding);
+  prolog_page::Survey survey(encoding);
   DirectiveReader directives(facts);
   auto visit = [&](std::string_view text, std::span<const prolog::Token> tokens) {
     if (!survey.Read(text, tokens)) return false;
@@ -226,9 +226,9 @@ bool Read(std::string_view source, prolog::Encoding encoding, FileFacts& facts) 
   };
   if (!LexText(source, encoding, visit) || !survey.Finish()) return false;
   directives.Finish();
-  for (const html5::Predicate& predicate : survey.Predicates()) {
+  for (const prolog_page::Predicate& predicate : survey.Predicates()) {
     std::string anchor;
-    html5::AppendAnchor(anchor, predicate.name, predicate.arity);
+    prolog_page::AppendAnchor(anchor, predicate.name, predicate.arity);
     facts.definitions.push_back({KeyOf(predicate.name, predicate.arity), anchor, predicate.line});
   }
   facts.outsideCalls = survey.OutsideCalls();

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "html5/charset.hpp"
-#include "html5/style.hpp"
+#include "prolog_page/charset.hpp"
+#include "prolog_page/style.hpp"
 #include "site/links.hpp"
 
 #ifndef PL2HTML_VERSION
@@ -54,7 +54,7 @@ void AppendHead(std::string& out, std::string_view title) {
       "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
   AppendName(out, title);
   out += "</title>\n";
-  html5::AppendStyleSheet(out, true);
+  prolog_page::AppendStyleSheet(out, true);
   out += kIndexRules;
   out += "</head>\n<body>\n<header><h1>";
   AppendName(out, title);
@@ -147,8 +147,8 @@ void AppendName(std::string& out, std::string_view bytes) {
     bool control =
         c < 0x20 || c == 0x7F ||
         (c == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) < 0xA0);
-    if (control || (c >= 0x80 &&
-                    (i + length > bytes.size() || !html5::IsValidUtf8(bytes.substr(i, length))))) {
+    if (control || (c >= 0x80 && (i + length > bytes.size() ||
+                                  !prolog_page::IsValidUtf8(bytes.substr(i, length))))) {
       out += "\\x";
       out += kHex[c >> 4];
       out += kHex[c & 0xF];

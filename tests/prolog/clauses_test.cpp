@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../html5/hand_tokens.hpp"
+#include "../prolog_page/hand_tokens.hpp"
 
 namespace pl2html::prolog {
 namespace {

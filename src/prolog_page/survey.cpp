@@ -1,11 +1,11 @@
-#include "html5/survey.hpp"
+#include "prolog_page/survey.hpp"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -261,4 +261,4 @@ void Survey::Marks::Next() {
       key < survey_.keyHref_.size() ? std::string_view(survey_.keyHref_[key]) : std::string_view();
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

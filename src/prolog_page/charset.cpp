@@ -1,8 +1,8 @@
-#include "html5/charset.hpp"
+#include "prolog_page/charset.hpp"
 
 #include <cstring>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 void Utf8Validator::Feed(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -105,4 +105,4 @@ std::string StandInText(Charset charset, std::string_view bytes) {
           static_cast<char>(0x80 | (picture & 0x3F))};
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 // The text content of the code element of a page or fragment: tags dropped,
 // character references decoded to UTF-8.
@@ -20,4 +20,4 @@ std::string ExpectedCodeText(std::string_view source);
 // difference is and what it looks like.
 std::string CheckCodeText(std::string_view source, std::string_view page);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

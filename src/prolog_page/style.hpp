@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 struct ClassColours {
   std::string_view name;                  // the CSS class, or "text" for plain code and layout
@@ -28,4 +28,4 @@ void AppendStyleSheet(std::string& out, bool page);
 // WCAG 2 contrast ratio of two "#rrggbb" colours, 1 to 21.
 double ContrastRatio(std::string_view colourA, std::string_view colourB);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "html5/charset.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog_page/charset.hpp"
 #include "runtime/growable.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 struct Predicate {
   std::string_view name;  // held by the survey
@@ -155,4 +155,4 @@ class Survey {
 // controls, bytes of 0x80 and above) percent-encoded.
 void AppendAnchor(std::string& out, std::string_view name, int arity);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 // Checks UTF-8 that arrives in pieces: a character may be split between
 // two calls of Feed.
@@ -47,4 +47,4 @@ void AppendStandIn(std::string& out, Charset charset, std::string_view bytes);
 // The stand-in as text: its characters in UTF-8.
 std::string StandInText(Charset charset, std::string_view bytes);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -11,7 +11,7 @@
 
 #include "runtime/stream.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 struct PageOptions {
   std::string_view title;  // the source's file name
@@ -36,4 +36,4 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options);
 // The page of a source held in memory, for tests and fuzzing.
 std::string PrologPage(std::string_view source, const PageOptions& options);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,13 +1,13 @@
-#include "html5/code_writer.hpp"
+#include "prolog_page/code_writer.hpp"
 
 #include <gtest/gtest.h>
 
 #include "hand_tokens.hpp"
-#include "html5/style.hpp"
-#include "html5/survey.hpp"
-#include "html5/text_content.hpp"
+#include "prolog_page/style.hpp"
+#include "prolog_page/survey.hpp"
+#include "prolog_page/text_content.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 namespace {
 
 using prolog::Token;
@@ -110,4 +110,4 @@ TEST(Charset, Utf8ValidityInPieces) {
 }
 
 }  // namespace
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

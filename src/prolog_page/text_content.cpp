@@ -1,10 +1,10 @@
-#include "html5/text_content.hpp"
+#include "prolog_page/text_content.hpp"
 
 #include <charconv>
 
-#include "html5/charset.hpp"
+#include "prolog_page/charset.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -122,4 +122,4 @@ std::string CheckCodeText(std::string_view source, std::string_view page) {
          around(actual) + " (" + std::to_string(actual.size()) + " bytes)";
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,4 +1,4 @@
-#include "html5/code_writer.hpp"
+#include "prolog_page/code_writer.hpp"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 
 #include "runtime/byte_masks.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -361,4 +361,4 @@ void CodeWriter::LineEnd() {
   lineOpen_ = false;
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

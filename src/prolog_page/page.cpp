@@ -1,4 +1,4 @@
-#include "html5/page.hpp"
+#include "prolog_page/page.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "html5/code_writer.hpp"
-#include "html5/style.hpp"
-#include "html5/survey.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog/token_log.hpp"
+#include "prolog_page/code_writer.hpp"
+#include "prolog_page/style.hpp"
+#include "prolog_page/survey.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -239,4 +239,4 @@ std::string PrologPage(std::string_view source, const PageOptions& options) {
   return std::move(sink.page);
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

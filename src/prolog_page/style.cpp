@@ -1,9 +1,9 @@
-#include "html5/style.hpp"
+#include "prolog_page/style.hpp"
 
 #include <cmath>
 #include <string>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -137,4 +137,4 @@ void AppendStyleSheet(std::string& out, bool page) {
   out += "</style>\n";
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page
