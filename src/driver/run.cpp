@@ -6,10 +6,6 @@
 #include "driver/options.hpp"
 #include "driver/site_command.hpp"
 
-#ifndef PL2HTML_VERSION
-#define PL2HTML_VERSION "0"
-#endif
-
 namespace pl2html {
 
 namespace {

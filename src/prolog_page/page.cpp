@@ -119,20 +119,9 @@ Survey SurveySource(Source& source, prolog::TokenLog& log) {
 }
 
 void AppendHead(std::string& out, const Survey& survey, const PageOptions& options) {
-  out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"";
-  out += survey.Utf8() ? "utf-8" : "windows-1252";
-  out +=
-      "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<meta name=\"color-scheme\" content=\"light dark\">\n"
-      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
-  AppendEscaped(out, options.title, survey.PageCharset());
-  out += "</title>\n";
-  AppendStyleSheet(out, true);
-  out += "</head>\n<body>\n<header><h1>";
-  AppendEscaped(out, options.title, survey.PageCharset());
-  out += "</h1>";
-  out += options.navigation;
-  out += "</header>\n";
+  std::string title;
+  AppendEscaped(title, options.title, survey.PageCharset());
+  AppendDocumentHead(out, survey.Utf8() ? "utf-8" : "windows-1252", title, {}, options.navigation);
 }
 
 // A predicate of the index with the first eight bytes of its name as a

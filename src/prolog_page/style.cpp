@@ -114,6 +114,25 @@ double ContrastRatio(std::string_view colourA, std::string_view colourB) {
   return a > b ? a / b : b / a;
 }
 
+void AppendDocumentHead(std::string& out, std::string_view charset, std::string_view title,
+                        std::string_view rules, std::string_view navigation) {
+  out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"";
+  out += charset;
+  out +=
+      "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<meta name=\"color-scheme\" content=\"light dark\">\n"
+      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
+  out += title;
+  out += "</title>\n";
+  AppendStyleSheet(out, true);
+  out += rules;
+  out += "</head>\n<body>\n<header><h1>";
+  out += title;
+  out += "</h1>";
+  out += navigation;
+  out += "</header>\n";
+}
+
 void AppendStyleSheet(std::string& out, bool page) {
   std::string_view scope = page ? ":root" : ".pl2html";
   out += "<style>\n";

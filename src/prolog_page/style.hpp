@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace pl2html::prolog_page {
@@ -24,6 +25,13 @@ std::span<const ClassColours> ColourTable();
 // pasted into another page styles only itself. `page` adds the rules for
 // the page around the code (body, title, index).
 void AppendStyleSheet(std::string& out, bool page);
+
+// The start of an HTML5 document of ours, the Prolog page's or the site
+// index's, up to the end of its header: the head with `charset`, `title`
+// (markup, escaped already) and the style sheet followed by `rules`, then
+// the body's header with the title as its heading and `navigation` under it.
+void AppendDocumentHead(std::string& out, std::string_view charset, std::string_view title,
+                        std::string_view rules = {}, std::string_view navigation = {});
 
 // WCAG 2 contrast ratio of two "#rrggbb" colours, 1 to 21.
 double ContrastRatio(std::string_view colourA, std::string_view colourB);

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "runtime/text.hpp"
+
 namespace pl2html::prolog_page {
 
 namespace {
@@ -36,7 +38,6 @@ constexpr std::array<bool, 256> kAnchorSafe = [] {
 }  // namespace
 
 void AppendAnchor(std::string& out, std::string_view name, int arity) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < name.size(); ++i) {
     std::size_t safe = i;  // the run of bytes to copy as they are
     while (safe < name.size() && kAnchorSafe[static_cast<unsigned char>(name[safe])])
@@ -44,7 +45,7 @@ void AppendAnchor(std::string& out, std::string_view name, int arity) {
     out.append(name.substr(i, safe - i));
     if (safe == name.size()) break;
     auto c = static_cast<unsigned char>(name[safe]);
-    const char escaped[] = {'%', kHex[c >> 4], kHex[c & 0xF]};
+    const char escaped[] = {'%', kHexDigits[c >> 4], kHexDigits[c & 0xF]};
     out.append(escaped, sizeof escaped);
     i = safe;
   }

@@ -24,4 +24,10 @@ void AppendEscaped(std::string& out, std::string_view text) {
   }
 }
 
+void AppendHexByte(std::string& out, unsigned char byte) {
+  out += "\\x";
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 0xF];
+}
+
 }  // namespace pl2html

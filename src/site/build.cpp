@@ -16,14 +16,11 @@
 #include "runtime/files.hpp"
 #include "runtime/outcome.hpp"
 #include "runtime/page_output.hpp"
+#include "runtime/text.hpp"
 #include "site/facts.hpp"
 #include "site/index_page.hpp"
 #include "site/links.hpp"
 #include "site/manifest.hpp"
-
-#ifndef PL2HTML_VERSION
-#define PL2HTML_VERSION "0"
-#endif
 
 namespace pl2html::site {
 
@@ -89,11 +86,6 @@ std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view
   return WritePage(fs, path, [&](Sink& sink) { sink.text.assign(bytes); });
 }
 
-std::string_view FolderOf(std::string_view relative) {
-  std::size_t slash = relative.rfind('/');
-  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
-}
-
 // A file name as a page's title: bytes that are not UTF-8 shown as \xNN.
 std::string TitleOf(std::string_view relative) {
   std::size_t slash = relative.rfind('/');
@@ -104,10 +96,7 @@ std::string TitleOf(std::string_view relative) {
     if (static_cast<unsigned char>(c) < 0x80) {
       title += c;
     } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      title += "\\x";
-      title += kHex[static_cast<unsigned char>(c) >> 4];
-      title += kHex[c & 0xF];
+      AppendHexByte(title, static_cast<unsigned char>(c));
     }
   }
   return title;
@@ -250,8 +239,8 @@ class SiteBuilder {
     std::set<std::string> folders;
     for (std::size_t i = 0; i < files_.size(); ++i) {
       if (!made_[i]) continue;
-      for (std::string_view folder = FolderOf(files_[i].relative); !folder.empty();
-           folder = FolderOf(folder))
+      for (std::string_view folder = FolderOf(files_[i].relative, '/'); !folder.empty();
+           folder = FolderOf(folder, '/'))
         folders.insert(std::string(folder));
     }
     // Parents sort before their children.
