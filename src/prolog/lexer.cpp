@@ -995,11 +995,11 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
   std::size_t pos = 0;
   if (atStart_ && !text.empty()) {
     // A byte-order mark is no character to the reader: layout here.
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (encoding_ == Encoding::kUtf8 && text.size() < kBom.size() && !atEnd &&
-        kBom.starts_with(text))
+    if (encoding_ == Encoding::kUtf8 && text.size() < kByteOrderMark.size() && !atEnd &&
+        kByteOrderMark.starts_with(text))
       return 0;
-    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) pos = kBom.size();
+    if (encoding_ == Encoding::kUtf8 && text.starts_with(kByteOrderMark))
+      pos = kByteOrderMark.size();
     atStart_ = false;
   }
   TokenReader reader(*this, text, atEnd, out);

@@ -30,8 +30,6 @@ class Utf8Validator {
 
 bool IsValidUtf8(std::string_view bytes);
 
-inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 // How a forbidden control is written in the page, given its first byte (and
 // the next, for UTF-8's two-byte C1 controls): a Unicode control picture
 // for C0 controls and DEL (U+2400 for byte 0), "\xNN" for C1 controls.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "prolog/lexer.hpp"
+#include "prolog/source_reader.hpp"
 #include "prolog/token_log.hpp"
 #include "prolog_page/code_writer.hpp"
 #include "prolog_page/style.hpp"
@@ -16,55 +17,8 @@ namespace pl2html::prolog_page {
 
 namespace {
 
-// Source is read in blocks of this size; the page is drained when it holds
-// about as much.
-constexpr std::size_t kBlock = 1 << 16;
-
-// Hands each run of tokens that `lexer` settles to `visit(text, tokens)`,
-// which returns false to stop. The text the lexer cannot settle yet is
-// kept and handed to it again with the next block; when it settles
-// nothing, the next read is as long as all that is kept, so that a token
-// of any length is lexed a bounded number of times over. Read as UTF-8, a
-// leading byte-order mark is no part of the text: the lexer never sees it
-// and the page leaves it out. `lexer` is a prolog::Lexer, or a replay of
-// the tokens it made before.
-template <class Lexer, class Visit>
-bool LexSource(Source& source, prolog::Encoding encoding, Lexer& lexer, Visit&& visit) {
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t kept = 0;
-  std::size_t want = kBlock;
-  bool atStart = encoding == prolog::Encoding::kUtf8;
-  std::vector<prolog::Token> tokens;
-  for (;;) {
-    if (capacity < kept + want) {
-      std::size_t grown = std::max(capacity * 2, kept + want);
-      auto larger = std::make_unique_for_overwrite<char[]>(grown);
-      if (kept > 0) std::memcpy(larger.get(), buffer.get(), kept);
-      buffer = std::move(larger);
-      capacity = grown;
-    }
-    std::size_t got = source.Read(buffer.get() + kept, want);
-    kept += got;
-    bool atEnd = got == 0;
-    if (atStart) {
-      if (kept < kByteOrderMark.size() && !atEnd) continue;  // too little to tell yet
-      atStart = false;
-      if (std::string_view(buffer.get(), kept).starts_with(kByteOrderMark)) {
-        kept -= kByteOrderMark.size();
-        std::memmove(buffer.get(), buffer.get() + kByteOrderMark.size(), kept);
-      }
-    }
-    std::string_view text(buffer.get(), kept);
-    tokens.clear();
-    std::size_t taken = lexer.Lex(text, atEnd, tokens);
-    if (!visit(text.substr(0, taken), std::span<const prolog::Token>(tokens))) return false;
-    if (atEnd) return true;
-    want = taken == 0 ? std::max(kBlock, kept) : kBlock;
-    kept -= taken;
-    if (kept > 0) std::memmove(buffer.get(), buffer.get() + taken, kept);
-  }
-}
+// The page is drained when it holds about as much as a block of source.
+constexpr std::size_t kBlock = prolog::kSourceBlock;
 
 // Text outside the code (title, index): markup characters escaped, and
 // controls, line ends included, shown by their stand-ins.
@@ -102,19 +56,17 @@ void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
 // The survey, and the tokens it read in `log`.
 Survey SurveySource(Source& source, prolog::TokenLog& log) {
   Survey survey(prolog::Encoding::kUtf8);
-  auto read = [&](std::string_view text, std::span<const prolog::Token> tokens) {
-    log.Record(tokens);
-    return survey.Read(text, tokens);
-  };
-  prolog::Lexer utf8(prolog::Encoding::kUtf8);
-  if (LexSource(source, prolog::Encoding::kUtf8, utf8, read) && survey.Finish()) return survey;
-  // Not UTF-8: every byte is a Latin-1 character.
-  source.Rewind();
-  log.Clear();
-  survey = Survey(prolog::Encoding::kLatin1);
-  prolog::Lexer latin1(prolog::Encoding::kLatin1);
-  LexSource(source, prolog::Encoding::kLatin1, latin1, read);
-  survey.Finish();
+  prolog::ReadSource(
+      source,
+      [&](prolog::Encoding encoding) {
+        log.Clear();
+        survey = Survey(encoding);
+      },
+      [&](std::string_view text, std::span<const prolog::Token> tokens) {
+        log.Record(tokens);
+        return survey.Read(text, tokens);
+      },
+      [&] { return survey.Finish(); });
   return survey;
 }
 
@@ -211,10 +163,10 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
       survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
   if (log.Full()) {
     prolog::Lexer lexer(encoding);
-    LexSource(source, encoding, lexer, write);
+    prolog::LexSource(source, encoding, lexer, write);
   } else {
     prolog::TokenLog::Replay replay(log);
-    LexSource(source, encoding, replay, write);
+    prolog::LexSource(source, encoding, replay, write);
   }
   writer.End();
   if (!options.fragment) out += "</main>\n</body>\n</html>\n";

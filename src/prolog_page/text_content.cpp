@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
 
 namespace pl2html::prolog_page {
@@ -84,8 +85,8 @@ std::string CodeText(std::string_view page) {
 
 std::string ExpectedCodeText(std::string_view source) {
   Charset charset = IsValidUtf8(source) ? Charset::kUtf8 : Charset::kWindows1252;
-  if (charset == Charset::kUtf8 && source.starts_with(kByteOrderMark)) {
-    source.remove_prefix(kByteOrderMark.size());
+  if (charset == Charset::kUtf8 && source.starts_with(prolog::kByteOrderMark)) {
+    source.remove_prefix(prolog::kByteOrderMark.size());
   }
   std::string text;
   text.reserve(source.size());

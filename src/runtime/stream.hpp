@@ -17,6 +17,9 @@ class Source {
   // the source remembers for its owner).
   virtual std::size_t Read(char* to, std::size_t size) = 0;
   virtual void Rewind() = 0;
+  // All its bytes, when it holds them in memory, so that a reader may take
+  // them where they are instead of copying them; else a null view.
+  virtual std::string_view InMemory() const { return {}; }
 };
 
 // A source held in memory.
@@ -30,6 +33,7 @@ class StringSource final : public Source {
     return n;
   }
   void Rewind() override { at_ = 0; }
+  std::string_view InMemory() const override { return bytes_; }
 
  private:
   std::string_view bytes_;
