@@ -3,29 +3,11 @@
 #include <cmath>
 #include <string>
 
+#include "prolog_page/classes.hpp"
+
 namespace pl2html::prolog_page {
 
 namespace {
-
-// Dark enough on white and light enough on near-black for 4.5:1 each; the
-// test computes the ratios.
-constexpr ClassColours kColours[] = {
-    {"text", "#1f2328", "#e6edf3"},
-    {"comment", "#57606a", "#8b949e"},
-    {"var", "#953800", "#ffa657"},
-    {"atom", "#1f2328", "#e6edf3"},
-    {"quoted", "#0a3069", "#a5d6ff"},
-    {"string", "#116329", "#7ee787"},
-    {"codes", "#6f4400", "#e3b341"},
-    {"number", "#0550ae", "#79c0ff"},
-    {"punct", "#57606a", "#b1bac4"},
-    {"end", "#cf222e", "#ff7b72"},
-    {"qq", "#8250df", "#d2a8ff"},
-    {"head", "#6639ba", "#d2a8ff"},
-    {"ctl", "#ffffff", "#0d1117", "#cf222e", "#ff7b72"},
-    {"lineno", "#636c76", "#8b949e"},
-    {"target", "#1f2328", "#e6edf3", "#fff8c5", "#3b2e00"},
-};
 
 double Channel(int value) {
   double c = value / 255.0;
@@ -43,7 +25,8 @@ void AppendColours(std::string& out, bool dark) {
   out += "background:";
   out += dark ? kDarkBackground : kLightBackground;
   out += ';';
-  for (const ClassColours& c : kColours) {
+  for (const PageClass& c : kPageClasses) {
+    if (c.light.empty()) continue;
     out += "--pl-";
     out += c.name;
     out += ':';
@@ -60,28 +43,21 @@ void AppendColours(std::string& out, bool dark) {
   }
 }
 
+// The code element's rules before the classes' own.
 constexpr std::string_view kCodeRules =
     ".pl2html{color:var(--pl-text);font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,"
     "\"Liberation Mono\",monospace;font-size:0.875rem;line-height:1.45;tab-size:8;"
     "margin:0;padding:0.5em 0;overflow-x:auto;counter-reset:pl-line}\n"
-    ".pl2html code{font:inherit}\n"
-    ".pl2html .comment{color:var(--pl-comment);font-style:italic}\n"
-    ".pl2html .doc{font-style:normal}\n"
-    ".pl2html .var{color:var(--pl-var)}\n"
-    ".pl2html .atom{color:var(--pl-atom)}\n"
-    ".pl2html .quoted{color:var(--pl-quoted)}\n"
-    ".pl2html .string{color:var(--pl-string)}\n"
-    ".pl2html .codes{color:var(--pl-codes)}\n"
-    ".pl2html .number{color:var(--pl-number)}\n"
-    ".pl2html .punct{color:var(--pl-punct)}\n"
-    ".pl2html .end{color:var(--pl-end);font-weight:bold}\n"
-    ".pl2html .qq{color:var(--pl-qq)}\n"
-    ".pl2html .head{color:var(--pl-head);font-weight:bold}\n"
+    ".pl2html code{font:inherit}\n";
+
+// Links, after the rules of the spans' classes.
+constexpr std::string_view kLinkRules =
     ".pl2html a{color:inherit;text-decoration:underline dotted}\n"
-    ".pl2html a:hover{text-decoration:underline solid}\n"
-    ".pl2html .ctl{color:var(--pl-ctl);background:var(--pl-ctl-bg);border-radius:2px}\n"
-    // Each line is a span whose number CSS draws, so that copying the code
-    // never copies a number.
+    ".pl2html a:hover{text-decoration:underline solid}\n";
+
+// Each line is a span whose number CSS draws, so that copying the code
+// never copies a number.
+constexpr std::string_view kLineRules =
     ".pl2html>code>span{counter-increment:pl-line;padding-right:1em}\n"
     ".pl2html>code>span::before{content:counter(pl-line);display:inline-block;"
     "width:4.5em;margin-right:1em;padding-right:0.5em;text-align:right;"
@@ -90,6 +66,45 @@ constexpr std::string_view kCodeRules =
     ".pl2html>code>span:target{background:var(--pl-target-bg)}\n"
     ".pl2html>code>span:target::before{color:var(--pl-target);font-weight:bold}\n"
     ".pl2html .head:target{background:var(--pl-target-bg);color:var(--pl-target)}\n";
+
+// A class's rule: its colour, its background and the rest of its rule.
+void AppendRule(std::string& out, const PageClass& c) {
+  out += ".pl2html .";
+  out += c.name;
+  out += '{';
+  std::string_view separator;
+  if (!c.light.empty()) {
+    out.append("color:var(--pl-").append(c.name).append(")");
+    separator = ";";
+  }
+  if (!c.lightBackground.empty()) {
+    out.append(separator).append("background:var(--pl-").append(c.name).append("-bg)");
+    separator = ";";
+  }
+  if (!c.rule.empty()) out.append(separator).append(c.rule);
+  out += "}\n";
+}
+
+// The rules of the classes: each token's, followed by those of the classes
+// that only its span takes; then the other classes a span takes, the
+// links, and the stand-ins.
+void AppendClassRules(std::string& out) {
+  for (std::size_t t = 0; t < kTokenClasses; ++t) {
+    if (kPageClasses[t].role != ClassRole::kToken) continue;
+    AppendRule(out, kPageClasses[t]);
+    for (const PageClass& c : kPageClasses) {
+      if (c.role == ClassRole::kAlso && c.on && static_cast<std::size_t>(*c.on) == t)
+        AppendRule(out, c);
+    }
+  }
+  for (const PageClass& c : kPageClasses) {
+    if (c.role == ClassRole::kAlso && !c.on) AppendRule(out, c);
+  }
+  out += kLinkRules;
+  for (const PageClass& c : kPageClasses) {
+    if (c.role == ClassRole::kStandIn) AppendRule(out, c);
+  }
+}
 
 constexpr std::string_view kPageRules =
     "body{margin:0;color:var(--pl-text);font-family:system-ui,-apple-system,\"Segoe "
@@ -103,10 +118,6 @@ constexpr std::string_view kPageRules =
     "nav .line{color:var(--pl-lineno)}\n";
 
 }  // namespace
-
-std::span<const ClassColours> ColourTable() {
-  return kColours;
-}
 
 double ContrastRatio(std::string_view colourA, std::string_view colourB) {
   double a = Luminance(colourA) + 0.05;
@@ -145,6 +156,8 @@ void AppendStyleSheet(std::string& out, bool page) {
   AppendColours(out, true);
   out += "}}\n";
   out += kCodeRules;
+  AppendClassRules(out);
+  out += kLineRules;
   if (page) out += kPageRules;
   // Paper: dark text on white whatever the screen's scheme, long lines
   // wrapped rather than cut.

@@ -1,25 +1,11 @@
-// The look of the Prolog page: one colour per token class for light and
-// dark screens, in one table so that a test can check every contrast.
+// The look of the Prolog page: its style sheet, made from the table of its
+// classes (classes.hpp), and the head of every HTML5 document of ours.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 
 namespace pl2html::prolog_page {
-
-struct ClassColours {
-  std::string_view name;                  // the CSS class, or "text" for plain code and layout
-  std::string_view light;                 // "#rrggbb" on the light background
-  std::string_view dark;                  // on the dark background
-  std::string_view lightBackground = {};  // its own background, when it has one
-  std::string_view darkBackground = {};
-};
-
-inline constexpr std::string_view kLightBackground = "#ffffff";
-inline constexpr std::string_view kDarkBackground = "#0d1117";
-
-std::span<const ClassColours> ColourTable();
 
 // The style sheet, scoped to the code element's class so that a fragment
 // pasted into another page styles only itself. `page` adds the rules for

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "hand_tokens.hpp"
+#include "prolog_page/classes.hpp"
 #include "prolog_page/style.hpp"
 #include "prolog_page/survey.hpp"
 #include "prolog_page/text_content.hpp"
@@ -86,13 +87,14 @@ TEST(CodeWriter, HeadsAnchorAndCallsLink) {
 }
 
 TEST(Style, EveryClassReadableInBothSchemes) {
-  for (const ClassColours& c : ColourTable()) {
+  for (const PageClass& c : kPageClasses) {
+    if (c.light.empty()) continue;
     std::string_view light = c.lightBackground.empty() ? kLightBackground : c.lightBackground;
     std::string_view dark = c.darkBackground.empty() ? kDarkBackground : c.darkBackground;
     EXPECT_GE(ContrastRatio(c.light, light), 4.5) << c.name << " light";
     EXPECT_GE(ContrastRatio(c.dark, dark), 4.5) << c.name << " dark";
   }
-  EXPECT_NE(ColourTable()[2].light, ColourTable()[3].light);  // var and atom
+  EXPECT_NE(ClassOf(prolog::TokenClass::kVar).light, ClassOf(prolog::TokenClass::kAtom).light);
 }
 
 TEST(Charset, Utf8ValidityInPieces) {
