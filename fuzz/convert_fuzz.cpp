@@ -28,10 +28,10 @@
 #include "model.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog_page/page.hpp"
-#include "prolog_page/text_content.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
 #include "support/memory_file_system.hpp"
+#include "support/text_content.hpp"
 #include "support/word_table_probe.hpp"
 
 namespace {

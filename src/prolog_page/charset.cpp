@@ -93,14 +93,4 @@ void AppendStandIn(std::string& out, Charset charset, std::string_view bytes) {
   }
 }
 
-std::string StandInText(Charset charset, std::string_view bytes) {
-  unsigned code = ControlCode(charset, bytes);
-  if (code >= 0x80) return std::string("\\x") + kHexDigits[code >> 4] + kHexDigits[code & 0xF];
-  unsigned picture = code == 0x7F ? 0x2421 : 0x2400 + code;
-  // Three bytes of UTF-8 for U+2400..U+2421.
-  return {static_cast<char>(0xE0 | (picture >> 12)),
-          static_cast<char>(0x80 | ((picture >> 6) & 0x3F)),
-          static_cast<char>(0x80 | (picture & 0x3F))};
-}
-
 }  // namespace pl2html::prolog_page

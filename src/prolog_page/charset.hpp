@@ -42,7 +42,4 @@ std::size_t ForbiddenControl(Charset charset, std::string_view bytes);
 // character references and ASCII.
 void AppendStandIn(std::string& out, Charset charset, std::string_view bytes);
 
-// The stand-in as text: its characters in UTF-8.
-std::string StandInText(Charset charset, std::string_view bytes);
-
 }  // namespace pl2html::prolog_page

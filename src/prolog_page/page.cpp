@@ -173,11 +173,4 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   sink.Drain();
 }
 
-std::string PrologPage(std::string_view source, const PageOptions& options) {
-  StringSource reader(source);
-  StringSink sink;
-  WritePrologPage(reader, sink, options);
-  return std::move(sink.page);
-}
-
 }  // namespace pl2html::prolog_page

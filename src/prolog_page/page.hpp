@@ -33,7 +33,4 @@ struct PageOptions {
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options);
 
-// The page of a source held in memory, for tests and fuzzing.
-std::string PrologPage(std::string_view source, const PageOptions& options);
-
 }  // namespace pl2html::prolog_page

@@ -1,6 +1,5 @@
 #include "prolog_page/style.hpp"
 
-#include <cmath>
 #include <string>
 
 #include "prolog_page/classes.hpp"
@@ -8,17 +7,6 @@
 namespace pl2html::prolog_page {
 
 namespace {
-
-double Channel(int value) {
-  double c = value / 255.0;
-  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double Luminance(std::string_view colour) {
-  int rgb = std::stoi(std::string(colour.substr(1)), nullptr, 16);
-  return 0.2126 * Channel((rgb >> 16) & 0xFF) + 0.7152 * Channel((rgb >> 8) & 0xFF) +
-         0.0722 * Channel(rgb & 0xFF);
-}
 
 // The colour variables of one scheme.
 void AppendColours(std::string& out, bool dark) {
@@ -118,12 +106,6 @@ constexpr std::string_view kPageRules =
     "nav .line{color:var(--pl-lineno)}\n";
 
 }  // namespace
-
-double ContrastRatio(std::string_view colourA, std::string_view colourB) {
-  double a = Luminance(colourA) + 0.05;
-  double b = Luminance(colourB) + 0.05;
-  return a > b ? a / b : b / a;
-}
 
 void AppendDocumentHead(std::string& out, std::string_view charset, std::string_view title,
                         std::string_view rules, std::string_view navigation) {

@@ -19,7 +19,4 @@ void AppendStyleSheet(std::string& out, bool page);
 void AppendDocumentHead(std::string& out, std::string_view charset, std::string_view title,
                         std::string_view rules = {}, std::string_view navigation = {});
 
-// WCAG 2 contrast ratio of two "#rrggbb" colours, 1 to 21.
-double ContrastRatio(std::string_view colourA, std::string_view colourB);
-
 }  // namespace pl2html::prolog_page

@@ -6,7 +6,8 @@
 #include "prolog_page/classes.hpp"
 #include "prolog_page/style.hpp"
 #include "prolog_page/survey.hpp"
-#include "prolog_page/text_content.hpp"
+#include "support/contrast.hpp"
+#include "support/text_content.hpp"
 
 namespace pl2html::prolog_page {
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "prolog_page/text_content.hpp"
+#include "support/text_content.hpp"
 
 namespace pl2html::prolog_page {
 namespace {
