@@ -135,7 +135,7 @@ void CheckPage(std::string_view source, std::string_view page) {
   for (std::size_t n = 0; n < lines.size(); ++n) {
     std::string_view pageLine = pageLines[body + n];
     std::string escaped;
-    pl2html::AppendEscaped(escaped, lines[n]);
+    pl2html::AppendEscapingLessThan(escaped, lines[n]);
     if (WithoutMarkup(pageLine) != escaped) Fail("page line lost or gained bytes", n + 1);
     if (pageLine != pl2html::model::ColourLine(model, lines[n])) {
       Fail("page line differs from the model's", n + 1);

@@ -226,16 +226,16 @@ void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
 // that runs over line ends links or anchors from its first line only, so
 // that the anchor is written once however many lines the name has.
 void CodeWriter::Decorate(TokenClass cls) {
-  const SiteMark mark = marks_.Current();
+  const NameMark mark = marks_.Current();
   marks_.Next();
   if (mark.predicate < 0) {
-    if (mark.kind == SiteKind::kCall && mark.goal && !mark.href.empty())
+    if (mark.kind == MarkKind::kCall && mark.goal && !mark.href.empty())
       LinkOutside(cls, mark.href);
     return;
   }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
   tag_.assign("<span class=\"").append(ClassName(cls));
-  if (mark.kind == SiteKind::kCall) {
+  if (mark.kind == MarkKind::kCall) {
     tag_.append("\"><a href=\"#");
     AppendAnchor(tag_, predicate.name, predicate.arity);
     tag_.append("\">");
@@ -245,7 +245,7 @@ void CodeWriter::Decorate(TokenClass cls) {
   tag_.append(kHeadClass.Text());
   reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
-  if (mark.kind == SiteKind::kFirstHead) {
+  if (mark.kind == MarkKind::kFirstHead) {
     tag_.append(" id=\"");
     AppendAnchor(tag_, predicate.name, predicate.arity);
     tag_.append("\"");

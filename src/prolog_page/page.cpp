@@ -22,7 +22,7 @@ constexpr std::size_t kBlock = prolog::kSourceBlock;
 
 // Text outside the code (title, index): markup characters escaped, and
 // controls, line ends included, shown by their stand-ins.
-void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
+void AppendEscapingMarkupAndControls(std::string& out, std::string_view text, Charset charset) {
   auto plain = [](char c) {
     return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
   };
@@ -72,7 +72,7 @@ Survey SurveySource(Source& source, prolog::TokenLog& log) {
 
 void AppendHead(std::string& out, const Survey& survey, const PageOptions& options) {
   std::string title;
-  AppendEscaped(title, options.title, survey.PageCharset());
+  AppendEscapingMarkupAndControls(title, options.title, survey.PageCharset());
   AppendDocumentHead(out, survey.Utf8() ? "utf-8" : "windows-1252", title, {}, options.navigation);
 }
 
@@ -126,7 +126,7 @@ void WriteIndex(Sink& sink, const Survey& survey) {
     out += "<li><a href=\"#";
     AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
-    AppendEscaped(out, predicate->name, survey.PageCharset());
+    AppendEscapingMarkupAndControls(out, predicate->name, survey.PageCharset());
     out += '/';
     AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";

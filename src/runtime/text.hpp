@@ -11,7 +11,7 @@ std::string_view TrimSpaces(std::string_view text);
 
 // Appends `text` to `out` with every "<" written as "&lt;", the one escape
 // the page needs.
-void AppendEscaped(std::string& out, std::string_view text);
+void AppendEscapingLessThan(std::string& out, std::string_view text);
 
 // Hexadecimal digits, capitals.
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";

@@ -70,7 +70,7 @@ bool ReadWhole(FileSystem& fs, const std::string& path, std::string& bytes, std:
 // earlier one only once complete. `write` fills the sink. Empty on
 // success, else what went wrong.
 template <class Write>
-std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
+std::string WriteSiteFile(FileSystem& fs, const std::string& path, Write&& write) {
   FileTable files(fs);
   PageOutput page(files, kPageFile);
   Outcome ready = page.Open({path, false});
@@ -83,7 +83,7 @@ std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
 }
 
 std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view bytes) {
-  return WritePage(fs, path, [&](Sink& sink) { sink.text.assign(bytes); });
+  return WriteSiteFile(fs, path, [&](Sink& sink) { sink.text.assign(bytes); });
 }
 
 // A file name as a page's title: bytes that are not UTF-8 shown as \xNN.
@@ -123,7 +123,7 @@ class SiteBuilder {
     for (Problem& problem : tree.problems)
       result_.problems.push_back(std::move(problem));
     result_.sources = files_.size();
-    Survey();
+    GatherFacts();
     links_ = ResolveLinks(files_, facts_);
     std::string oldBytes, error;
     if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
@@ -200,7 +200,7 @@ class SiteBuilder {
   }
 
   // The first pass: every file's facts, and a hash of its bytes.
-  void Survey() {
+  void GatherFacts() {
     facts_.assign(files_.size(), {});
     sourceHash_.assign(files_.size(), 0);
     made_.assign(files_.size(), 0);
@@ -321,8 +321,8 @@ class SiteBuilder {
         return found != links.end() && found->first == call ? found->second : std::string();
       };
       StringSource source(bytes);
-      error = WritePage(fs_, PagePath(i),
-                        [&](Sink& sink) { prolog_page::WritePrologPage(source, sink, page); });
+      error = WriteSiteFile(fs_, PagePath(i),
+                            [&](Sink& sink) { prolog_page::WritePrologPage(source, sink, page); });
       if (!error.empty()) {
         hashes_[i].clear();
         return Fail(i, error);

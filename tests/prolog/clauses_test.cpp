@@ -18,7 +18,7 @@ std::vector<std::string> Read(std::string_view spelled) {
                        : clause.hasHead ? clause.head.name + "/" + std::to_string(clause.head.arity)
                                         : "-";
     line += " |";
-    for (const Site& call : clause.calls) {
+    for (const CallSite& call : clause.calls) {
       line += " " + call.name + "/" + std::to_string(call.arity);
     }
     clauses.push_back(line);
