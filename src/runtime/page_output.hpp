@@ -21,6 +21,9 @@
 
 namespace pl2html {
 
+// The number a page's file has in the file table of its writer.
+inline constexpr std::int32_t kPageFile = 2;
+
 class PageOutput {
  public:
   PageOutput(FileTable& files, std::int32_t number) : files_(files), number_(number) {}

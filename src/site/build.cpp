@@ -10,7 +10,6 @@
 #include <set>
 #include <thread>
 
-#include "page/page.hpp"
 #include "prolog_page/charset.hpp"
 #include "prolog_page/page.hpp"
 #include "runtime/files.hpp"
