@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "model.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog_page/page.hpp"

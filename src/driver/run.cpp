@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "driver/options.hpp"
 #include "driver/site_command.hpp"
 

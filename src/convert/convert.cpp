@@ -1,4 +1,4 @@
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 
 #include <new>
 #include <stdexcept>
