@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "inputs.hpp"
 #include "support/memory_file_system.hpp"
 

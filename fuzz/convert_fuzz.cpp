@@ -24,14 +24,14 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/convert.hpp"
-#include "html5/page.hpp"
-#include "html5/text_content.hpp"
+#include "convert/convert.hpp"
 #include "model.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog_page/page.hpp"
 #include "runtime/text.hpp"
 #include "scan/declarations.hpp"
 #include "support/memory_file_system.hpp"
+#include "support/text_content.hpp"
 #include "support/word_table_probe.hpp"
 
 namespace {
@@ -135,7 +135,7 @@ void CheckPage(std::string_view source, std::string_view page) {
   for (std::size_t n = 0; n < lines.size(); ++n) {
     std::string_view pageLine = pageLines[body + n];
     std::string escaped;
-    pl2html::AppendEscaped(escaped, lines[n]);
+    pl2html::AppendEscapingLessThan(escaped, lines[n]);
     if (WithoutMarkup(pageLine) != escaped) Fail("page line lost or gained bytes", n + 1);
     if (pageLine != pl2html::model::ColourLine(model, lines[n])) {
       Fail("page line differs from the model's", n + 1);
@@ -180,7 +180,7 @@ void CheckPrologPage(std::string_view source) {
   bool ok = false;
   std::string page = Convert(source, 0, ok, prolog);
   if (!ok) Fail("Prolog page failed", 0);
-  std::string problem = pl2html::html5::CheckCodeText(source, page);
+  std::string problem = pl2html::prolog_page::CheckCodeText(source, page);
   if (!problem.empty()) Fail(problem.c_str(), 0);
   // A few hundred bytes of markup per source byte at most, beside the
   // fixed head: more would mean work that grows faster than the source.
@@ -196,10 +196,10 @@ void CheckPrologPage(std::string_view source) {
   }
   // The second pass replays the first one's tokens, or lexes again when
   // they would take too much memory: the same page either way.
-  pl2html::html5::PageOptions options{.title = "fuzz.pl"};
-  std::string replayed = pl2html::html5::PrologPage(source, options);
+  pl2html::prolog_page::PageOptions options{.title = "fuzz.pl"};
+  std::string replayed = pl2html::prolog_page::PrologPage(source, options);
   options.tokenLogLimit = 0;
-  if (pl2html::html5::PrologPage(source, options) != replayed) {
+  if (pl2html::prolog_page::PrologPage(source, options) != replayed) {
     Fail("Prolog page differs when its tokens are lexed again", 0);
   }
 }

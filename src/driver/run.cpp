@@ -2,13 +2,9 @@
 
 #include <string_view>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "driver/options.hpp"
 #include "driver/site_command.hpp"
-
-#ifndef PL2HTML_VERSION
-#define PL2HTML_VERSION "0"
-#endif
 
 namespace pl2html {
 

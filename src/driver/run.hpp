@@ -7,14 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/outcome.hpp"
 #include "runtime/platform.hpp"
 
 namespace pl2html {
-
-// Exit statuses.
-inline constexpr int kSuccess = 0;
-inline constexpr int kFailure = 1;
-inline constexpr int kUsageError = 2;
 
 // The desktop is asked for only when needed, so that a command-line run never
 // starts a desktop toolkit it does not use.

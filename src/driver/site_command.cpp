@@ -4,8 +4,8 @@
 #include <string>
 #include <thread>
 
-#include "driver/run.hpp"
-#include "driver/site_build.hpp"
+#include "runtime/outcome.hpp"
+#include "site/build.hpp"
 
 namespace pl2html {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "page/markup.hpp"
 #include "runtime/text.hpp"
 #include "scan/colour.hpp"
+#include "scan/markup.hpp"
 
 namespace pl2html {
 
@@ -31,7 +31,7 @@ class PageWriter final : public LongLineSink {
   void WriteHead(std::string_view title) {
     WriteLine("<html>");
     out_ += "<title>";
-    AppendEscaped(out_, title);
+    AppendEscapingLessThan(out_, title);
     WriteLine("</title>");
     for (std::string_view line : {"<body>", "<style>", "body {", "  ", "  color: #000000;}"})
       WriteLine(line);

@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "runtime/files.hpp"
+#include "runtime/page_output.hpp"
 #include "scan/conversion.hpp"
 
 namespace pl2html {
 
 inline constexpr std::int32_t kSourceFile = 1;
-inline constexpr std::int32_t kPageFile = 2;
 
 // Writes the page of the source open under kSourceFile, its lines coloured
 // with what `conversion` knows, to the file open under kPageFile. `title`

@@ -77,12 +77,13 @@ bool ClauseReader::PushToken(TokenClass cls, std::string_view text) {
       // The name's arguments: a call, or the head.
       bareGoal_ = false;
       Frame frame;
-      frame.site = pendingIsHead_ ? -2 : dropped_ + static_cast<std::int64_t>(clause_.calls.size());
+      frame.owner =
+          pendingIsHead_ ? -2 : dropped_ + static_cast<std::int64_t>(clause_.calls.size());
       if (pendingIsHead_) {
         clause_.head = pending_;
       } else {
         clause_.calls.push_back(pending_);
-        openCalls_.push_back(frame.site);
+        openCalls_.push_back(frame.owner);
       }
       frames_.push_back(frame);
       return false;
@@ -182,11 +183,11 @@ void ClauseReader::CloseBracket() {
   Frame frame = frames_.back();
   frames_.pop_back();
   int arity = frame.empty ? 0 : frame.commas + 1;
-  if (frame.site == -2) {
+  if (frame.owner == -2) {
     clause_.head.arity = arity;
     phase_ = Phase::kAfterHead;
-  } else if (frame.site >= 0) {
-    clause_.calls[static_cast<std::size_t>(frame.site - dropped_)].arity += arity;
+  } else if (frame.owner >= 0) {
+    clause_.calls[static_cast<std::size_t>(frame.owner - dropped_)].arity += arity;
     openCalls_.pop_back();
   }
 }
@@ -209,7 +210,7 @@ void ClauseReader::AfterHead(TokenClass cls, std::string_view text) {
     StartBody(true);
   } else {
     // "a = b.", "m:h(X) :- ...": not a plain predicate head.
-    clause_.head = Site{};
+    clause_.head = CallSite{};
     phase_ = Phase::kSkip;
   }
 }
@@ -222,11 +223,11 @@ void ClauseReader::StartBody(bool grammar) {
 
 bool ClauseReader::EndClause() {
   if (phase_ == Phase::kAfterHead) clause_.hasHead = true;
-  if (!clause_.hasHead) clause_.head = Site{};
+  if (!clause_.hasHead) clause_.head = CallSite{};
   // Calls whose arguments never closed have no arity.
-  for (std::int64_t site : openCalls_)
-    clause_.calls[static_cast<std::size_t>(site - dropped_)].arity = -1;
-  std::erase_if(clause_.calls, [](const Site& call) { return call.arity < 0; });
+  for (std::int64_t call : openCalls_)
+    clause_.calls[static_cast<std::size_t>(call - dropped_)].arity = -1;
+  std::erase_if(clause_.calls, [](const CallSite& call) { return call.arity < 0; });
   phase_ = Phase::kStart;
   frames_.clear();
   openCalls_.clear();

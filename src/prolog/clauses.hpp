@@ -15,9 +15,9 @@
 
 namespace pl2html::prolog {
 
-// A predicate named in a clause: at its name token, the `nameIndex`-th name
-// token (atom or quoted atom) of the source, counted from 0.
-struct Site {
+// A predicate named in a clause, as its head or as a call: at its name token, the `nameIndex`-th
+// name token (atom or quoted atom) of the source, counted from 0.
+struct CallSite {
   std::uint64_t nameIndex = 0;
   std::string name;  // a quoted atom's name without its quotes
   int arity = 0;
@@ -31,8 +31,8 @@ struct Clause {
   bool directive = false;    // ":- Goal." or "?- Goal."
   bool grammarRule = false;  // "Head --> Body.": the head's arity counts two more
   bool hasHead = false;      // a predicate head: a plain clause, or the head of ":-" or "-->"
-  Site head;
-  std::vector<Site> calls;  // in source order
+  CallSite head;
+  std::vector<CallSite> calls;  // in source order
 };
 
 // Feeds on the tokens of a source in order and tells when a clause is
@@ -56,7 +56,7 @@ class ClauseReader {
   // longer change (none of them is inside arguments still open). A caller
   // that takes them as they come and drops them keeps a long clause from
   // gathering all its calls; Last() then holds only the calls not dropped.
-  std::span<const Site> SettledCalls() const {
+  std::span<const CallSite> SettledCalls() const {
     std::size_t settled = openCalls_.empty()
                               ? clause_.calls.size()
                               : static_cast<std::size_t>(openCalls_.front() - dropped_);
@@ -77,7 +77,7 @@ class ClauseReader {
     bool grammar = false;  // goals here are grammar-rule nonterminals
     bool empty = true;     // nothing inside yet: "f()"
     int commas = 0;        // at its own depth
-    int site = -1;         // the call whose arguments these are; -2 the head
+    int owner = -1;        // the call whose arguments these are; -2 the head
   };
 
   bool PushToken(TokenClass cls, std::string_view text);
@@ -95,11 +95,11 @@ class ClauseReader {
   bool finished_ = false;  // clause_ holds a complete clause until the next Push
   std::uint64_t names_ = 0;
   std::vector<Frame> frames_;
-  std::vector<std::int64_t> openCalls_;  // the sites of the open call frames, oldest first
+  std::vector<std::int64_t> openCalls_;  // the calls whose frames are open, oldest first
   std::int64_t dropped_ = 0;             // calls of this clause dropped by the caller
   // The previous token was a name: it is a call or head if "(" follows at once.
   bool nameBefore_ = false;
-  Site pending_;
+  CallSite pending_;
   bool pendingIsHead_ = false;
   // A bare atom that is a goal if a goal's end follows.
   bool bareGoal_ = false;

@@ -252,7 +252,7 @@ class TokenReader {
   // read without the dispatch of Read().
   std::size_t PlainLayoutEnd(std::size_t pos) const {
     if (pos >= n_ || p_[pos] >= 0x80 || !kLayoutChar[p_[pos]]) return 0;
-    const std::size_t cutAt = pos + lexer_.partSize_;
+    const std::size_t cutAt = PartEnd(pos);
     std::size_t end = pos + 1;
     const std::size_t stop = std::min(n_, std::max(end, cutAt));
     while (end < stop && kLayoutChar[p_[end]])
@@ -302,12 +302,19 @@ class TokenReader {
     effect_ = effect;
     return Emit(begin, end, cls);
   }
-  // A part of a long token, which the next part goes on with.
-  std::size_t Part(std::size_t begin, std::size_t end, TokenClass cls, Lexer::OpenToken open) {
-    next_ = open;
-    return Emit(begin, end, cls, Effect::kLayout);
-  }
+  // The parts of long tokens, in one place for every scanner of a long
+  // token (layout, names, symbol chars, quoted text, comments, the text of
+  // a quasi-quotation). Each scans up to PartEnd without asking where it
+  // may stop, which keeps the common short token as fast as a plain loop;
+  // past it, it stops where CutsAt allows, and hands the part out with
+  // Part, telling how the next part goes on.
 
+  // Where a part of the token begun at `begin` may end, at the earliest:
+  // the part size on, and never before `least` bytes (a name or a symbol
+  // run is cut only past the longest operator, so no part is one).
+  std::size_t PartEnd(std::size_t begin, std::size_t least = 0) const {
+    return begin + std::max(lexer_.partSize_, least);
+  }
   // Whether a part may end before the byte at i (which the text holds):
   // from `cutAt` on, where a character starts, or where the text is not
   // UTF-8 anyway.
@@ -320,6 +327,11 @@ class TokenReader {
     for (; i < n_; ++i)
       if (CutsAt(i, cutAt)) return i;
     return 0;
+  }
+  // A part of a long token, which the next part goes on with as `open` says.
+  std::size_t Part(std::size_t begin, std::size_t end, TokenClass cls, Lexer::OpenToken open) {
+    next_ = open;
+    return Emit(begin, end, cls, Effect::kLayout);
   }
 
   // The next part of the token that the last one left open.
@@ -467,8 +479,7 @@ class TokenReader {
   [[gnu::always_inline]] std::size_t NameRun(std::size_t begin, std::size_t i, TokenClass cls,
                                              bool continued) {
     bool cut = false;
-    const std::size_t end =
-        Run(i, kIdByte, ContinuesName, begin + std::max(lexer_.partSize_, kLongestOperator), &cut);
+    const std::size_t end = Run(i, kIdByte, ContinuesName, PartEnd(begin, kLongestOperator), &cut);
     if (cut) return Part(begin, end, cls, {Kind::kName, 0, 0, cls});
     if (cls == TokenClass::kVar) return Emit(begin, end, cls, Effect::kVar);
     if (continued) return Emit(begin, end, cls, At(end) == '(' ? Effect::kOperand : Effect::kTag);
@@ -484,8 +495,7 @@ class TokenReader {
   // whether a character beyond ASCII came before, which makes it an operand.
   std::size_t Symbols(std::size_t begin, bool beyondAscii) {
     bool cut = false;
-    const std::size_t end =
-        SymbolRun(begin, begin + std::max(lexer_.partSize_, kLongestOperator), cut);
+    const std::size_t end = SymbolRun(begin, PartEnd(begin, kLongestOperator), cut);
     beyondAscii = beyondAscii || SymbolEffect(begin, end) == Effect::kTag;
     if (cut) {
       return Part(begin, end, TokenClass::kAtom,
@@ -498,7 +508,7 @@ class TokenReader {
   // a run of blanks or of control characters, as in a binary file, is never
   // held whole.
   std::size_t LayoutRun(std::size_t begin, std::size_t i) {
-    const std::size_t cutAt = begin + lexer_.partSize_;
+    const std::size_t cutAt = PartEnd(begin);
     for (;;) {
       const std::size_t stop = std::min(n_, std::max(i, cutAt));
       while (i < stop && kLayoutChar[p_[i]])
@@ -531,8 +541,7 @@ class TokenReader {
     const unsigned char c = p_[pos];
     if (c == '/' && At(pos + 1) == '*') return BlockComment(pos, pos + 2, 1);
     bool cut = false;
-    const std::size_t end =
-        SymbolRun(pos + 1, pos + std::max(lexer_.partSize_, kLongestOperator), cut);
+    const std::size_t end = SymbolRun(pos + 1, PartEnd(pos, kLongestOperator), cut);
     if (cut) {
       return Part(pos, end, TokenClass::kAtom,
                   {.kind = Kind::kSymbols, .beyondAscii = SymbolEffect(pos, end) == Effect::kTag});
@@ -617,7 +626,7 @@ class TokenReader {
   // "||Text|}": any "|}" ends it.
   std::size_t QqText(std::size_t begin, std::size_t i) {
     bool cut = false;
-    const std::size_t end = QqTextScan(i, begin + lexer_.partSize_, cut);
+    const std::size_t end = QqTextScan(i, PartEnd(begin), cut);
     if (cut) return Part(begin, end, TokenClass::kQq, {Kind::kQqText});
     return Emit(begin, end, TokenClass::kQq, Effect::kQqBody);
   }
@@ -626,7 +635,7 @@ class TokenReader {
       const std::size_t searchEnd = std::min(n_, std::max(i, cutAt));
       const void* bar = i < searchEnd ? std::memchr(p_ + i, '|', searchEnd - i) : nullptr;
       if (bar == nullptr) {
-        const std::size_t at = searchEnd < n_ ? CutFrom(searchEnd, cutAt) : 0;
+        const std::size_t at = CutFrom(searchEnd, cutAt);
         cut = at != 0;
         return cut ? at : RanOut();
       }
@@ -640,7 +649,7 @@ class TokenReader {
   // "%" to the line feed.
   std::size_t LineComment(std::size_t begin, std::size_t i) {
     bool cut = false;
-    const std::size_t end = LineCommentScan(i, begin + lexer_.partSize_, cut);
+    const std::size_t end = LineCommentScan(i, PartEnd(begin), cut);
     if (cut) return Part(begin, end, TokenClass::kComment, {Kind::kLineComment});
     return Emit(begin, end, TokenClass::kComment, Effect::kLayout);
   }
@@ -648,7 +657,7 @@ class TokenReader {
     const std::size_t searchEnd = std::min(n_, std::max(i, cutAt));
     if (const void* nl = i < searchEnd ? std::memchr(p_ + i, '\n', searchEnd - i) : nullptr)
       return static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p_);
-    const std::size_t at = searchEnd < n_ ? CutFrom(searchEnd, cutAt) : 0;
+    const std::size_t at = CutFrom(searchEnd, cutAt);
     if (at == 0) return RanOut();
     cut = p_[at] != '\n';  // a cut right at the line feed is the comment's end
     return at;
@@ -657,7 +666,7 @@ class TokenReader {
   // "/* */" nests: "/* a /* b */ c */" is one comment.
   std::size_t BlockComment(std::size_t begin, std::size_t i, std::uint64_t depth) {
     bool cut = false;
-    const std::size_t end = BlockCommentScan(i, begin + lexer_.partSize_, depth, cut);
+    const std::size_t end = BlockCommentScan(i, PartEnd(begin), depth, cut);
     if (cut) return Part(begin, end, TokenClass::kComment, {Kind::kBlockComment, 0, depth});
     return Emit(begin, end, TokenClass::kComment, Effect::kLayout);
   }
@@ -695,13 +704,13 @@ class TokenReader {
     const TokenClass cls = q == '\''  ? TokenClass::kQuoted
                            : q == '"' ? TokenClass::kString
                                       : TokenClass::kCodes;
-    const std::size_t cutAt = begin + lexer_.partSize_;
+    const std::size_t cutAt = PartEnd(begin);
     for (;;) {
       const std::size_t plainEnd = std::min(n_, std::max(i, cutAt));
       while (i < plainEnd && p_[i] != q && p_[i] != '\\')
         ++i;
       if (i >= cutAt) {
-        const std::size_t at = i < n_ ? CutFrom(i, cutAt) : 0;
+        const std::size_t at = CutFrom(i, cutAt);
         if (at != 0) return Part(begin, at, cls, {Kind::kQuoted, q});
         i = RanOut();
         break;
@@ -995,11 +1004,11 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
   std::size_t pos = 0;
   if (atStart_ && !text.empty()) {
     // A byte-order mark is no character to the reader: layout here.
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (encoding_ == Encoding::kUtf8 && text.size() < kBom.size() && !atEnd &&
-        kBom.starts_with(text))
+    if (encoding_ == Encoding::kUtf8 && text.size() < kByteOrderMark.size() && !atEnd &&
+        kByteOrderMark.starts_with(text))
       return 0;
-    if (encoding_ == Encoding::kUtf8 && text.starts_with(kBom)) pos = kBom.size();
+    if (encoding_ == Encoding::kUtf8 && text.starts_with(kByteOrderMark))
+      pos = kByteOrderMark.size();
     atStart_ = false;
   }
   TokenReader reader(*this, text, atEnd, out);

@@ -32,6 +32,9 @@ struct Token {
   TokenClass cls = TokenClass::kLayout;
 };
 
+// The byte-order mark that may start a UTF-8 source.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // How bytes of 0x80 and above are read: as UTF-8 code points, or each byte
 // as a Latin-1 character (a file that is not valid UTF-8).
 enum class Encoding : std::uint8_t { kUtf8, kLatin1 };

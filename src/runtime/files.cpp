@@ -135,6 +135,12 @@ bool DeletePath(FileSystem& fs, const std::string& path) {
   return fs.Delete(path);
 }
 
+std::string_view FolderOf(std::string_view path, char separator) {
+  std::size_t cut = path.rfind(separator);
+  if (cut == std::string_view::npos) return {};
+  return path.substr(0, cut == 0 ? 1 : cut);
+}
+
 std::string_view FilePartOf(std::string_view path, char separator) {
   if (!path.empty() && path.front() == '"') path.remove_prefix(1);
   std::size_t cut = path.rfind(separator);

@@ -114,6 +114,10 @@ std::int64_t FileSizeOf(FileSystem& fs, const std::string& path);
 
 bool DeletePath(FileSystem& fs, const std::string& path);
 
+// The folder `path` lies in, up to its last separator: "" when it names
+// none, the separator itself for a name in the root ("/a" gives "/").
+std::string_view FolderOf(std::string_view path, char separator);
+
 // The last component of `path`: after its last separator, without a leading
 // double quote and ending before the next double quote.
 std::string_view FilePartOf(std::string_view path, char separator);

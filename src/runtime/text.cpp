@@ -10,7 +10,7 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
+void AppendEscapingLessThan(std::string& out, std::string_view text) {
   for (;;) {
     const void* hit = text.empty() ? nullptr : std::memchr(text.data(), '<', text.size());
     if (hit == nullptr) {
@@ -22,6 +22,12 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out.append("&lt;");
     text.remove_prefix(at + 1);
   }
+}
+
+void AppendHexByte(std::string& out, unsigned char byte) {
+  out += "\\x";
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 0xF];
 }
 
 }  // namespace pl2html

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "page/markup.hpp"
 #include "runtime/text.hpp"
+#include "scan/markup.hpp"
 
 namespace pl2html {
 
@@ -184,7 +184,7 @@ std::size_t AppendDirective(std::string& out, std::string_view line, std::size_t
                        : slash - at > 1                ? slash - at - 1
                                                        : 1;
   out.append(OpeningOf(Markup::kDirective));
-  AppendEscaped(out, line.substr(at, length));
+  AppendEscapingLessThan(out, line.substr(at, length));
   out.append(kClosing);
   return at + length;
 }
@@ -201,7 +201,7 @@ void ColourLine(Conversion& conversion, std::string_view line, std::string& out,
       // line, where it stays open.
       const char quote = conversion.quoteState == kInDoubleQuotes ? '"' : '\'';
       std::size_t close = NextByte(line, i, quote);
-      AppendEscaped(out, line.substr(i, close - i));
+      AppendEscapingLessThan(out, line.substr(i, close - i));
       if (close == line.size()) return;
       out += quote;
       out.append(kClosing);
@@ -225,7 +225,7 @@ void ColourLine(Conversion& conversion, std::string_view line, std::string& out,
         break;
       default:  // '%': a comment to the end of the line
         out.append(OpeningOf(Markup::kComment));
-        AppendEscaped(out, line.substr(i));
+        AppendEscapingLessThan(out, line.substr(i));
         out.append(kClosing);
         i = line.size();
         break;

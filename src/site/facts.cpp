@@ -1,40 +1,19 @@
 #include "site/facts.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <span>
 
-#include "html5/survey.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog/source_reader.hpp"
+#include "prolog_page/survey.hpp"
 
 namespace pl2html::site {
 
 namespace {
 
 using prolog::TokenClass;
-
-// Source is lexed in blocks of this size; a token longer than a block is
-// handed to the lexer again with twice as much text, so each byte is lexed
-// a bounded number of times.
-constexpr std::size_t kBlock = 1 << 16;
-
-template <class Visit>
-bool LexText(std::string_view source, prolog::Encoding encoding, Visit&& visit) {
-  prolog::Lexer lexer(encoding);
-  std::vector<prolog::Token> tokens;
-  std::size_t at = 0;
-  std::size_t want = kBlock;
-  for (;;) {
-    std::string_view text = source.substr(at, want);
-    bool atEnd = at + text.size() == source.size();
-    tokens.clear();
-    std::size_t taken = lexer.Lex(text, atEnd, tokens);
-    if (!visit(text.substr(0, taken), std::span<const prolog::Token>(tokens))) return false;
-    if (atEnd) return true;
-    want = taken == 0 ? want * 2 : kBlock;
-    at += taken;
-  }
-}
 
 // A significant token of a directive; names without their quotes.
 struct Word {
@@ -214,27 +193,16 @@ class DirectiveReader {
   std::vector<Word> words_;
 };
 
-// One reading of the source; false when it turned out not to be UTF-8.
-bool Read(std::string_view source, prolog::Encoding encoding, FileFacts& facts) {
-  html5::Survey survey(encoding);
-  DirectiveReader directives(facts);
-  auto visit = [&](std::string_view text, std::span<const prolog::Token> tokens) {
-    if (!survey.Read(text, tokens)) return false;
-    for (const prolog::Token& token : tokens)
-      directives.Push(token.cls, text.substr(token.begin, token.end - token.begin));
-    return true;
-  };
-  if (!LexText(source, encoding, visit) || !survey.Finish()) return false;
-  directives.Finish();
-  for (const html5::Predicate& predicate : survey.Predicates()) {
+// What the survey found, put as the site's facts.
+void AddDefinitions(const prolog_page::Survey& survey, FileFacts& facts) {
+  for (const prolog_page::Predicate& predicate : survey.Predicates()) {
     std::string anchor;
-    html5::AppendAnchor(anchor, predicate.name, predicate.arity);
+    prolog_page::AppendAnchor(anchor, predicate.name, predicate.arity);
     facts.definitions.push_back({KeyOf(predicate.name, predicate.arity), anchor, predicate.line});
   }
   facts.outsideCalls = survey.OutsideCalls();
   std::sort(facts.exports.begin(), facts.exports.end());
   facts.exports.erase(std::unique(facts.exports.begin(), facts.exports.end()), facts.exports.end());
-  return true;
 }
 
 }  // namespace
@@ -246,11 +214,25 @@ std::string KeyOf(std::string_view name, int arity) {
   return key;
 }
 
-FileFacts ReadFacts(std::string_view source) {
+FileFacts ReadFacts(std::string_view bytes) {
   FileFacts facts;
-  if (Read(source, prolog::Encoding::kUtf8, facts)) return facts;
-  facts = FileFacts{};
-  Read(source, prolog::Encoding::kLatin1, facts);
+  prolog_page::Survey survey(prolog::Encoding::kUtf8);
+  std::optional<DirectiveReader> directives;
+  auto begin = [&](prolog::Encoding encoding) {
+    facts = FileFacts{};
+    survey = prolog_page::Survey(encoding);
+    directives.emplace(facts);
+  };
+  auto visit = [&](std::string_view text, std::span<const prolog::Token> tokens) {
+    if (!survey.Read(text, tokens)) return false;
+    for (const prolog::Token& token : tokens)
+      directives->Push(token.cls, text.substr(token.begin, token.end - token.begin));
+    return true;
+  };
+  StringSource source(bytes);
+  prolog::ReadSource(source, begin, visit, [&] { return survey.Finish(); });
+  directives->Finish();
+  AddDefinitions(survey, facts);
   return facts;
 }
 

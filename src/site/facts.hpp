@@ -36,7 +36,7 @@ struct FileFacts {
   std::vector<std::string> outsideCalls;  // keys called but not defined here, sorted
 };
 
-FileFacts ReadFacts(std::string_view source);
+FileFacts ReadFacts(std::string_view bytes);
 
 // The key of a predicate: "name/arity".
 std::string KeyOf(std::string_view name, int arity);

@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <numeric>
 
-#include "html5/charset.hpp"
-#include "html5/style.hpp"
+#include "prolog_page/charset.hpp"
+#include "prolog_page/style.hpp"
+#include "runtime/files.hpp"
+#include "runtime/text.hpp"
 #include "site/links.hpp"
-
-#ifndef PL2HTML_VERSION
-#define PL2HTML_VERSION "0"
-#endif
 
 namespace pl2html::site {
 
@@ -28,11 +26,6 @@ constexpr std::string_view kIndexRules =
     ".where{color:var(--pl-lineno)}\n"
     "</style>\n";
 
-std::string_view FolderOf(std::string_view relative) {
-  std::size_t slash = relative.rfind('/');
-  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
-}
-
 std::string_view NameOf(std::string_view relative) {
   std::size_t slash = relative.rfind('/');
   return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
@@ -47,18 +40,10 @@ std::string SizeText(std::int64_t size) {
 }
 
 void AppendHead(std::string& out, std::string_view title) {
-  out +=
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<meta name=\"color-scheme\" content=\"light dark\">\n"
-      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
-  AppendName(out, title);
-  out += "</title>\n";
-  html5::AppendStyleSheet(out, true);
-  out += kIndexRules;
-  out += "</head>\n<body>\n<header><h1>";
-  AppendName(out, title);
-  out += "</h1></header>\n<main>\n";
+  std::string name;
+  AppendName(name, title);
+  prolog_page::AppendDocumentHead(out, "utf-8", name, kIndexRules);
+  out += "<main>\n";
 }
 
 // How much the site holds, and the way to the predicate list below the files.
@@ -77,15 +62,15 @@ void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
   std::vector<std::size_t> order(files.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return FolderOf(files[a].relative) < FolderOf(files[b].relative);
+    return FolderOf(files[a].relative, '/') < FolderOf(files[b].relative, '/');
   });
   out += "<h2>Files</h2>\n";
   std::string_view folder;
   for (std::size_t k = 0; k < order.size(); ++k) {
     const SourceFile& file = files[order[k]];
-    if (k == 0 || FolderOf(file.relative) != folder) {
+    if (k == 0 || FolderOf(file.relative, '/') != folder) {
       if (k != 0) out += "</tbody></table>\n";
-      folder = FolderOf(file.relative);
+      folder = FolderOf(file.relative, '/');
       out += "<h3 id=\"" + FolderAnchor(folder) + "\">";
       AppendName(out, folder.empty() ? std::string_view(".") : folder);
       out +=
@@ -140,18 +125,15 @@ std::string FolderAnchor(std::string_view folder) {
 }
 
 void AppendName(std::string& out, std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < bytes.size();) {
     auto c = static_cast<unsigned char>(bytes[i]);
     std::size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
     bool control =
         c < 0x20 || c == 0x7F ||
         (c == 0xC2 && i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) < 0xA0);
-    if (control || (c >= 0x80 &&
-                    (i + length > bytes.size() || !html5::IsValidUtf8(bytes.substr(i, length))))) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+    if (control || (c >= 0x80 && (i + length > bytes.size() ||
+                                  !prolog_page::IsValidUtf8(bytes.substr(i, length))))) {
+      AppendHexByte(out, c);
       ++i;
       continue;
     }
@@ -179,7 +161,7 @@ void AppendName(std::string& out, std::string_view bytes) {
           out += "&#x";
           std::string digits;
           for (; code != 0; code >>= 4)
-            digits.insert(digits.begin(), kHex[code & 0xF]);
+            digits.insert(digits.begin(), kHexDigits[code & 0xF]);
           out += digits + ';';
         }
     }
@@ -189,7 +171,7 @@ void AppendName(std::string& out, std::string_view bytes) {
 
 std::string PageNavigation(std::string_view relative) {
   std::string index = SiteHref(relative, "index.html");
-  std::string_view folder = FolderOf(relative);
+  std::string_view folder = FolderOf(relative, '/');
   std::string nav = "<nav aria-label=\"Site\"><a href=\"" + index +
                     "\">Index</a> &middot; <a href=\"" + index + "#" + FolderAnchor(folder) + "\">";
   AppendName(nav, folder.empty() ? std::string_view(".") : folder);

@@ -5,17 +5,15 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "runtime/files.hpp"
+#include "runtime/text.hpp"
+
 namespace pl2html::site {
 
 namespace {
 
 // Re-exports are followed this deep, which ends any loop among them.
 constexpr int kReexportDepth = 8;
-
-std::string_view FolderOf(std::string_view relative) {
-  std::size_t slash = relative.rfind('/');
-  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
-}
 
 std::string_view WithoutExtension(std::string_view relative) {
   std::size_t dot = relative.rfind('.');
@@ -109,7 +107,7 @@ class Resolver {
   // The file a load names, or -1 when it is not in the tree.
   std::ptrdiff_t Find(std::size_t from, const Load& load) const {
     if (!load.library) {
-      auto found = byPath_.find(Normalise(FolderOf(files_[from].relative), load.path));
+      auto found = byPath_.find(Normalise(FolderOf(files_[from].relative, '/'), load.path));
       return found == byPath_.end() ? -1 : static_cast<std::ptrdiff_t>(found->second);
     }
     // library(a/b): the file a/b.pl, else the one file whose path ends in /a/b.
@@ -201,7 +199,6 @@ std::vector<LinkMap> ResolveLinks(const std::vector<SourceFile>& files,
 }
 
 std::string UrlPath(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string url;
   for (char ch : path) {
     auto c = static_cast<unsigned char>(ch);
@@ -211,8 +208,8 @@ std::string UrlPath(std::string_view path) {
       url += ch;
     } else {
       url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 0xF];
+      url += kHexDigits[c >> 4];
+      url += kHexDigits[c & 0xF];
     }
   }
   return url;
@@ -220,10 +217,10 @@ std::string UrlPath(std::string_view path) {
 
 std::string SiteHref(std::string_view from, std::string_view target) {
   std::string href;
-  for (char c : FolderOf(from)) {
+  for (char c : FolderOf(from, '/')) {
     if (c == '/') href += "../";
   }
-  if (!FolderOf(from).empty()) href += "../";
+  if (!FolderOf(from, '/').empty()) href += "../";
   // A first segment with ":" would read as a scheme: "./" keeps it a path.
   std::string url = UrlPath(target);
   if (href.empty() && url.find(':') < url.find('/')) href = "./";

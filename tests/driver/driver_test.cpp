@@ -3,7 +3,7 @@
 #include <new>
 #include <set>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "driver/run.hpp"
 #include "support/memory_file_system.hpp"
 #include "support/scripted_desktop.hpp"

@@ -2,7 +2,7 @@
 // Windows program started without a console or a redirection.
 #include <gtest/gtest.h>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "support/memory_file_system.hpp"
 
 namespace pl2html {

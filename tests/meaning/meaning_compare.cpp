@@ -22,7 +22,7 @@
 #include "meaning/knowledge.hpp"
 #include "meaning/loads.hpp"
 #include "meaning/xref.hpp"
-#include "html5/charset.hpp"
+#include "prolog_page/charset.hpp"
 
 namespace {
 
@@ -60,7 +60,7 @@ class DiskLoader final : public meaning::Loader {
       std::string name = candidate.substr(candidate.rfind('/') + 1);
       file.title = name.substr(0, name.rfind('.'));
       file.library.clear();
-      auto encoding = html5::IsValidUtf8(bytes) ? prolog::Encoding::kUtf8
+      auto encoding = prolog_page::IsValidUtf8(bytes) ? prolog::Encoding::kUtf8
                                                       : prolog::Encoding::kLatin1;
       DiskLoader nested(Folder(candidate));
       file.header = meaning::ReadHeader(bytes, encoding, &nested);
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     }
     ++files;
     auto encoding =
-        html5::IsValidUtf8(text) ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
+        prolog_page::IsValidUtf8(text) ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
     DiskLoader loader(Folder(path));
     meaning::Xref xref(&loader);
     xref.ReadSource(text, encoding);

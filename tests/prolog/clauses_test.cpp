@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../html5/hand_tokens.hpp"
+#include "../prolog_page/hand_tokens.hpp"
 
 namespace pl2html::prolog {
 namespace {
@@ -18,7 +18,7 @@ std::vector<std::string> Read(std::string_view spelled) {
                        : clause.hasHead ? clause.head.name + "/" + std::to_string(clause.head.arity)
                                         : "-";
     line += " |";
-    for (const Site& call : clause.calls) {
+    for (const CallSite& call : clause.calls) {
       line += " " + call.name + "/" + std::to_string(call.arity);
     }
     clauses.push_back(line);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "runtime/files.hpp"
 #include "runtime/platform.hpp"
 

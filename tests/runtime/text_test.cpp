@@ -12,9 +12,9 @@ TEST(TrimSpaces, RemovesSpacesOnlyAtTheEnds) {
   EXPECT_EQ(TrimSpaces(""), "");
 }
 
-TEST(AppendEscaped, EscapesEveryLessThanAndNothingElse) {
+TEST(AppendEscapingLessThan, EscapesEveryLessThanAndNothingElse) {
   std::string escaped = "kept ";
-  AppendEscaped(escaped, "x<<y>&");
+  AppendEscapingLessThan(escaped, "x<<y>&");
   EXPECT_EQ(escaped, "kept x&lt;&lt;y>&");
 }
 

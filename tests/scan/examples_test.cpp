@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "scan/colour.hpp"
 #include "scan/declarations.hpp"
 #include "support/memory_file_system.hpp"

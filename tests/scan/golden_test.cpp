@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "support/memory_file_system.hpp"
 #include "support/stand_ins.hpp"
 

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <functional>
 
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 #include "inputs.hpp"
 #include "support/memory_file_system.hpp"
 

@@ -15,11 +15,14 @@
 #include <string>
 #include <string_view>
 
-#include "driver/outcome.hpp"
-#include "html5/page.hpp"
 #include "runtime/files.hpp"
+#include "runtime/outcome.hpp"
+#include "runtime/stream.hpp"
 
 namespace pl2html {
+
+// The number a page's file has in the file table of its writer.
+inline constexpr std::int32_t kPageFile = 2;
 
 class PageOutput {
  public:
@@ -50,7 +53,7 @@ class PageOutput {
 };
 
 // The Prolog page's text, handed to the page file as it gathers.
-class PageFileSink final : public html5::Sink {
+class PageFileSink final : public Sink {
  public:
   PageFileSink(FileTable& files, std::int32_t number) : files_(files), number_(number) {}
   void Drain() override {

@@ -1,4 +1,4 @@
-#include "html5/page.hpp"
+#include "prolog_page/page.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -6,69 +6,23 @@
 #include <memory>
 #include <vector>
 
-#include "html5/code_writer.hpp"
-#include "html5/style.hpp"
-#include "html5/survey.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog/source_reader.hpp"
 #include "prolog/token_log.hpp"
+#include "prolog_page/code_writer.hpp"
+#include "prolog_page/style.hpp"
+#include "prolog_page/survey.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
-// Source is read in blocks of this size; the page is drained when it holds
-// about as much.
-constexpr std::size_t kBlock = 1 << 16;
-
-// Hands each run of tokens that `lexer` settles to `visit(text, tokens)`,
-// which returns false to stop. The text the lexer cannot settle yet is
-// kept and handed to it again with the next block; when it settles
-// nothing, the next read is as long as all that is kept, so that a token
-// of any length is lexed a bounded number of times over. Read as UTF-8, a
-// leading byte-order mark is no part of the text: the lexer never sees it
-// and the page leaves it out. `lexer` is a prolog::Lexer, or a replay of
-// the tokens it made before.
-template <class Lexer, class Visit>
-bool LexSource(Source& source, prolog::Encoding encoding, Lexer& lexer, Visit&& visit) {
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t kept = 0;
-  std::size_t want = kBlock;
-  bool atStart = encoding == prolog::Encoding::kUtf8;
-  std::vector<prolog::Token> tokens;
-  for (;;) {
-    if (capacity < kept + want) {
-      std::size_t grown = std::max(capacity * 2, kept + want);
-      auto larger = std::make_unique_for_overwrite<char[]>(grown);
-      if (kept > 0) std::memcpy(larger.get(), buffer.get(), kept);
-      buffer = std::move(larger);
-      capacity = grown;
-    }
-    std::size_t got = source.Read(buffer.get() + kept, want);
-    kept += got;
-    bool atEnd = got == 0;
-    if (atStart) {
-      if (kept < kByteOrderMark.size() && !atEnd) continue;  // too little to tell yet
-      atStart = false;
-      if (std::string_view(buffer.get(), kept).starts_with(kByteOrderMark)) {
-        kept -= kByteOrderMark.size();
-        std::memmove(buffer.get(), buffer.get() + kByteOrderMark.size(), kept);
-      }
-    }
-    std::string_view text(buffer.get(), kept);
-    tokens.clear();
-    std::size_t taken = lexer.Lex(text, atEnd, tokens);
-    if (!visit(text.substr(0, taken), std::span<const prolog::Token>(tokens))) return false;
-    if (atEnd) return true;
-    want = taken == 0 ? std::max(kBlock, kept) : kBlock;
-    kept -= taken;
-    if (kept > 0) std::memmove(buffer.get(), buffer.get() + taken, kept);
-  }
-}
+// The page is drained when it holds about as much as a block of source.
+constexpr std::size_t kBlock = prolog::kSourceBlock;
 
 // Text outside the code (title, index): markup characters escaped, and
 // controls, line ends included, shown by their stand-ins.
-void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
+void AppendEscapingMarkupAndControls(std::string& out, std::string_view text, Charset charset) {
   auto plain = [](char c) {
     return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
   };
@@ -102,37 +56,24 @@ void AppendEscaped(std::string& out, std::string_view text, Charset charset) {
 // The survey, and the tokens it read in `log`.
 Survey SurveySource(Source& source, prolog::TokenLog& log) {
   Survey survey(prolog::Encoding::kUtf8);
-  auto read = [&](std::string_view text, std::span<const prolog::Token> tokens) {
-    log.Record(tokens);
-    return survey.Read(text, tokens);
-  };
-  prolog::Lexer utf8(prolog::Encoding::kUtf8);
-  if (LexSource(source, prolog::Encoding::kUtf8, utf8, read) && survey.Finish()) return survey;
-  // Not UTF-8: every byte is a Latin-1 character.
-  source.Rewind();
-  log.Clear();
-  survey = Survey(prolog::Encoding::kLatin1);
-  prolog::Lexer latin1(prolog::Encoding::kLatin1);
-  LexSource(source, prolog::Encoding::kLatin1, latin1, read);
-  survey.Finish();
+  prolog::ReadSource(
+      source,
+      [&](prolog::Encoding encoding) {
+        log.Clear();
+        survey = Survey(encoding);
+      },
+      [&](std::string_view text, std::span<const prolog::Token> tokens) {
+        log.Record(tokens);
+        return survey.Read(text, tokens);
+      },
+      [&] { return survey.Finish(); });
   return survey;
 }
 
 void AppendHead(std::string& out, const Survey& survey, const PageOptions& options) {
-  out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"";
-  out += survey.Utf8() ? "utf-8" : "windows-1252";
-  out +=
-      "\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<meta name=\"color-scheme\" content=\"light dark\">\n"
-      "<meta name=\"generator\" content=\"pl2html " PL2HTML_VERSION "\">\n<title>";
-  AppendEscaped(out, options.title, survey.PageCharset());
-  out += "</title>\n";
-  AppendStyleSheet(out, true);
-  out += "</head>\n<body>\n<header><h1>";
-  AppendEscaped(out, options.title, survey.PageCharset());
-  out += "</h1>";
-  out += options.navigation;
-  out += "</header>\n";
+  std::string title;
+  AppendEscapingMarkupAndControls(title, options.title, survey.PageCharset());
+  AppendDocumentHead(out, survey.Utf8() ? "utf-8" : "windows-1252", title, {}, options.navigation);
 }
 
 // A predicate of the index with the first eight bytes of its name as a
@@ -185,7 +126,7 @@ void WriteIndex(Sink& sink, const Survey& survey) {
     out += "<li><a href=\"#";
     AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
-    AppendEscaped(out, predicate->name, survey.PageCharset());
+    AppendEscapingMarkupAndControls(out, predicate->name, survey.PageCharset());
     out += '/';
     AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";
@@ -222,21 +163,14 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
       survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
   if (log.Full()) {
     prolog::Lexer lexer(encoding);
-    LexSource(source, encoding, lexer, write);
+    prolog::LexSource(source, encoding, lexer, write);
   } else {
     prolog::TokenLog::Replay replay(log);
-    LexSource(source, encoding, replay, write);
+    prolog::LexSource(source, encoding, replay, write);
   }
   writer.End();
   if (!options.fragment) out += "</main>\n</body>\n</html>\n";
   sink.Drain();
 }
 
-std::string PrologPage(std::string_view source, const PageOptions& options) {
-  StringSource reader(source);
-  StringSink sink;
-  WritePrologPage(reader, sink, options);
-  return std::move(sink.page);
-}
-
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,17 +1,10 @@
-#include "driver/page_output.hpp"
+#include "runtime/page_output.hpp"
 
 #include <utility>
 
 namespace pl2html {
 
 namespace {
-
-// The folder `path` lies in: "" for the current one.
-std::string FolderOf(const std::string& path, char separator) {
-  std::size_t cut = path.rfind(separator);
-  if (cut == std::string::npos) return {};
-  return path.substr(0, cut == 0 ? 1 : cut);
-}
 
 // Tries `base`.PID-0`extension`, then -1, -2... until `make` makes one,
 // marked to be deleted if the program is interrupted. A failure
@@ -62,7 +55,7 @@ Outcome PageOutput::Open(const PageTarget& target) {
     Install(Kind::kDirect, device);
     return {};
   }
-  if (FileHandle unnamed = fs.CreateUnnamed(FolderOf(target.path, fs.PathSeparator()));
+  if (FileHandle unnamed = fs.CreateUnnamed(std::string(FolderOf(target.path, fs.PathSeparator())));
       unnamed != 0) {
     Install(Kind::kUnnamed, unnamed);
     return {};

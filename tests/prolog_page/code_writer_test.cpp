@@ -1,13 +1,15 @@
-#include "html5/code_writer.hpp"
+#include "prolog_page/code_writer.hpp"
 
 #include <gtest/gtest.h>
 
 #include "hand_tokens.hpp"
-#include "html5/style.hpp"
-#include "html5/survey.hpp"
-#include "html5/text_content.hpp"
+#include "prolog_page/classes.hpp"
+#include "prolog_page/style.hpp"
+#include "prolog_page/survey.hpp"
+#include "support/contrast.hpp"
+#include "support/text_content.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 namespace {
 
 using prolog::Token;
@@ -86,13 +88,14 @@ TEST(CodeWriter, HeadsAnchorAndCallsLink) {
 }
 
 TEST(Style, EveryClassReadableInBothSchemes) {
-  for (const ClassColours& c : ColourTable()) {
+  for (const PageClass& c : kPageClasses) {
+    if (c.light.empty()) continue;
     std::string_view light = c.lightBackground.empty() ? kLightBackground : c.lightBackground;
     std::string_view dark = c.darkBackground.empty() ? kDarkBackground : c.darkBackground;
     EXPECT_GE(ContrastRatio(c.light, light), 4.5) << c.name << " light";
     EXPECT_GE(ContrastRatio(c.dark, dark), 4.5) << c.name << " dark";
   }
-  EXPECT_NE(ColourTable()[2].light, ColourTable()[3].light);  // var and atom
+  EXPECT_NE(ClassOf(prolog::TokenClass::kVar).light, ClassOf(prolog::TokenClass::kAtom).light);
 }
 
 TEST(Charset, Utf8ValidityInPieces) {
@@ -110,4 +113,4 @@ TEST(Charset, Utf8ValidityInPieces) {
 }
 
 }  // namespace
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

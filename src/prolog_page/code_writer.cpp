@@ -1,31 +1,19 @@
-#include "html5/code_writer.hpp"
+#include "prolog_page/code_writer.hpp"
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <initializer_list>
 
+#include "prolog_page/classes.hpp"
 #include "runtime/byte_masks.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
 using prolog::TokenClass;
 
-constexpr std::string_view kOpenTags[] = {
-    "",  // layout: no span
-    "<span class=\"comment\">",
-    "<span class=\"var\">",
-    "<span class=\"atom\">",
-    "<span class=\"quoted\">",
-    "<span class=\"string\">",
-    "<span class=\"codes\">",
-    "<span class=\"number\">",
-    "<span class=\"punct\">",
-    "<span class=\"end\">",
-    "<span class=\"qq\">",
-};
-constexpr std::string_view kDocTag = "<span class=\"comment doc\">";
 constexpr std::string_view kCloseSpan = "</span>";
 
 // A tag in a fixed stretch of bytes, so that a token's span is written with
@@ -34,29 +22,47 @@ constexpr std::size_t kFixed = 32;
 struct FixedTag {
   char bytes[kFixed];
   std::size_t size;
+  constexpr std::string_view Text() const { return {bytes, size}; }
 };
-constexpr FixedTag Fixed(std::string_view tag) {
+constexpr FixedTag Fixed(std::initializer_list<std::string_view> pieces) {
   FixedTag fixed{};
-  for (std::size_t i = 0; i < tag.size(); ++i)
-    fixed.bytes[i] = tag[i];
-  fixed.size = tag.size();
+  for (std::string_view piece : pieces) {
+    for (char c : piece)
+      fixed.bytes[fixed.size++] = c;
+  }
   return fixed;
 }
+
+// The opening tag of each token class's span, from the table of classes:
+// none for layout, which is written bare.
 constexpr auto kFixedOpen = [] {
-  std::array<FixedTag, std::size(kOpenTags)> tags{};
-  for (std::size_t i = 0; i < tags.size(); ++i)
-    tags[i] = Fixed(kOpenTags[i]);
+  std::array<FixedTag, kTokenClasses> tags{};
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    if (kPageClasses[i].role == ClassRole::kToken)
+      tags[i] = Fixed({"<span class=\"", kPageClasses[i].name, "\">"});
+  }
   return tags;
 }();
-constexpr FixedTag kFixedDoc = Fixed(kDocTag);
-constexpr FixedTag kFixedClose = Fixed(kCloseSpan);
+// What a clause head's span has after its token's class.
+constexpr FixedTag kHeadClass = Fixed({" ", kPageClasses[IndexOfClass("head")].name, "\""});
+// The same as views, for the spans written piece by piece.
+constexpr auto kOpenTags = [] {
+  std::array<std::string_view, kTokenClasses> tags{};
+  for (std::size_t i = 0; i < tags.size(); ++i)
+    tags[i] = kFixedOpen[i].Text();
+  return tags;
+}();
+constexpr FixedTag kFixedDoc = Fixed({"<span class=\"", ClassOf(TokenClass::kComment).name, " ",
+                                      kPageClasses[IndexOfClass("doc")].name, "\">"});
+constexpr FixedTag kFixedClose = Fixed({kCloseSpan});
+constexpr FixedTag kFixedControl =
+    Fixed({"<span class=\"", kPageClasses[IndexOfClass("ctl")].name, "\">"});
 // Room for a span's two tags and the short text moved whole between them.
 constexpr std::size_t kSpanRoom = 3 * kFixed;
 constexpr std::string_view kCloseLink = "</a></span>";
 
 std::string_view ClassName(TokenClass cls) {
-  std::string_view tag = kOpenTags[static_cast<std::size_t>(cls)];
-  return tag.substr(13, tag.size() - 15);
+  return ClassOf(cls).name;
 }
 
 // A structured comment, which documentation tools read: "%!" or "/**".
@@ -200,7 +206,7 @@ void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
     }
     return;
   }
-  if (cls == TokenClass::kComment && IsDoc(text)) reopen_ = kDocTag;
+  if (cls == TokenClass::kComment && IsDoc(text)) reopen_ = kFixedDoc.Text();
   EnsureLine();
   Put(tag_.empty() ? reopen_ : std::string_view(tag_));
   tag_.clear();
@@ -220,26 +226,26 @@ void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
 // that runs over line ends links or anchors from its first line only, so
 // that the anchor is written once however many lines the name has.
 void CodeWriter::Decorate(TokenClass cls) {
-  const SiteMark mark = marks_.Current();
+  const NameMark mark = marks_.Current();
   marks_.Next();
   if (mark.predicate < 0) {
-    if (mark.kind == SiteKind::kCall && mark.goal && !mark.href.empty())
+    if (mark.kind == MarkKind::kCall && mark.goal && !mark.href.empty())
       LinkOutside(cls, mark.href);
     return;
   }
   const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
   tag_.assign("<span class=\"").append(ClassName(cls));
-  if (mark.kind == SiteKind::kCall) {
+  if (mark.kind == MarkKind::kCall) {
     tag_.append("\"><a href=\"#");
     AppendAnchor(tag_, predicate.name, predicate.arity);
     tag_.append("\">");
     close_ = kCloseLink;
     return;
   }
-  tag_.append(" head\"");
+  tag_.append(kHeadClass.Text());
   reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
-  if (mark.kind == SiteKind::kFirstHead) {
+  if (mark.kind == MarkKind::kFirstHead) {
     tag_.append(" id=\"");
     AppendAnchor(tag_, predicate.name, predicate.arity);
     tag_.append("\"");
@@ -311,7 +317,7 @@ void CodeWriter::Special(std::string_view bytes, std::size_t& i) {
   } else if (c == '>') {
     Put("&gt;");
   } else if (std::size_t length = ForbiddenControl(charset_, bytes.substr(i))) {
-    Put("<span class=\"ctl\">");
+    Put(kFixedControl.Text());
     standIn_.clear();
     AppendStandIn(standIn_, charset_, bytes.substr(i));
     Put(standIn_);
@@ -361,4 +367,4 @@ void CodeWriter::LineEnd() {
   lineOpen_ = false;
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,6 +1,7 @@
-// The page's markup in one place: the classes of coloured text, the opening
-// tag of each, the closing tag they share and the style sheet that gives
-// them their colours. Every writer of markup takes it from here.
+// The classic page's markup in one place: the classes of coloured text, the
+// opening tag of each, the closing tag they share and the style sheet that
+// gives them their colours. It lives with the scanner, which writes the
+// tags; the page writer above takes the style sheet from here.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "driver/site_build.hpp"
+#include "site/build.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -10,20 +10,16 @@
 #include <set>
 #include <thread>
 
-#include "driver/outcome.hpp"
-#include "driver/page_output.hpp"
-#include "html5/charset.hpp"
-#include "html5/page.hpp"
-#include "page/page.hpp"
+#include "prolog_page/charset.hpp"
+#include "prolog_page/page.hpp"
 #include "runtime/files.hpp"
+#include "runtime/outcome.hpp"
+#include "runtime/page_output.hpp"
+#include "runtime/text.hpp"
 #include "site/facts.hpp"
 #include "site/index_page.hpp"
 #include "site/links.hpp"
 #include "site/manifest.hpp"
-
-#ifndef PL2HTML_VERSION
-#define PL2HTML_VERSION "0"
-#endif
 
 namespace pl2html::site {
 
@@ -73,7 +69,7 @@ bool ReadWhole(FileSystem& fs, const std::string& path, std::string& bytes, std:
 // earlier one only once complete. `write` fills the sink. Empty on
 // success, else what went wrong.
 template <class Write>
-std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
+std::string WriteSiteFile(FileSystem& fs, const std::string& path, Write&& write) {
   FileTable files(fs);
   PageOutput page(files, kPageFile);
   Outcome ready = page.Open({path, false});
@@ -86,28 +82,20 @@ std::string WritePage(FileSystem& fs, const std::string& path, Write&& write) {
 }
 
 std::string WriteBytes(FileSystem& fs, const std::string& path, std::string_view bytes) {
-  return WritePage(fs, path, [&](html5::Sink& sink) { sink.text.assign(bytes); });
-}
-
-std::string_view FolderOf(std::string_view relative) {
-  std::size_t slash = relative.rfind('/');
-  return slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+  return WriteSiteFile(fs, path, [&](Sink& sink) { sink.text.assign(bytes); });
 }
 
 // A file name as a page's title: bytes that are not UTF-8 shown as \xNN.
 std::string TitleOf(std::string_view relative) {
   std::size_t slash = relative.rfind('/');
   std::string_view name = slash == std::string_view::npos ? relative : relative.substr(slash + 1);
-  if (html5::IsValidUtf8(name)) return std::string(name);
+  if (prolog_page::IsValidUtf8(name)) return std::string(name);
   std::string title;
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x80) {
       title += c;
     } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      title += "\\x";
-      title += kHex[static_cast<unsigned char>(c) >> 4];
-      title += kHex[c & 0xF];
+      AppendHexByte(title, static_cast<unsigned char>(c));
     }
   }
   return title;
@@ -134,7 +122,7 @@ class SiteBuilder {
     for (Problem& problem : tree.problems)
       result_.problems.push_back(std::move(problem));
     result_.sources = files_.size();
-    Survey();
+    GatherFacts();
     links_ = ResolveLinks(files_, facts_);
     std::string oldBytes, error;
     if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
@@ -211,7 +199,7 @@ class SiteBuilder {
   }
 
   // The first pass: every file's facts, and a hash of its bytes.
-  void Survey() {
+  void GatherFacts() {
     facts_.assign(files_.size(), {});
     sourceHash_.assign(files_.size(), 0);
     made_.assign(files_.size(), 0);
@@ -250,8 +238,8 @@ class SiteBuilder {
     std::set<std::string> folders;
     for (std::size_t i = 0; i < files_.size(); ++i) {
       if (!made_[i]) continue;
-      for (std::string_view folder = FolderOf(files_[i].relative); !folder.empty();
-           folder = FolderOf(folder))
+      for (std::string_view folder = FolderOf(files_[i].relative, '/'); !folder.empty();
+           folder = FolderOf(folder, '/'))
         folders.insert(std::string(folder));
     }
     // Parents sort before their children.
@@ -321,7 +309,7 @@ class SiteBuilder {
       std::string title = TitleOf(files_[i].relative);
       std::string navigation = PageNavigation(files_[i].relative);
       const LinkMap& links = links_[i];
-      html5::PageOptions page;
+      prolog_page::PageOptions page;
       page.title = title;
       page.lineNumbers = options_.lineNumbers;
       page.navigation = navigation;
@@ -331,9 +319,9 @@ class SiteBuilder {
                              [](const auto& link, std::string_view k) { return link.first < k; });
         return found != links.end() && found->first == call ? found->second : std::string();
       };
-      html5::StringSource source(bytes);
-      error = WritePage(fs_, PagePath(i),
-                        [&](html5::Sink& sink) { html5::WritePrologPage(source, sink, page); });
+      StringSource source(bytes);
+      error = WriteSiteFile(fs_, PagePath(i),
+                            [&](Sink& sink) { prolog_page::WritePrologPage(source, sink, page); });
       if (!error.empty()) {
         hashes_[i].clear();
         return Fail(i, error);

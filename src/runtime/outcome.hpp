@@ -1,9 +1,15 @@
-// What became of one conversion, and where its page goes.
+// What became of one conversion, where its page goes, and what the program
+// tells its caller when it ends.
 #pragma once
 
 #include <string>
 
 namespace pl2html {
+
+// Exit statuses.
+inline constexpr int kSuccess = 0;
+inline constexpr int kFailure = 1;
+inline constexpr int kUsageError = 2;
 
 enum class Failure {
   kNone,

@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "html5/charset.hpp"
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog_page/charset.hpp"
 #include "runtime/growable.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 struct Predicate {
   std::string_view name;  // held by the survey
@@ -27,13 +27,13 @@ struct Predicate {
 };
 
 // How a name token is marked in the page.
-enum class SiteKind : std::uint8_t { kCall, kHead, kFirstHead };
+enum class MarkKind : std::uint8_t { kCall, kHead, kFirstHead };
 
-struct SiteMark {
+struct NameMark {
   std::uint64_t nameIndex = ~std::uint64_t{0};  // none left: no name has this index
-  SiteKind kind = SiteKind::kCall;
+  MarkKind kind = MarkKind::kCall;
   std::int32_t predicate = -1;  // index into Survey::predicates; -1 not defined in the file
-  bool goal = false;            // a call where a goal stands (prolog::Site::goal)
+  bool goal = false;            // a call where a goal stands (prolog::CallSite::goal)
   std::string_view href;        // where a call to a predicate defined elsewhere leads, if anywhere
 };
 
@@ -110,14 +110,14 @@ class Survey {
   class Marks {
    public:
     explicit Marks(const Survey& survey) : survey_(survey) { Next(); }
-    const SiteMark& Current() const { return current_; }
+    const NameMark& Current() const { return current_; }
     void Next();
 
    private:
     std::uint64_t Number();
     const Survey& survey_;
     std::size_t at_ = 0;
-    SiteMark current_;
+    NameMark current_;
   };
 
  private:
@@ -125,8 +125,8 @@ class Survey {
   std::string KeyText(std::uint32_t key) const;  // "name/arity"
   void TakeSettledCalls();
   static constexpr std::size_t kSettledCalls = 1024;
-  void Mark(const prolog::Site& site, SiteKind kind);
-  std::uint32_t KeyOf(const prolog::Site& site);
+  void Mark(const prolog::CallSite& named, MarkKind kind);
+  std::uint32_t KeyOf(const prolog::CallSite& named);
   std::uint64_t LineAt(std::string_view text, std::size_t offset);
 
   prolog::Encoding encoding_;
@@ -155,4 +155,4 @@ class Survey {
 // controls, bytes of 0x80 and above) percent-encoded.
 void AppendAnchor(std::string& out, std::string_view name, int arity);
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

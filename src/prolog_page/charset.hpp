@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 // Checks UTF-8 that arrives in pieces: a character may be split between
 // two calls of Feed.
@@ -30,8 +30,6 @@ class Utf8Validator {
 
 bool IsValidUtf8(std::string_view bytes);
 
-inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 // How a forbidden control is written in the page, given its first byte (and
 // the next, for UTF-8's two-byte C1 controls): a Unicode control picture
 // for C0 controls and DEL (U+2400 for byte 0), "\xNN" for C1 controls.
@@ -44,7 +42,4 @@ std::size_t ForbiddenControl(Charset charset, std::string_view bytes);
 // character references and ASCII.
 void AppendStandIn(std::string& out, Charset charset, std::string_view bytes);
 
-// The stand-in as text: its characters in UTF-8.
-std::string StandInText(Charset charset, std::string_view bytes);
-
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,11 +1,13 @@
-#include "html5/survey.hpp"
+#include "prolog_page/survey.hpp"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 
-namespace pl2html::html5 {
+#include "runtime/text.hpp"
+
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -36,7 +38,6 @@ constexpr std::array<bool, 256> kAnchorSafe = [] {
 }  // namespace
 
 void AppendAnchor(std::string& out, std::string_view name, int arity) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < name.size(); ++i) {
     std::size_t safe = i;  // the run of bytes to copy as they are
     while (safe < name.size() && kAnchorSafe[static_cast<unsigned char>(name[safe])])
@@ -44,7 +45,7 @@ void AppendAnchor(std::string& out, std::string_view name, int arity) {
     out.append(name.substr(i, safe - i));
     if (safe == name.size()) break;
     auto c = static_cast<unsigned char>(name[safe]);
-    const char escaped[] = {'%', kHex[c >> 4], kHex[c & 0xF]};
+    const char escaped[] = {'%', kHexDigits[c >> 4], kHexDigits[c & 0xF]};
     out.append(escaped, sizeof escaped);
     i = safe;
   }
@@ -100,9 +101,9 @@ std::uint64_t Survey::LineAt(std::string_view text, std::size_t offset) {
 }
 
 void Survey::Clause(const prolog::Clause& clause) {
-  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
-  for (const prolog::Site& call : clause.calls)
-    Mark(call, SiteKind::kCall);
+  if (clause.hasHead && !headMarked_) Mark(clause.head, MarkKind::kHead);
+  for (const prolog::CallSite& call : clause.calls)
+    Mark(call, MarkKind::kCall);
   headMarked_ = false;
 }
 
@@ -111,10 +112,10 @@ void Survey::Clause(const prolog::Clause& clause) {
 void Survey::TakeSettledCalls() {
   if (!reader_.InBody()) return;
   const prolog::Clause& clause = reader_.Last();
-  if (clause.hasHead && !headMarked_) Mark(clause.head, SiteKind::kHead);
+  if (clause.hasHead && !headMarked_) Mark(clause.head, MarkKind::kHead);
   headMarked_ = true;
-  for (const prolog::Site& call : reader_.SettledCalls())
-    Mark(call, SiteKind::kCall);
+  for (const prolog::CallSite& call : reader_.SettledCalls())
+    Mark(call, MarkKind::kCall);
   reader_.DropSettledCalls();
 }
 
@@ -138,9 +139,9 @@ void Survey::LinkOutside(const std::function<std::string(std::string_view key)>&
   }
 }
 
-std::uint32_t Survey::KeyOf(const prolog::Site& site) {
+std::uint32_t Survey::KeyOf(const prolog::CallSite& named) {
   bool added = false;
-  std::uint32_t key = keys_.Find(site.name, site.arity, added);
+  std::uint32_t key = keys_.Find(named.name, named.arity, added);
   if (added) {
     keyPredicate_.Append(-1);
     keyGoal_.Append(0);
@@ -222,17 +223,18 @@ void KeyTable::Grow() {
   }
 }
 
-void Survey::Mark(const prolog::Site& site, SiteKind kind) {
-  std::uint32_t key = KeyOf(site);
-  if (kind == SiteKind::kHead && keyPredicate_[key] < 0) {
+void Survey::Mark(const prolog::CallSite& named, MarkKind kind) {
+  std::uint32_t key = KeyOf(named);
+  if (kind == MarkKind::kHead && keyPredicate_[key] < 0) {
     keyPredicate_[key] = static_cast<std::int32_t>(predicates_.Size());
-    predicates_.Append({keys_.Name(key), site.arity, clauseLine_});
-    kind = SiteKind::kFirstHead;
+    predicates_.Append({keys_.Name(key), named.arity, clauseLine_});
+    kind = MarkKind::kFirstHead;
   }
-  AppendNumber(marks_, site.nameIndex - lastMarked_);
-  if (site.goal) keyGoal_[key] = 1;
-  AppendNumber(marks_, (std::uint64_t{key} * 2 + site.goal) * 4 + static_cast<std::uint64_t>(kind));
-  lastMarked_ = site.nameIndex;
+  AppendNumber(marks_, named.nameIndex - lastMarked_);
+  if (named.goal) keyGoal_[key] = 1;
+  AppendNumber(marks_,
+               (std::uint64_t{key} * 2 + named.goal) * 4 + static_cast<std::uint64_t>(kind));
+  lastMarked_ = named.nameIndex;
 }
 
 std::uint64_t Survey::Marks::Number() {
@@ -247,13 +249,13 @@ std::uint64_t Survey::Marks::Number() {
 
 void Survey::Marks::Next() {
   if (at_ >= survey_.marks_.Size()) {
-    current_ = SiteMark{};
+    current_ = NameMark{};
     return;
   }
   std::uint64_t previous = at_ == 0 ? 0 : current_.nameIndex;
   current_.nameIndex = previous + Number();
   std::uint64_t code = Number();
-  current_.kind = static_cast<SiteKind>(code & 3);
+  current_.kind = static_cast<MarkKind>(code & 3);
   current_.goal = (code & 4) != 0;
   std::uint64_t key = code >> 3;
   current_.predicate = survey_.keyPredicate_[key];
@@ -261,4 +263,4 @@ void Survey::Marks::Next() {
       key < survey_.keyHref_.size() ? std::string_view(survey_.keyHref_[key]) : std::string_view();
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

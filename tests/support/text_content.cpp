@@ -1,10 +1,12 @@
-#include "html5/text_content.hpp"
+#include "support/text_content.hpp"
 
 #include <charconv>
 
-#include "html5/charset.hpp"
+#include "prolog/lexer.hpp"
+#include "prolog_page/charset.hpp"
+#include "runtime/text.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 namespace {
 
@@ -59,6 +61,20 @@ std::size_t AppendReference(std::string& out, std::string_view text, std::size_t
   return length;
 }
 
+// The stand-in of the forbidden control that starts `bytes`, as the page's
+// reader sees it: a control picture for C0 controls and DEL, "\\xNN" for C1.
+std::string StandInText(Charset charset, std::string_view bytes) {
+  bool twoBytes = charset == Charset::kUtf8 && static_cast<unsigned char>(bytes[0]) == 0xC2;
+  auto code = static_cast<unsigned char>(bytes[twoBytes ? 1 : 0]);
+  std::string text;
+  if (code >= 0x80) {
+    AppendHexByte(text, code);
+  } else {
+    AppendUtf8(text, code == 0x7F ? 0x2421 : 0x2400 + code);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string CodeText(std::string_view page) {
@@ -84,8 +100,8 @@ std::string CodeText(std::string_view page) {
 
 std::string ExpectedCodeText(std::string_view source) {
   Charset charset = IsValidUtf8(source) ? Charset::kUtf8 : Charset::kWindows1252;
-  if (charset == Charset::kUtf8 && source.starts_with(kByteOrderMark)) {
-    source.remove_prefix(kByteOrderMark.size());
+  if (charset == Charset::kUtf8 && source.starts_with(prolog::kByteOrderMark)) {
+    source.remove_prefix(prolog::kByteOrderMark.size());
   }
   std::string text;
   text.reserve(source.size());
@@ -102,6 +118,13 @@ std::string ExpectedCodeText(std::string_view source) {
     }
   }
   return text;
+}
+
+std::string PrologPage(std::string_view source, const PageOptions& options) {
+  StringSource reader(source);
+  StringSink sink;
+  WritePrologPage(reader, sink, options);
+  return std::move(sink.page);
 }
 
 std::string CheckCodeText(std::string_view source, std::string_view page) {
@@ -122,4 +145,4 @@ std::string CheckCodeText(std::string_view source, std::string_view page) {
          around(actual) + " (" + std::to_string(actual.size()) + " bytes)";
 }
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/outcome.hpp"
 #include "runtime/files.hpp"
+#include "runtime/outcome.hpp"
 #include "scan/conversion.hpp"
 
 namespace pl2html {

@@ -1,8 +1,10 @@
-#include "html5/charset.hpp"
+#include "prolog_page/charset.hpp"
 
 #include <cstring>
 
-namespace pl2html::html5 {
+#include "runtime/text.hpp"
+
+namespace pl2html::prolog_page {
 
 void Utf8Validator::Feed(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -68,8 +70,6 @@ std::size_t ForbiddenControl(Charset charset, std::string_view bytes) {
 
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
 // The code point a forbidden control stands for.
 unsigned ControlCode(Charset charset, std::string_view bytes) {
   auto c = static_cast<unsigned char>(bytes[0]);
@@ -85,24 +85,12 @@ void AppendStandIn(std::string& out, Charset charset, std::string_view bytes) {
     // U+2400..U+241F picture C0 controls, U+2421 DEL.
     unsigned picture = code == 0x7F ? 0x2421 : 0x2400 + code;
     out += "&#x24";
-    out += kHex[(picture >> 4) & 0xF];
-    out += kHex[picture & 0xF];
+    out += kHexDigits[(picture >> 4) & 0xF];
+    out += kHexDigits[picture & 0xF];
     out += ';';
   } else {
-    out += "\\x";
-    out += kHex[code >> 4];
-    out += kHex[code & 0xF];
+    AppendHexByte(out, static_cast<unsigned char>(code));
   }
 }
 
-std::string StandInText(Charset charset, std::string_view bytes) {
-  unsigned code = ControlCode(charset, bytes);
-  if (code >= 0x80) return std::string("\\x") + kHex[code >> 4] + kHex[code & 0xF];
-  unsigned picture = code == 0x7F ? 0x2421 : 0x2400 + code;
-  // Three bytes of UTF-8 for U+2400..U+2421.
-  return {static_cast<char>(0xE0 | (picture >> 12)),
-          static_cast<char>(0x80 | ((picture >> 6) & 0x3F)),
-          static_cast<char>(0x80 | (picture & 0x3F))};
-}
-
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -12,12 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "html5/charset.hpp"
-#include "html5/page.hpp"
-#include "html5/survey.hpp"
 #include "prolog/lexer.hpp"
+#include "prolog_page/charset.hpp"
+#include "prolog_page/page.hpp"
+#include "prolog_page/survey.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 
 class CodeWriter {
  public:
@@ -87,4 +87,4 @@ class CodeWriter {
   std::string standIn_;
 };
 
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

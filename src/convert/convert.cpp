@@ -1,12 +1,12 @@
-#include "driver/convert.hpp"
+#include "convert/convert.hpp"
 
 #include <new>
 #include <stdexcept>
 #include <vector>
 
-#include "driver/page_output.hpp"
-#include "html5/page.hpp"
 #include "page/page.hpp"
+#include "prolog_page/page.hpp"
+#include "runtime/page_output.hpp"
 #include "scan/declarations.hpp"
 
 namespace pl2html {
@@ -33,7 +33,7 @@ Outcome OpenSource(FileSystem& fs, FileTable& files, const std::string& inputPat
 
 // The source of a Prolog page, read in blocks straight from the platform;
 // rewinding opens it again.
-class SourceFile final : public html5::Source {
+class SourceFile final : public Source {
  public:
   SourceFile(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {}
   ~SourceFile() override { Close(); }
@@ -89,36 +89,12 @@ Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const 
   Outcome ready = page.Open(target);
   if (!ready.Ok()) return ready;
   PageFileSink sink(files, kPageFile);
-  html5::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
+  prolog_page::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
   if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
   return page.Commit();
 }
 
 }  // namespace
-
-std::string Describe(const Outcome& outcome) {
-  std::string text;
-  switch (outcome.failure) {
-    case Failure::kNone:
-      return "converted";
-    case Failure::kNoSuchFile:
-      return "no such file";
-    case Failure::kIsDirectory:
-      return "is a directory";
-    case Failure::kIsEmpty:
-      return "is empty";
-    case Failure::kCannotRead:
-      text = "cannot be read";
-      break;
-    case Failure::kCannotWrite:
-      text = "page cannot be written";
-      break;
-    case Failure::kOutOfMemory:
-      return "is too large to convert (out of memory)";
-  }
-  if (!outcome.detail.empty()) text += " (" + outcome.detail + ")";
-  return text;
-}
 
 Outcome ScanDeclarations(Conversion& conversion, FileTable& files, const std::string& inputPath) {
   FileSystem& fs = files.System();

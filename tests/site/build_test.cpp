@@ -3,7 +3,7 @@
 // links, a link out of the tree, a name that is not UTF-8, the output
 // folder inside the sources) made at test time. Pages are checked by the
 // links they hold, not compared whole.
-#include "driver/site_build.hpp"
+#include "site/build.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/options.hpp"
 #include "support/memory_file_system.hpp"
 
 namespace pl2html::site {
@@ -247,31 +246,6 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   result = BuildSite(fs, {"src", "elsewhere", {}, 1, true});
   EXPECT_TRUE(result.unusable);
   EXPECT_EQ(result.problems.at(0).reason, "cannot be made (Permission denied)");
-}
-
-TEST(SiteOptions, TheSiteOptionsGoTogether) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string problem;
-  };
-  const Case cases[] = {
-      {{"--prolog", "-r", "src", "-d", "out", "-j", "3", "--include", "*.P"}, ""},
-      {{"-r", "src", "-d", "out"}, "-r needs --prolog"},
-      {{"--prolog", "-r", "src"}, "-r needs -d OUT"},
-      {{"--prolog", "-r", "src", "-d", "out", "a.pl"}, "-r takes no FILE arguments"},
-      {{"--prolog", "-r", "src", "-d", "out", "--fragment"}, "--fragment cannot be used with -r"},
-      {{"--prolog", "-r", "src", "-d", "out", "-j", "0"},
-       "-j needs a number of threads from 1 to 1024"},
-      {{"--prolog", "-j", "2", "a.pl"}, "-j needs -r"},
-  };
-  for (const Case& c : cases) {
-    Options options = ParseOptions(c.args);
-    EXPECT_EQ(options.problem, c.problem) << c.args[1];
-  }
-  Options options = ParseOptions(cases[0].args);
-  EXPECT_TRUE(options.site);
-  EXPECT_EQ(options.jobs, 3u);
-  EXPECT_EQ(options.include, std::vector<std::string>{"*.P"});
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "html5/page.hpp"
+#include "prolog_page/page.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <random>
 #include <sstream>
 
-#include "html5/text_content.hpp"
+#include "support/text_content.hpp"
 
-namespace pl2html::html5 {
+namespace pl2html::prolog_page {
 namespace {
 
 std::string Page(std::string_view source, PageOptions options = {}) {
@@ -129,4 +129,4 @@ TEST(PrologPage, CharsetHeadIndexAndOptions) {
 }
 
 }  // namespace
-}  // namespace pl2html::html5
+}  // namespace pl2html::prolog_page

@@ -1,0 +1,36 @@
+// The Prolog page: a modern HTML5 page of one Prolog source, its tokens
+// coloured as the Prolog reader reads them. The source is read in blocks,
+// twice: once to learn its charset and the predicates it defines, once to
+// write. The page is handed out in pieces too, so neither is ever held whole.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/stream.hpp"
+
+namespace pl2html::prolog_page {
+
+struct PageOptions {
+  std::string_view title;  // the source's file name
+  bool fragment = false;   // only the code element and its style sheet
+  bool lineNumbers = true;
+  // Markup put in the page's header under its title: a site's links to its
+  // index and the page's folder. Trusted as it is.
+  std::string_view navigation = {};
+  // Where a call to a predicate that the source does not define leads: the
+  // URL of its definition on another page, or nothing.
+  std::function<std::string(std::string_view key)> outsideLinks = {};
+  // The memory that keeps the first pass's tokens for the second, about a
+  // byte a token, a fifth of the source's size for the SWI-Prolog library:
+  // sources up to some 30 MB. A larger source is lexed again, so that its
+  // memory stays the same however large it is. The page is the same either
+  // way.
+  std::size_t tokenLogLimit = std::size_t{6} << 20;
+};
+
+void WritePrologPage(Source& source, Sink& sink, const PageOptions& options);
+
+}  // namespace pl2html::prolog_page
