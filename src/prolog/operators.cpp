@@ -1,5 +1,6 @@
 #include "prolog/operators.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace pl2html::prolog {
@@ -151,6 +152,9 @@ void Operators::Add(std::string_view name, int priority, OpType type) {
   std::uint32_t& slot = slots_[Slot(name)];
   if (slot == 0) {
     if (priority <= 0) return;
+    if (!name.empty())
+      lengths_[static_cast<unsigned char>(name[0])] |= std::uint64_t{1}
+                                                       << std::min<std::size_t>(name.size(), 63);
     entries_.push_back(Entry{
         static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size()), {}});
     names_ += name;
@@ -164,6 +168,10 @@ void Operators::Add(std::string_view name, int priority, OpType type) {
 
 const OpDefs* Operators::Find(std::string_view name) const {
   if (slots_.empty()) return nullptr;
+  if (!name.empty() &&
+      !((lengths_[static_cast<unsigned char>(name[0])] >> std::min<std::size_t>(name.size(), 63)) &
+        1))
+    return nullptr;
   const std::uint32_t e = slots_[Slot(name)];
   if (e == 0) return nullptr;
   const OpDefs& defs = entries_[e - 1].defs;

@@ -66,6 +66,9 @@ class Operators {
   std::uint32_t Slot(std::string_view name) const;  // where the name is, or its free slot
   void Grow();
 
+  // Bit min(length, 63) of lengths_[first byte] is set when some name of that
+  // length starts with that byte: most names are no operator, known at one look.
+  std::vector<std::uint64_t> lengths_ = std::vector<std::uint64_t>(256);
   std::string names_;
   std::vector<Entry> entries_;
   std::vector<std::uint32_t> slots_;  // open addressing: entry index + 1, 0 for free

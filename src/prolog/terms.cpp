@@ -37,6 +37,15 @@ CharClass ClassOf(char32_t cp) {
   return r != end && r->lo <= cp ? r->cls : CharClass::kSolo;
 }
 
+// Whether text is the one character c, or the two a and b: cheaper than a
+// comparison with a string literal, which costs a call here.
+inline bool IsChar(std::string_view text, char c) {
+  return text.size() == 1 && text[0] == c;
+}
+inline bool IsPair(std::string_view text, char a, char b) {
+  return text.size() == 2 && text[0] == a && text[1] == b;
+}
+
 // FNV-1a, for the tables of variables and dict keys.
 std::uint64_t HashName(std::string_view name) {
   std::uint64_t h = 14695981039346656037ull;
@@ -105,6 +114,18 @@ constexpr std::array<bool, 256> kIllegalByte = [] {
   for (int c = 0; c < 32; ++c)
     t[c] = c < 9 || c > 13;
   t[127] = true;
+  return t;
+}();
+// Those and the bytes that may start a C1 control (U+0080..U+009F).
+constexpr std::array<bool, 256> kSuspiciousUtf8 = [] {
+  std::array<bool, 256> t = kIllegalByte;
+  t[0xC2] = true;
+  return t;
+}();
+constexpr std::array<bool, 256> kSuspiciousLatin1 = [] {
+  std::array<bool, 256> t = kIllegalByte;
+  for (int c = 0x80; c <= 0x9F; ++c)
+    t[c] = true;
   return t;
 }();
 
@@ -266,7 +287,8 @@ class TermReader::Parser {
          std::size_t partSize)
       : r_(r), ops_(ops), encoding_(encoding), limits_(limits), partSize_(partSize) {}
 
-  bool Push(TokenClass cls, std::string_view text, std::uint64_t offset);
+  std::size_t Push(std::span<const prolog::Token> tokens, std::string_view block,
+                   std::uint64_t base);
   bool Finish();
 
  private:
@@ -297,6 +319,12 @@ class TermReader::Parser {
     std::uint64_t start = 0, end = 0;
     std::uint32_t blockNode = 0;
   };
+  // A block operator waiting for its block, the construct above its frame.
+  struct Block {
+    OpEntry op;
+    bool postfix;
+    std::int16_t cpri;
+  };
   struct Out {
     std::uint32_t node;
     std::int16_t pri;
@@ -308,24 +336,27 @@ class TermReader::Parser {
     std::string_view openName;  // the functor of f(...)
     bool openNil = false;
     std::uint64_t openFrom = 0, openTo = 0;  // the token that opened the construct
-    // A block operator waiting for its block, the construct above this frame.
-    bool blockPending = false;
-    bool blockPostfix = false;
-    std::int16_t blockCpri = 0;
-    OpEntry blockOp;
+    bool blockPending = false;               // a block operator waits for its block: blocks_.back()
   };
 
   // Gathering a clause.
-  void Start(std::uint64_t offset);
-  void Keep(TokenClass cls, std::string_view text, std::uint64_t offset);
-  bool Joins(TokenClass cls, std::string_view text, std::uint64_t offset) const;
-  void Complete(bool atEnd);
-  std::string_view Text(const Stored& s) const { return {text_.data() + s.text, s.length}; }
+  [[gnu::noinline]] void Start(std::uint64_t offset);
+
+  [[gnu::noinline]] void Reset();
+  [[gnu::always_inline]] inline bool Suspicious(std::string_view block, std::size_t from,
+                                                std::size_t to) const;
+  std::size_t Refused(std::string_view text) const;
+  void Copy(std::string_view block, std::uint64_t base, std::size_t from, std::size_t to);
+  [[gnu::always_inline]] inline void Keep(TokenClass cls, std::uint32_t length,
+                                          std::uint64_t offset);
+  [[gnu::noinline]] bool Joins(TokenClass cls, std::string_view text, std::uint64_t offset) const;
+  [[gnu::noinline]] void Complete(bool atEnd);
+  std::string_view Text(const Stored& s) const { return {text_.get() + s.text, s.length}; }
   bool Adjacent(std::size_t i) const { return i < stored_.size() && !stored_[i].gap; }
 
   // The tokenizer.
-  bool Next(bool mustBeOp, Token& t);
-  bool Name(std::size_t i, bool mustBeOp, Token& t);
+  [[gnu::always_inline]] inline bool Next(bool mustBeOp);  // into current_
+  [[gnu::always_inline]] inline bool Name(std::size_t i, bool mustBeOp, Token& t);
   bool Number(std::string_view text, std::uint64_t offset, std::size_t next, Token& t);
   bool Quoted(std::string_view quoted, std::string_view& out);
   std::string_view Utf8(std::string_view raw);
@@ -335,9 +366,10 @@ class TermReader::Parser {
   Frame& Top() { return frames_.back(); }
   const Frame& Top() const { return frames_.back(); }
   void Unget() { unget_ = true; }
-  int IsNameToken(const Token& t, bool mustBeOp, const OpDefs* defs) const;
-  static bool IsOp(OpEntry& e, OpKind kind);
-  static bool IsStop(Construct c, const Token& t);
+  [[gnu::always_inline]] inline int IsNameToken(const Token& t, bool mustBeOp,
+                                                const OpDefs* defs) const;
+  [[gnu::always_inline]] static inline bool IsOp(OpEntry& e, OpKind kind);
+  [[gnu::always_inline]] static inline bool IsStop(Construct c, const Token& t);
   void Modify(int cpri);
   bool Reduce(int cpri);
   int ReduceOne(int cpri);
@@ -345,13 +377,17 @@ class TermReader::Parser {
   void BuildOpTerm(const OpEntry& op);
   bool Operator(OpEntry& op, const Token& t, bool postfix, int cpri);
   bool SimpleTerm(const Token& t);
-  bool Deliver(std::uint32_t node);
+  [[gnu::always_inline]] inline bool Deliver(std::uint32_t node);
   bool ExitFrame();
+  bool Close(std::uint32_t node);
+  [[gnu::always_inline]] inline bool StopAhead() const;
+  [[gnu::always_inline]] inline std::uint32_t Leaf(const Token& t);
   bool BeginDictEntry();
   bool DistinctKeys(std::uint32_t base);
   bool ValidSyntax(std::uint32_t node) const;
   bool PushFrame(Construct c, const Token& open);
-  std::uint32_t NewTerm(TermKind kind, std::string_view name, std::uint64_t from, std::uint64_t to);
+  [[gnu::always_inline]] inline std::uint32_t NewTerm(TermKind kind, std::string_view name,
+                                                      std::uint64_t from, std::uint64_t to);
   std::uint32_t NewVar(std::string_view name, const Token& t);
   std::uint32_t Children(std::size_t from);
   std::uint64_t OuterFrom(std::uint32_t n) const {
@@ -379,7 +415,8 @@ class TermReader::Parser {
   bool illegal_ = false;
   bool tooLarge_ = false;
   std::uint64_t lastEnd_ = 0;
-  std::string text_;
+  std::unique_ptr<char[]> text_;  // the text of the tokens kept: textSize_ bytes of textRoom_
+  std::size_t textSize_ = 0, textRoom_ = 0;
   std::vector<Stored> stored_;
 
   std::string decoded_;
@@ -392,6 +429,7 @@ class TermReader::Parser {
   std::vector<Out> out_;
   std::vector<std::uint32_t> pending_;
   std::vector<Frame> frames_;
+  std::vector<Block> blocks_;
   std::vector<std::uint32_t> varSlots_;  // variable number + 1, by hash of the name
   std::vector<std::uint32_t> varSlotUsed_;
   std::vector<std::uint32_t> keySlots_;
@@ -400,62 +438,119 @@ class TermReader::Parser {
 // ---------------------------------------------------------------------------
 // Gathering a clause's tokens.
 
-bool TermReader::Parser::Push(TokenClass cls, std::string_view text, std::uint64_t offset) {
-  if (complete_) {  // the clause handed out is over
-    complete_ = started_ = gap_ = illegal_ = tooLarge_ = false;
-    text_.clear();
-    stored_.clear();
-    r_.status_ = Status::kNone;
-    r_.terms_.clear();
-    r_.childIndex_.clear();
-    r_.variables_.clear();
-  }
-  switch (cls) {
-    case TokenClass::kLayout: {
-      // A character the reader refuses starts a clause, which it cannot read.
-      const bool utf8 = encoding_ == Encoding::kUtf8;
-      for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        const bool bad = kIllegalByte[b] || (!utf8 && b >= 0x80 && b <= 0x9F) ||
-                         (utf8 && b == 0xC2 && i + 1 < text.size() &&
-                          static_cast<unsigned char>(text[i + 1]) <= 0x9F);
-        if (!bad) continue;
-        if (!started_) Start(offset + i);
-        illegal_ = true;
-        break;
-      }
-      gap_ = true;
-      break;
-    }
-    case TokenClass::kComment:
-      gap_ = true;
-      break;
-    case TokenClass::kEnd:
-      if (!started_) Start(offset);  // "." alone: SWI-Prolog's end_of_clause error
-      Keep(cls, text, offset);
-      lastEnd_ = offset + text.size();
-      Complete(false);
-      return true;
-    default:
-      if (!started_) Start(offset);
-      if (Joins(cls, text, offset)) {
-        if (!tooLarge_) {
-          if (text_.size() + text.size() > limits_.bytes) {
-            tooLarge_ = true;
-          } else {
-            text_ += text;
-            stored_.back().length += static_cast<std::uint32_t>(text.size());
-          }
+std::size_t TermReader::Parser::Push(std::span<const prolog::Token> tokens, std::string_view block,
+                                     std::uint64_t base) {
+  if (complete_) Reset();
+  if (tokens.empty()) return 0;
+  constexpr std::size_t kNone = ~std::size_t{0};
+  std::size_t copyFrom = started_ ? tokens.front().begin : kNone;  // what text_ lacks of the clause
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const prolog::Token& t = tokens[i];
+    const TokenClass cls = t.cls;
+    const std::uint64_t offset = base + t.begin, end = base + t.end;
+    const std::uint32_t length = static_cast<std::uint32_t>(t.end - t.begin);
+    if (cls == TokenClass::kLayout || cls == TokenClass::kComment) {
+      if (cls == TokenClass::kLayout && Suspicious(block, t.begin, t.end)) {
+        // A character the reader refuses starts a clause, which it cannot read.
+        const std::size_t at = Refused(block.substr(t.begin, length));
+        if (at != kNone && !started_) {
+          Start(offset + at);
+          copyFrom = t.begin + at;
         }
-      } else {
-        Keep(cls, text, offset);
+        illegal_ |= at != kNone;
       }
-      gap_ = false;
-      break;
+      gap_ = true;
+      lastEnd_ = end;
+      continue;
+    }
+    if (!started_) {  // a "." alone too: SWI-Prolog's end_of_clause error
+      Start(offset);
+      copyFrom = t.begin;
+    }
+    if (!stored_.empty() && stored_.back().length >= partSize_) {
+      Copy(block, base, copyFrom, t.begin);  // the part before must be there to compare
+      copyFrom = t.begin;
+      if (Joins(cls, block.substr(t.begin, length), offset)) {
+        if (!tooLarge_) stored_.back().length += length;
+        gap_ = false;
+        lastEnd_ = end;
+        if (end - r_.clauseFrom_ > limits_.bytes) tooLarge_ = true;
+        continue;
+      }
+    }
+    Keep(cls, length, offset);
+    gap_ = false;
+    lastEnd_ = end;
+    if (end - r_.clauseFrom_ > limits_.bytes) tooLarge_ = true;
+    if (cls == TokenClass::kEnd) {
+      Copy(block, base, copyFrom, t.end);
+      Complete(false);
+      return i + 1;
+    }
   }
-  lastEnd_ = offset + text.size();
-  if (started_ && lastEnd_ - r_.clauseFrom_ > limits_.bytes) tooLarge_ = true;
-  return false;
+  if (copyFrom != kNone) Copy(block, base, copyFrom, tokens.back().end);
+  return tokens.size();
+}
+
+void TermReader::Parser::Reset() {
+  complete_ = started_ = gap_ = illegal_ = tooLarge_ = false;
+  textSize_ = 0;
+  stored_.clear();
+  r_.status_ = Status::kNone;
+  r_.terms_.clear();
+  r_.childIndex_.clear();
+  r_.variables_.clear();
+}
+
+// Whether layout, block[from..to), may hold a character the reader refuses:
+// a look at each of 16 bytes at a time, those past the token masked, with no
+// branch for most layout, which is shorter.
+bool TermReader::Parser::Suspicious(std::string_view block, std::size_t from,
+                                    std::size_t to) const {
+  const std::array<bool, 256>& table =
+      encoding_ == Encoding::kUtf8 ? kSuspiciousUtf8 : kSuspiciousLatin1;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(block.data());
+  bool any = false;
+  std::size_t i = from;
+  for (; i + 16 <= block.size() && i < to; i += 16)
+    for (std::size_t k = 0; k < 16; ++k)
+      any |= table[p[i + k]] & (i + k < to);
+  for (; i < to; ++i)
+    any |= table[p[i]];
+  return any;
+}
+
+// Where layout holds a character the reader refuses, if it does.
+std::size_t TermReader::Parser::Refused(std::string_view text) const {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    const bool c1 =
+        encoding_ == Encoding::kUtf8
+            ? b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F
+            : b >= 0x80 && b <= 0x9F;
+    if (kIllegalByte[b] || c1) return i;
+  }
+  return ~std::size_t{0};
+}
+
+// The clause's bytes block[from..to) to their place in text_, which holds
+// the clause's text from its first byte on, as far as the byte limit.
+void TermReader::Parser::Copy(std::string_view block, std::uint64_t base, std::size_t from,
+                              std::size_t to) {
+  if (to <= from) return;
+  const std::uint64_t at = base + from - r_.clauseFrom_;
+  if (at >= limits_.bytes) return;
+  const std::size_t n =
+      static_cast<std::size_t>(std::min<std::uint64_t>(to - from, limits_.bytes - at));
+  if (at + n > textRoom_) {
+    const std::size_t room = std::max<std::size_t>(2 * textRoom_, at + n + 4096);
+    std::unique_ptr<char[]> grown(new char[room]);
+    if (textSize_) std::memcpy(grown.get(), text_.get(), textSize_);
+    text_ = std::move(grown);
+    textRoom_ = room;
+  }
+  std::memcpy(text_.get() + at, block.data() + from, n);
+  textSize_ = std::max<std::size_t>(textSize_, at + n);
 }
 
 void TermReader::Parser::Start(std::uint64_t offset) {
@@ -464,25 +559,22 @@ void TermReader::Parser::Start(std::uint64_t offset) {
   r_.clauseFrom_ = offset;
 }
 
-void TermReader::Parser::Keep(TokenClass cls, std::string_view text, std::uint64_t offset) {
+void TermReader::Parser::Keep(TokenClass cls, std::uint32_t length, std::uint64_t offset) {
   if (tooLarge_) return;
-  if (cls != TokenClass::kEnd &&
-      (stored_.size() >= limits_.tokens || text_.size() + text.size() > limits_.bytes)) {
+  if (cls != TokenClass::kEnd && stored_.size() >= limits_.tokens) {
     tooLarge_ = true;  // the full stop is always kept: the tokens end with it
     return;
   }
-  stored_.push_back(Stored{offset, static_cast<std::uint32_t>(text_.size()),
-                           static_cast<std::uint32_t>(text.size()), cls, gap_});
-  text_ += text;
+  stored_.push_back(
+      Stored{offset, static_cast<std::uint32_t>(offset - r_.clauseFrom_), length, cls, gap_});
 }
 
 // Whether the token is the next part of the one before: the lexer hands out
 // long tokens in parts of at least its part size, each of the same class,
 // right after each other.
 bool TermReader::Parser::Joins(TokenClass cls, std::string_view text, std::uint64_t offset) const {
-  if (stored_.empty() || gap_ || offset != lastEnd_ || text.empty()) return false;
   const Stored& prev = stored_.back();
-  if (prev.cls != cls || prev.length < partSize_) return false;
+  if (gap_ || offset != lastEnd_ || text.empty() || prev.cls != cls) return false;
   const std::string_view before = Text(prev);
   std::size_t len = 0;
   switch (cls) {
@@ -537,12 +629,12 @@ bool TermReader::Parser::Finish() {
 // parser's state ("-1" is a number unless an operator must come) and on the
 // token after it.
 
-bool TermReader::Parser::Next(bool mustBeOp, Token& t) {
+bool TermReader::Parser::Next(bool mustBeOp) {
   if (unget_) {
     unget_ = false;
-    t = current_;
     return true;
   }
+  Token& t = current_;
   t = Token{};
   const Stored& s = stored_[at_];
   const std::string_view text = Text(s);
@@ -582,7 +674,7 @@ bool TermReader::Parser::Next(bool mustBeOp, Token& t) {
       case TokenClass::kQq:
         ++at_;
         t.start = s.offset;
-        if (text == "{|") {
+        if (IsPair(text, '{', '|')) {
           t.type = Tk::kQqOpen;
           t.end = s.offset + 2;
           break;
@@ -600,7 +692,6 @@ bool TermReader::Parser::Next(bool mustBeOp, Token& t) {
         break;
     }
   }
-  current_ = t;
   return ok;
 }
 
@@ -611,11 +702,12 @@ bool TermReader::Parser::Name(std::size_t i, bool mustBeOp, Token& t) {
   t.start = s.offset;
   t.end = s.offset + s.length;
   at_ = i + 1;
-  const char follows = Adjacent(i + 1) ? text_[stored_[i + 1].text] : '\0';
+  const char follows = Adjacent(i + 1) ? text_.get()[stored_[i + 1].text] : '\0';
   if (s.cls == TokenClass::kVar) {
     t.name = Utf8(text);
     const bool tag = follows == '{';
-    t.type = text == "_" ? (tag ? Tk::kVoidDict : Tk::kVoid) : (tag ? Tk::kVarDict : Tk::kVar);
+    t.type =
+        IsChar(text, '_') ? (tag ? Tk::kVoidDict : Tk::kVoid) : (tag ? Tk::kVarDict : Tk::kVar);
     return true;
   }
   if (s.cls == TokenClass::kQuoted) {
@@ -625,10 +717,10 @@ bool TermReader::Parser::Name(std::size_t i, bool mustBeOp, Token& t) {
   }
   // "[" and "{" with nothing but layout and comments before "]" or "}" are
   // the atoms [] and {}, whichever way the lexer cut them.
-  if ((text == "[" || text == "{") && i + 1 < stored_.size() &&
-      Text(stored_[i + 1]) == (text == "[" ? "]" : "}")) {
-    t.type = Adjacent(i + 2) && text_[stored_[i + 2].text] == '(' ? Tk::kFunctor : Tk::kName;
-    t.nil = text == "[";
+  if (text.size() == 1 && (text[0] == '[' || text[0] == '{') && i + 1 < stored_.size() &&
+      IsChar(Text(stored_[i + 1]), text[0] == '[' ? ']' : '}')) {
+    t.type = Adjacent(i + 2) && text_.get()[stored_[i + 2].text] == '(' ? Tk::kFunctor : Tk::kName;
+    t.nil = text[0] == '[';
     t.name = t.nil ? "[]" : "{}";
     t.end = stored_[i + 1].offset + 1;
     at_ = i + 2;
@@ -640,11 +732,11 @@ bool TermReader::Parser::Name(std::size_t i, bool mustBeOp, Token& t) {
     return true;
   }
   // "-" right before digits is a number's sign where an operand may come.
-  if (text == "-" && !mustBeOp && Adjacent(i + 1) && stored_[i + 1].cls == TokenClass::kNumber &&
-      text_[stored_[i + 1].text] != '-') {
+  if (IsChar(text, '-') && !mustBeOp && Adjacent(i + 1) &&
+      stored_[i + 1].cls == TokenClass::kNumber && text_.get()[stored_[i + 1].text] != '-') {
     const Stored& digits = stored_[i + 1];
     at_ = i + 2;
-    return Number(std::string_view(text_.data() + s.text, s.length + digits.length), s.offset, at_,
+    return Number(std::string_view(text_.get() + s.text, s.length + digits.length), s.offset, at_,
                   t);
   }
   std::size_t len = 1;
@@ -652,8 +744,8 @@ bool TermReader::Parser::Name(std::size_t i, bool mustBeOp, Token& t) {
       encoding_ == Encoding::kUtf8 ? DecodeUtf8(text, 0, len) : static_cast<unsigned char>(text[0]);
   if (first >= 0x80 && first <= 0x9F) return false;  // a C1 control: illegal_character
   t.name = Utf8(text);
-  t.nil = text == "[]" && s.cls == TokenClass::kAtom;
-  const bool solo = text == "!" || text == ";" ||
+  t.nil = IsPair(text, '[', ']') && s.cls == TokenClass::kAtom;
+  const bool solo = IsChar(text, '!') || IsChar(text, ';') ||
                     (first >= 0x80 && len == text.size() && ClassOf(first) == CharClass::kSolo);
   t.type = follows == '(' ? Tk::kFunctor : follows == '{' && !solo ? Tk::kDict : Tk::kName;
   return true;
@@ -676,9 +768,9 @@ bool TermReader::Parser::Number(std::string_view text, std::uint64_t offset, std
     }
     return true;
   }
-  if (n == "0" && Adjacent(next)) {
+  if (IsChar(n, '0') && Adjacent(next)) {
     // "0x", "0o", "0b" with no digit of the base after them: illegal_number.
-    const char c = text_[stored_[next].text];
+    const char c = text_.get()[stored_[next].text];
     if (c == 'x' || c == 'o' || c == 'b') return false;
   }
   if (n.size() > 2 && n[0] == '0' && (n[1] == 'x' || n[1] == 'o' || n[1] == 'b')) return true;
@@ -778,7 +870,7 @@ bool TermReader::Parser::Parse() {
   // Decoded names point into decoded_, which must not move: no name decodes to
   // more than twice its source.
   decoded_.clear();
-  decoded_.reserve(2 * text_.size() + 16);
+  decoded_.reserve(2 * textSize_ + 16);
   for (std::uint32_t slot : varSlotUsed_)
     varSlots_[slot] = 0;
   varSlotUsed_.clear();
@@ -786,15 +878,26 @@ bool TermReader::Parser::Parse() {
   out_.clear();
   pending_.clear();
   frames_.clear();
+  blocks_.clear();
   at_ = 0;
   split_ = unget_ = tooDeep_ = false;
   current_ = Token{};
   PushFrame(kClause, current_);
   for (;;) {
-    Token t;
-    if (!Next(Top().rmo == 1, t)) return Fail();
+    if (!Next(Top().rmo == 1)) return Fail();
+    const Token& t = current_;
     if ((Top().outN != 0 || Top().sideN != 0) && IsStop(Top().construct, t)) {
       if (!ExitFrame()) return Fail();
+      if (frames_.empty()) return true;
+      continue;
+    }
+    // The commonest case, an atomic term alone before its stop ("f(a, X)"),
+    // takes a shorter way to the same term.
+    if (Top().outN == 0 && Top().sideN == 0 && t.type >= Tk::kQName && t.type <= Tk::kString &&
+        t.type != Tk::kVarDict && t.type != Tk::kVoidDict && StopAhead()) {
+      const std::uint32_t node = Leaf(t);
+      Next(true);
+      if (!Close(node)) return Fail();
       if (frames_.empty()) return true;
       continue;
     }
@@ -1015,9 +1118,7 @@ bool TermReader::Parser::Operator(OpEntry& op, const Token& t, bool postfix, int
   if (op.block) {
     Frame& f = Top();
     f.blockPending = true;
-    f.blockPostfix = postfix;
-    f.blockCpri = static_cast<std::int16_t>(cpri);
-    f.blockOp = op;
+    blocks_.push_back(Block{op, postfix, static_cast<std::int16_t>(cpri)});
     return SimpleTerm(t);
   }
   side_.push_back(op);
@@ -1025,44 +1126,83 @@ bool TermReader::Parser::Operator(OpEntry& op, const Token& t, bool postfix, int
   return !postfix || ReduceOne(cpri) >= 0;
 }
 
+// Whether the next stored token is a stop of the frame on top (a full stop
+// or punctuation, which reads the same whatever the parser's state).
+bool TermReader::Parser::StopAhead() const {
+  const Stored& s = stored_[at_];
+  const Construct c = Top().construct;
+  if (c == kClause) return s.cls == TokenClass::kEnd;
+  if (s.cls != TokenClass::kPunct || s.length != 1 || c == kQqSyntax) return false;
+  const char p = text_.get()[s.text];
+  switch (c) {
+    case kArgs:
+      return p == ',' || p == ')';
+    case kList:
+    case kListTail:
+      return p == ',' || p == '|' || p == ']';
+    case kCurly:
+      return p == '}';
+    case kParen:
+      return p == ')';
+    case kDictValue:
+      return p == ',' || p == '}';
+    default:
+      return false;
+  }
+}
+
+// The term of an atomic token: a variable, an atom, a number or a string.
+std::uint32_t TermReader::Parser::Leaf(const Token& t) {
+  switch (t.type) {
+    case Tk::kVoid:
+    case Tk::kVar:
+      return NewVar(t.name, t);
+    case Tk::kNumber: {
+      const std::uint32_t n = NewTerm(TermKind::kNumber, t.name, t.start, t.end);
+      r_.terms_[n].floatNumber = t.floatNumber;
+      return n;
+    }
+    case Tk::kString:
+      return NewTerm(t.backQuoted ? TermKind::kBackQuoted : TermKind::kString, t.name, t.start,
+                     t.end);
+    default: {
+      const std::uint32_t n = NewTerm(TermKind::kAtom, t.name, t.start, t.end);
+      r_.terms_[n].emptyList = t.nil;
+      return n;
+    }
+  }
+}
+
 // A term that is no operator: atomic at once, or the start of a construct.
 bool TermReader::Parser::SimpleTerm(const Token& t) {
   switch (t.type) {
     case Tk::kVoid:
     case Tk::kVar:
-      return Deliver(NewVar(t.name, t));
     case Tk::kName:
-    case Tk::kQName: {
-      const std::uint32_t n = NewTerm(TermKind::kAtom, t.name, t.start, t.end);
-      r_.terms_[n].emptyList = t.nil;
-      return Deliver(n);
-    }
-    case Tk::kNumber: {
-      const std::uint32_t n = NewTerm(TermKind::kNumber, t.name, t.start, t.end);
-      r_.terms_[n].floatNumber = t.floatNumber;
-      return Deliver(n);
-    }
+    case Tk::kQName:
+    case Tk::kNumber:
     case Tk::kString:
-      return Deliver(NewTerm(t.backQuoted ? TermKind::kBackQuoted : TermKind::kString, t.name,
-                             t.start, t.end));
+      return Deliver(Leaf(t));
     case Tk::kFunctor: {
-      Token open, first;
-      if (!Next(false, open) || !Next(false, first)) return false;
-      if (first.type == Tk::kPunct && first.punct == ')') {  // f()
-        const std::uint32_t n = NewTerm(TermKind::kCompound, t.name, t.start, first.end);
+      const Token functor = t;
+      if (!Next(false) || !Next(false)) return false;              // "(", then what follows it
+      if (current_.type == Tk::kPunct && current_.punct == ')') {  // f()
+        const std::uint32_t n =
+            NewTerm(TermKind::kCompound, functor.name, functor.start, current_.end);
         Term& c = r_.terms_[n];
-        c.emptyList = t.nil;
-        c.functorFrom = t.start;
-        c.functorTo = t.end;
+        c.emptyList = functor.nil;
+        c.functorFrom = functor.start;
+        c.functorTo = functor.end;
         c.children = static_cast<std::uint32_t>(r_.childIndex_.size());
         return Deliver(n);
       }
       Unget();
-      return PushFrame(kArgs, t);
+      return PushFrame(kArgs, functor);
     }
     case Tk::kDict:
     case Tk::kVarDict:
     case Tk::kVoidDict: {
+      const Token tagToken = t;
       const std::uint32_t base = static_cast<std::uint32_t>(pending_.size());
       std::uint32_t tag;
       if (t.type == Tk::kDict) {
@@ -1071,17 +1211,17 @@ bool TermReader::Parser::SimpleTerm(const Token& t) {
         tag = NewVar(t.type == Tk::kVoidDict ? std::string_view("_") : t.name, t);
       }
       pending_.push_back(tag);
-      Token open;
-      if (!Next(false, open)) return false;
-      if (open.type == Tk::kName && open.name == "{}") {  // Tag{}
-        const std::uint32_t n = NewTerm(TermKind::kDict, t.name, t.start, open.end);
-        r_.terms_[n].functorFrom = t.start;
-        r_.terms_[n].functorTo = t.end;
+      if (!Next(false)) return false;  // "{", or "{}" for an empty dict
+      if (current_.type == Tk::kName && IsPair(current_.name, '{', '}')) {
+        const std::uint32_t n =
+            NewTerm(TermKind::kDict, tagToken.name, tagToken.start, current_.end);
+        r_.terms_[n].functorFrom = tagToken.start;
+        r_.terms_[n].functorTo = tagToken.end;
         r_.terms_[n].arity = 1;
         r_.terms_[n].children = Children(base);
         return Deliver(n);
       }
-      if (!PushFrame(kDictValue, t)) return false;
+      if (!PushFrame(kDictValue, tagToken)) return false;
       Top().pendingBase = base;
       return BeginDictEntry();
     }
@@ -1108,13 +1248,15 @@ bool TermReader::Parser::Deliver(std::uint32_t node) {
   Frame& f = Top();
   if (f.blockPending) {
     f.blockPending = false;
-    OpEntry op = f.blockOp;
+    const Block block = blocks_.back();
+    blocks_.pop_back();
+    OpEntry op = block.op;
     op.blockNode = node;
     op.start = OuterFrom(node);
     op.end = OuterTo(node);
     side_.push_back(op);
     f.sideN++;
-    return !f.blockPostfix || ReduceOne(f.blockCpri) >= 0;
+    return !block.postfix || ReduceOne(block.cpri) >= 0;
   }
   f.rmo++;
   out_.push_back(Out{node, 0});
@@ -1157,8 +1299,14 @@ bool TermReader::Parser::ExitFrame() {
   } else {
     return false;  // operator_balance
   }
-  Token stop;
-  Next(false, stop);
+  Next(false);  // the stop again
+  return Close(node);
+}
+
+// The construct of the frame on top takes the term before its stop.
+bool TermReader::Parser::Close(std::uint32_t node) {
+  const Token& stop = current_;
+  Frame& f = Top();
   f.outN = f.sideN = f.rmo = 0;
   const auto finish = [&](TermKind kind, std::string_view name) {
     const std::uint32_t n = NewTerm(kind, name, f.openFrom, stop.end);
@@ -1240,8 +1388,8 @@ bool TermReader::Parser::ExitFrame() {
 
 // A dict's key and the ":" after it, before its value.
 bool TermReader::Parser::BeginDictEntry() {
-  Token key, colon;
-  if (!Next(false, key)) return false;
+  if (!Next(false)) return false;
+  const Token key = current_;
   std::uint32_t node;
   if (key.type == Tk::kName || key.type == Tk::kQName || key.type == Tk::kFunctor ||
       key.type == Tk::kDict) {
@@ -1252,10 +1400,11 @@ bool TermReader::Parser::BeginDictEntry() {
   } else {
     return false;  // key_expected
   }
-  if (!Next(false, colon)) return false;
+  if (!Next(false)) return false;
+  const Token& colon = current_;
   const bool name = colon.type == Tk::kName || colon.type == Tk::kQName ||
                     colon.type == Tk::kFunctor || colon.type == Tk::kDict;
-  if (!name || colon.name != ":") return false;  // colon_expected
+  if (!name || !IsChar(colon.name, ':')) return false;  // colon_expected
   r_.terms_[node].functorFrom = colon.start;
   r_.terms_[node].functorTo = colon.end;
   pending_.push_back(node);
@@ -1348,7 +1497,7 @@ bool TermReader::Parser::DistinctKeys(std::uint32_t base) {
 bool TermReader::Parser::ValidSyntax(std::uint32_t node) const {
   for (;;) {
     const Term& t = r_.terms_[node];
-    if (t.kind == TermKind::kCompound && t.arity == 2 && !t.block && t.name == ":") {
+    if (t.kind == TermKind::kCompound && t.arity == 2 && !t.block && IsChar(t.name, ':')) {
       const std::uint32_t module = r_.childIndex_[t.children];
       if (r_.terms_[module].kind == TermKind::kAtom && !r_.terms_[module].emptyList) {
         node = r_.childIndex_[t.children + 1];
@@ -1386,7 +1535,7 @@ std::uint32_t TermReader::Parser::NewVar(std::string_view name, const Token& tok
   const std::uint32_t node = NewTerm(TermKind::kVar, name, tok.start, tok.end);
   std::vector<Variable>& vars = r_.variables_;
   std::uint32_t number = static_cast<std::uint32_t>(vars.size());
-  if (name != "_") {
+  if (!IsChar(name, '_')) {
     if (varSlots_.size() < 2 * (vars.size() + 1)) {
       // Grow, and place the variables again.
       std::size_t size = 64;
@@ -1395,7 +1544,7 @@ std::uint32_t TermReader::Parser::NewVar(std::string_view name, const Token& tok
       varSlots_.assign(size, 0);
       varSlotUsed_.clear();
       for (std::uint32_t k = 0; k < vars.size(); ++k) {
-        if (vars[k].name == "_") continue;
+        if (IsChar(vars[k].name, '_')) continue;
         std::size_t i = HashName(vars[k].name) & (varSlots_.size() - 1);
         while (varSlots_[i] != 0)
           i = (i + 1) & (varSlots_.size() - 1);
@@ -1438,7 +1587,14 @@ TermReader::TermReader(const Operators* ops, Encoding encoding, Limits limits, s
 TermReader::~TermReader() = default;
 
 bool TermReader::Push(TokenClass cls, std::string_view text, std::uint64_t offset) {
-  return parser_->Push(cls, text, offset);
+  const Token token{0, text.size(), cls};
+  parser_->Push(std::span<const Token>(&token, 1), text, offset);
+  return status_ != Status::kNone;
+}
+
+std::size_t TermReader::Push(std::span<const Token> tokens, std::string_view text,
+                             std::uint64_t base) {
+  return parser_->Push(tokens, text, base);
 }
 
 bool TermReader::Finish() {

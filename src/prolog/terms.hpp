@@ -108,6 +108,11 @@ class TermReader {
   // The next token: true when it ends a clause, which is then there to see
   // until the next call.
   bool Push(TokenClass cls, std::string_view text, std::uint64_t offset);
+  // The same for tokens as the lexer hands them out, their offsets in `text`,
+  // which starts at byte `base` of the source: pushes them in order until one
+  // ends a clause and returns how many it took. A clause ended when status()
+  // is not kNone. Cheaper than a call per token.
+  std::size_t Push(std::span<const Token> tokens, std::string_view text, std::uint64_t base);
   // The end of the source: true when a clause was left without a full stop
   // (a syntax error, as for SWI-Prolog).
   bool Finish();
