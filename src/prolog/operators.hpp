@@ -4,6 +4,7 @@
 // the table is a few flat arrays, cheap to copy.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -68,7 +69,7 @@ class Operators {
 
   // Bit min(length, 63) of lengths_[first byte] is set when some name of that
   // length starts with that byte: most names are no operator, known at one look.
-  std::vector<std::uint64_t> lengths_ = std::vector<std::uint64_t>(256);
+  std::array<std::uint64_t, 256> lengths_{};
   std::string names_;
   std::vector<Entry> entries_;
   std::vector<std::uint32_t> slots_;  // open addressing: entry index + 1, 0 for free

@@ -103,7 +103,7 @@ int DigitIn(char c, int base) {
     v = c - 'A' + 10;
   return v >= 0 && v < base ? v : -1;
 }
-bool ValidDecodeUtf8(std::uint64_t cp) {
+bool ValidCodePoint(std::uint64_t cp) {
   return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
 }
 
@@ -201,7 +201,7 @@ Escape ReadEscape(std::string_view s, std::size_t i, char quote, bool inText) {
           code = code * 16 + v;
           ++i;
         }
-        return {i, ValidDecodeUtf8(static_cast<std::uint64_t>(code)) ? code : -1};
+        return {i, ValidCodePoint(static_cast<std::uint64_t>(code)) ? code : -1};
       }
       default: {
         int base = 0;
@@ -216,7 +216,7 @@ Escape ReadEscape(std::string_view s, std::size_t i, char quote, bool inText) {
         std::int64_t code = 0;
         for (int v; i < s.size() && (v = DigitIn(s[i], base)) >= 0; ++i) {
           code = code * base + v;
-          if (!ValidDecodeUtf8(static_cast<std::uint64_t>(code))) return {i, -1};
+          if (!ValidCodePoint(static_cast<std::uint64_t>(code))) return {i, -1};
         }
         if (i < s.size() && s[i] == '\\') ++i;
         return {i, code};
@@ -340,17 +340,16 @@ class TermReader::Parser {
   };
 
   // Gathering a clause.
-  [[gnu::noinline]] void Start(std::uint64_t offset);
-
-  [[gnu::noinline]] void Reset();
+  void Start(std::uint64_t offset);
+  void Reset();
   [[gnu::always_inline]] inline bool Suspicious(std::string_view block, std::size_t from,
                                                 std::size_t to) const;
   std::size_t Refused(std::string_view text) const;
   void Copy(std::string_view block, std::uint64_t base, std::size_t from, std::size_t to);
   [[gnu::always_inline]] inline void Keep(TokenClass cls, std::uint32_t length,
                                           std::uint64_t offset);
-  [[gnu::noinline]] bool Joins(TokenClass cls, std::string_view text, std::uint64_t offset) const;
-  [[gnu::noinline]] void Complete(bool atEnd);
+  bool Joins(TokenClass cls, std::string_view text, std::uint64_t offset) const;
+  void Complete(bool atEnd);
   std::string_view Text(const Stored& s) const { return {text_.get() + s.text, s.length}; }
   bool Adjacent(std::size_t i) const { return i < stored_.size() && !stored_[i].gap; }
 
@@ -415,7 +414,7 @@ class TermReader::Parser {
   bool illegal_ = false;
   bool tooLarge_ = false;
   std::uint64_t lastEnd_ = 0;
-  std::unique_ptr<char[]> text_;  // the text of the tokens kept: textSize_ bytes of textRoom_
+  std::unique_ptr<char[]> text_;  // the clause's text from its first byte: textSize_ of textRoom_
   std::size_t textSize_ = 0, textRoom_ = 0;
   std::vector<Stored> stored_;
 
@@ -467,11 +466,11 @@ std::size_t TermReader::Parser::Push(std::span<const prolog::Token> tokens, std:
       Start(offset);
       copyFrom = t.begin;
     }
-    if (!stored_.empty() && stored_.back().length >= partSize_) {
+    if (!tooLarge_ && !stored_.empty() && stored_.back().length >= partSize_) {
       Copy(block, base, copyFrom, t.begin);  // the part before must be there to compare
       copyFrom = t.begin;
       if (Joins(cls, block.substr(t.begin, length), offset)) {
-        if (!tooLarge_) stored_.back().length += length;
+        stored_.back().length += length;
         gap_ = false;
         lastEnd_ = end;
         if (end - r_.clauseFrom_ > limits_.bytes) tooLarge_ = true;
