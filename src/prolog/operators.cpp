@@ -10,12 +10,19 @@ namespace {
 constexpr std::array<std::string_view, 7> kTypeNames = {"xfx", "xfy", "yfx", "fx",
                                                         "fy",  "xf",  "yf"};
 
-// FNV-1a: operator names are short, and most names looked up are no operator.
+// Operator names are short and most names looked up are no operator: the
+// length and the first and last bytes tell most apart.
 std::uint32_t Hash(std::string_view name) {
-  std::uint32_t h = 2166136261u;
-  for (char c : name)
-    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-  return h;
+  if (name.empty()) return 0;
+  const std::uint32_t ends =
+      static_cast<unsigned char>(name.front()) * 31u + static_cast<unsigned char>(name.back());
+  return (ends ^ static_cast<std::uint32_t>(name.size()) * 0x9E3779B1u) * 0x85EBCA6Bu >> 7;
+}
+
+bool SameBytes(const char* a, std::string_view b) {
+  for (char c : b)
+    if (*a++ != c) return false;
+  return true;
 }
 
 struct Initial {
@@ -135,7 +142,7 @@ std::uint32_t Operators::Slot(std::string_view name) const {
     const std::uint32_t e = slots_[i];
     if (e == 0) return i;
     const Entry& entry = entries_[e - 1];
-    if (std::string_view(names_).substr(entry.name, entry.length) == name) return i;
+    if (entry.length == name.size() && SameBytes(names_.data() + entry.name, name)) return i;
   }
 }
 

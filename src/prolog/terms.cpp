@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -342,8 +343,7 @@ class TermReader::Parser {
   // Gathering a clause.
   void Start(std::uint64_t offset);
   void Reset();
-  [[gnu::always_inline]] inline bool Suspicious(std::string_view block, std::size_t from,
-                                                std::size_t to) const;
+  std::size_t NextSuspicious(std::string_view block, std::size_t from) const;
   std::size_t Refused(std::string_view text) const;
   void Copy(std::string_view block, std::uint64_t base, std::size_t from, std::size_t to);
   [[gnu::always_inline]] inline void Keep(TokenClass cls, std::uint32_t length,
@@ -404,6 +404,8 @@ class TermReader::Parser {
 
   TermReader& r_;
   const Operators* ops_;
+  const OpDefs* commaDefs_ = nullptr;  // ops_'s "," and "|", looked up once a clause
+  const OpDefs* barDefs_ = nullptr;
   Encoding encoding_;
   Limits limits_;
   std::size_t partSize_;
@@ -417,6 +419,12 @@ class TermReader::Parser {
   std::unique_ptr<char[]> text_;  // the clause's text from its first byte: textSize_ of textRoom_
   std::size_t textSize_ = 0, textRoom_ = 0;
   std::vector<Stored> stored_;
+  struct Scan {
+    const char* data = nullptr;  // the block, as the last call had it
+    std::size_t size = 0;
+    std::uint64_t base = 0;
+    std::size_t next = 0;  // NextSuspicious from where the tokens have got to
+  } scan_;
 
   std::string decoded_;
   std::size_t at_ = 0;
@@ -443,13 +451,21 @@ std::size_t TermReader::Parser::Push(std::span<const prolog::Token> tokens, std:
   if (tokens.empty()) return 0;
   constexpr std::size_t kNone = ~std::size_t{0};
   std::size_t copyFrom = started_ ? tokens.front().begin : kNone;  // what text_ lacks of the clause
+  // Where the next byte is that may be a character the reader refuses, looked
+  // for once over a block however many calls its tokens take.
+  if (block.data() != scan_.data || block.size() != scan_.size || base != scan_.base)
+    scan_ = {block.data(), block.size(), base, NextSuspicious(block, tokens.front().begin)};
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const prolog::Token& t = tokens[i];
     const TokenClass cls = t.cls;
     const std::uint64_t offset = base + t.begin, end = base + t.end;
     const std::uint32_t length = static_cast<std::uint32_t>(t.end - t.begin);
     if (cls == TokenClass::kLayout || cls == TokenClass::kComment) {
-      if (cls == TokenClass::kLayout && Suspicious(block, t.begin, t.end)) {
+      if (cls == TokenClass::kLayout && scan_.next < t.end) {
+        while (scan_.next < t.begin)  // in a token that may hold it, quoted text
+          scan_.next = NextSuspicious(block, scan_.next + 1);
+      }
+      if (cls == TokenClass::kLayout && scan_.next < t.end) {
         // A character the reader refuses starts a clause, which it cannot read.
         const std::size_t at = Refused(block.substr(t.begin, length));
         if (at != kNone && !started_) {
@@ -501,22 +517,53 @@ void TermReader::Parser::Reset() {
   r_.variables_.clear();
 }
 
-// Whether layout, block[from..to), may hold a character the reader refuses:
-// a look at each of 16 bytes at a time, those past the token masked, with no
-// branch for most layout, which is shorter.
-bool TermReader::Parser::Suspicious(std::string_view block, std::size_t from,
-                                    std::size_t to) const {
-  const std::array<bool, 256>& table =
-      encoding_ == Encoding::kUtf8 ? kSuspiciousUtf8 : kSuspiciousLatin1;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(block.data());
-  bool any = false;
-  std::size_t i = from;
-  for (; i + 16 <= block.size() && i < to; i += 16)
-    for (std::size_t k = 0; k < 16; ++k)
-      any |= table[p[i + k]] & (i + k < to);
-  for (; i < to; ++i)
-    any |= table[p[i]];
-  return any;
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+// The high bit of each byte of w that may be a character the reader refuses
+// (set as kSuspiciousUtf8 or kSuspiciousLatin1 has it), for 8 bytes at once.
+// Sums of bytes below 0x80 carry into no other byte.
+std::uint64_t SuspiciousBytes(std::uint64_t w, bool utf8) {
+  const std::uint64_t high = w & kHigh;
+  const std::uint64_t low = w & ~kHigh;
+  const auto atLeast = [low](unsigned n) { return (low + (0x80 - n) * kOnes) & kHigh; };
+  const std::uint64_t control = ~atLeast(9) | (atLeast(14) & ~atLeast(32)) | atLeast(127);
+  std::uint64_t beyond;
+  if (utf8) {
+    const std::uint64_t x = w ^ (0xC2 * kOnes);  // 0 where the byte is 0xC2
+    beyond = ~(((x & ~kHigh) + ~kHigh) | x) & kHigh;
+  } else {
+    beyond = high & ~atLeast(32);  // 0x80..0x9F
+  }
+  return (~high & control & kHigh) | beyond;
+}
+
+}  // namespace
+
+// The first byte from `from` on that may be a character the reader refuses
+// (as kSuspiciousUtf8 or kSuspiciousLatin1 has them), or the block's end: 8
+// bytes at a look.
+std::size_t TermReader::Parser::NextSuspicious(std::string_view block, std::size_t from) const {
+  const bool utf8 = encoding_ == Encoding::kUtf8;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; from + 8 <= block.size(); from += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, block.data() + from, 8);
+      // Printable ASCII, as most words are, at a cheaper look first: no byte
+      // below 0x20 (line ends are), none from 0x7F on.
+      const std::uint64_t del = w ^ (0x7F * kOnes);
+      if ((((w - 0x20 * kOnes) & ~w) | ((del - kOnes) & ~del) | w) & kHigh) {
+        if (const std::uint64_t m = SuspiciousBytes(w, utf8))
+          return from + static_cast<std::size_t>(std::countr_zero(m)) / 8;
+      }
+    }
+  }
+  const std::array<bool, 256>& table = utf8 ? kSuspiciousUtf8 : kSuspiciousLatin1;
+  while (from < block.size() && !table[static_cast<unsigned char>(block[from])])
+    ++from;
+  return from;
 }
 
 // Where layout holds a character the reader refuses, if it does.
@@ -881,6 +928,8 @@ bool TermReader::Parser::Parse() {
   at_ = 0;
   split_ = unget_ = tooDeep_ = false;
   current_ = Token{};
+  commaDefs_ = ops_->Find(",");
+  barDefs_ = ops_->Find("|");
   PushFrame(kClause, current_);
   for (;;) {
     if (!Next(Top().rmo == 1)) return Fail();
@@ -911,7 +960,10 @@ bool TermReader::Parser::Parse() {
                 : t.punct == '{'     ? std::string_view("{}")
                 : t.punct == ','     ? std::string_view(",")
                                      : std::string_view("|");
-      op.defs = ops_->Find(op.name);
+      op.defs = t.type != Tk::kPunct ? ops_->Find(op.name)
+                : t.punct == ','     ? commaDefs_
+                : t.punct == '|'     ? barDefs_
+                                     : ops_->Find(op.name);
       op.start = t.start;
       op.end = t.end;
     }
