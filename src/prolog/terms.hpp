@@ -5,10 +5,10 @@
 // tells what the reader does and where SWI-Prolog surprises.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,7 +52,8 @@ struct Term {
   std::uint32_t variable = 0;  // variables: their number in the clause
   // Atoms and functors: the name, quotes removed and escapes decoded; variables: the name;
   // numbers: their text as written ("-1", "0'a", "1 000"); strings: their text decoded;
-  // quasi-quotations: the text between "||" and "|}". UTF-8, valid until the next clause.
+  // dicts: the tag's name; quasi-quotations: the text between "||" and "|}". UTF-8, valid
+  // until the next clause.
   std::string_view name;
   std::uint64_t from = 0, to = 0;  // the term itself, inside its parentheses
   // Compounds: the functor or operator; dicts: the tag; lists: the "["; {}: the "{";
