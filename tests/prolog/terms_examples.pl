@@ -265,6 +265,23 @@ a :- X = a !.
 :- op(800, xfy, =>>).
 a :- X = (a =>> b, c).
 
+% One name as prefix, infix and postfix operator: an infix one before the
+% end turns postfix.
+:- op(200, xfx, ~~).
+:- op(200, xf, ~~).
+:- op(200, fy, ~~).
+a :- X = (a ~~), Y = a ~~ b, Z = f(a ~~), W = ~~ a, V = ~~ ~~ a ~~ b.
+a :- X = [a ~~, ~~], Y = (~~), Z = ~~.
+:- op(0, xf, ~~).
+a :- X = (a ~~).
+
+% Comments and layout inside terms.
+a :- f(a /* c */, b), X = - /* c */ 1, Y = -/**/1, Z = [ /* c */ ], W = '[]'.
+a :- X = f( % c
+    a
+    ).
+a :- X = 0'' , Y = 0''', Z = "a""b", W = 'a''''b'.
+
 % Block operators.
 :- op(100, yf, []).
 a :- X = a[1].
