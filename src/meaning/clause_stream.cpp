@@ -14,18 +14,42 @@ void ClauseStream::Push(prolog::TokenClass cls, std::string_view text, std::uint
     atStart_ = false;
     inScriptLine_ = text.front() == '#';
   }
-  const std::uint64_t lines =
-      static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::uint64_t before = line_;
+  CountLines(text, offset);
   if (inScriptLine_) {
-    if (lines > 0) inScriptLine_ = false;
-    line_ += lines;
+    if (line_ != before) inScriptLine_ = false;
     return;
   }
   const bool significant =
       cls != prolog::TokenClass::kLayout && cls != prolog::TokenClass::kComment;
-  if (significant && clauseLine_ == 0) clauseLine_ = line_;
-  line_ += lines;
+  if (significant && clauseLine_ == 0) clauseLine_ = before;
   if (reader_.Push(cls, text, offset)) Deliver();
+}
+
+// Lines end at LF, CR LF and a CR alone, as the page numbers them; a CR LF
+// may be split between two tokens.
+void ClauseStream::CountLines(std::string_view text, std::uint64_t offset) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\n' && c != '\r') {
+      afterCr_ = false;
+      continue;
+    }
+    if (c == '\n' && afterCr_) {
+      afterCr_ = false;
+      breaks_.back().first = offset + i + 1;  // the line starts after the LF
+      continue;
+    }
+    afterCr_ = c == '\r';
+    ++line_;
+    breaks_.emplace_back(offset + i + 1, line_);
+  }
+}
+
+std::uint64_t ClauseStream::LineOf(std::uint64_t offset) const {
+  auto after = std::upper_bound(breaks_.begin(), breaks_.end(), offset,
+                                [](std::uint64_t o, const auto& b) { return o < b.first; });
+  return after == breaks_.begin() ? firstLine_ : std::prev(after)->second;
 }
 
 void ClauseStream::Finish() {
@@ -37,6 +61,14 @@ void ClauseStream::Deliver() {
   std::uint64_t line = clauseLine_ == 0 ? line_ : clauseLine_;
   clauseLine_ = 0;
   if (!visit_(reader_, reader_.Clause(), line)) stopped_ = true;
+  // The line breaks of the clause are done with; the last is kept, where
+  // the next clause's first line may start.
+  if (!breaks_.empty()) {
+    firstLine_ = breaks_.back().second;
+    firstLineStart_ = breaks_.back().first;
+    breaks_.clear();
+    breaks_.emplace_back(firstLineStart_, firstLine_);
+  }
 }
 
 void ReadClauses(std::string_view text, prolog::Encoding encoding, const prolog::Operators* ops,

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "prolog/lexer.hpp"
 #include "prolog/operators.hpp"
@@ -19,9 +21,8 @@ class ClauseStream {
   // Called for every clause: its term (nullptr where SWI-Prolog's reader
   // would raise a syntax error) and the line it starts on. Returns false
   // to read no further (the clause "end_of_file.").
-  using Visit =
-      std::function<bool(const prolog::TermReader& reader, const prolog::Term* clause,
-                         std::uint64_t line)>;
+  using Visit = std::function<bool(const prolog::TermReader& reader, const prolog::Term* clause,
+                                   std::uint64_t line)>;
 
   ClauseStream(const prolog::Operators* ops, prolog::Encoding encoding, Visit visit);
 
@@ -29,16 +30,25 @@ class ClauseStream {
   void Push(prolog::TokenClass cls, std::string_view text, std::uint64_t offset);
   void Finish();
 
+  // During a visit: the line of a byte of the clause (or of the layout
+  // before it), from 1. Lines end at LF, CR LF and a CR alone.
+  std::uint64_t LineOf(std::uint64_t offset) const;
+
  private:
   void Deliver();
+  void CountLines(std::string_view text, std::uint64_t offset);
 
   prolog::TermReader reader_;
   Visit visit_;
   bool stopped_ = false;
   bool atStart_ = true;
   bool inScriptLine_ = false;
-  std::uint64_t line_ = 1;          // of the next byte pushed
-  std::uint64_t clauseLine_ = 0;    // of the current clause's first token; 0: none yet
+  std::uint64_t line_ = 1;        // of the next byte pushed
+  std::uint64_t clauseLine_ = 0;  // of the current clause's first token; 0: none yet
+  bool afterCr_ = false;
+  // Where each line since the last clause starts, and its number.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> breaks_;
+  std::uint64_t firstLine_ = 1, firstLineStart_ = 0;
 };
 
 // A whole source held in memory, lexed and read.

@@ -13,15 +13,15 @@ namespace pl2html::meaning {
 namespace {
 
 constexpr std::array<std::string_view, kMeanings> kNames = {
-    "goal-built_in",     "goal-imported",   "goal-autoload",     "goal-global",
+    "goal-built_in",     "goal-imported",     "goal-autoload",   "goal-global",
     "goal-undefined",    "goal-thread_local", "goal-dynamic",    "goal-multifile",
-    "goal-expanded",     "goal-extern",     "goal-recursion",    "goal-meta",
-    "goal-foreign",      "goal-local",      "goal-constraint",   "goal-not_callable",
-    "head-exported",     "head-public",     "head-extern",       "head-dynamic",
+    "goal-expanded",     "goal-extern",       "goal-recursion",  "goal-meta",
+    "goal-foreign",      "goal-local",        "goal-constraint", "goal-not_callable",
+    "head-exported",     "head-public",       "head-extern",     "head-dynamic",
     "head-multifile",    "head-unreferenced", "head-hook",       "head-meta",
-    "head-constraint",   "head-imported",   "head-built_in",     "head-iso",
-    "head-def_iso",      "head-def_swi",    "head-test",         "head-local",
-    "head-thread_local", "head-foreign",    "head-undefined",    "singleton",
+    "head-constraint",   "head-imported",     "head-built_in",   "head-iso",
+    "head-def_iso",      "head-def_swi",      "head-test",       "head-local",
+    "head-thread_local", "head-foreign",      "head-undefined",  "singleton",
 };
 
 }  // namespace
@@ -101,7 +101,7 @@ struct GoalColours {
   int arity;
   bool classify;  // the class is the goal's own; else built_in
   std::array<Spec, 3> args;
-  int count;  // how many of args; -1: args[0] for every argument
+  int count;                    // how many of args; -1: args[0] for every argument
   std::string_view which = {};  // declarations(Which)
 };
 
@@ -249,9 +249,8 @@ class Colourer::Walk {
   // qualification itself (see Goal::throughModule).
   const Term& Stripped(Goal g) const {
     const Term* at = g.term;
-    while (T_.Is(*at, ":", 2) &&
-           (T_.IsAtom(T_.Arg(*at, 0)) ||
-            (T_.IsVar(T_.Arg(*at, 0)) && (g.extra == 0 || g.throughModule))))
+    while (T_.Is(*at, ":", 2) && (T_.IsAtom(T_.Arg(*at, 0)) ||
+                                  (T_.IsVar(T_.Arg(*at, 0)) && (g.extra == 0 || g.throughModule))))
       at = &T_.Arg(*at, 1);
     return *at;
   }
@@ -387,7 +386,8 @@ class Colourer::Walk {
         SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, i)));
       return;
     }
-    if (T_.Is(d, "emacs_extend_mode", 2)) return SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, 1)));
+    if (T_.Is(d, "emacs_extend_mode", 2))
+      return SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, 1)));
     if (T_.Is(d, "pce_begin_class", 3) || T_.Is(d, "pce_begin_class", 2))
       return SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(d, 1)));
     if (T_.Is(d, "use_class_template", 1)) return SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(d, 0)));
@@ -495,8 +495,7 @@ class Colourer::Walk {
     if (!NameArity(g, name, arity)) return Class{Meaning::kHeadUndefined};
     const PredicateFacts* facts = xref_.Find(name, arity);
     if (facts != nullptr && facts->exported) return Class{Meaning::kHeadExported};
-    if (IsKnownHook("", name, arity) ||
-        (xref_.HtmlWriteLoaded() && IsHtmlWriteHook(name, arity)) ||
+    if (IsKnownHook("", name, arity) || (xref_.HtmlWriteLoaded() && IsHtmlWriteHook(name, arity)) ||
         (xref_.IsModule() && IsKnownHook(xref_.Module(), name, arity)))
       return Class{Meaning::kHeadHook};
     if (const KnownPredicate* known = BuiltIn(name, arity)) {
@@ -516,8 +515,7 @@ class Colourer::Walk {
     if (facts->publicLine != 0) return Class{Meaning::kHeadPublic, facts->publicLine};
     if (facts->localLine != 0) return Class{Meaning::kHeadLocal, facts->localLine};
     if (facts->foreignLine != 0) return Class{Meaning::kHeadForeign, facts->foreignLine};
-    if (facts->constraintLine != 0)
-      return Class{Meaning::kHeadConstraint, facts->constraintLine};
+    if (facts->constraintLine != 0) return Class{Meaning::kHeadConstraint, facts->constraintLine};
     return Class{Meaning::kHeadUndefined};
   }
 
@@ -564,7 +562,7 @@ class Colourer::Walk {
         return Class{Meaning::kGoalRecursion};
     }
     const PredicateFacts* facts =
-        !qualified ? xref_.Find(name, arity)
+        !qualified   ? xref_.Find(name, arity)
         : atomModule ? xref_.Find(PredicateKey{std::string(module), std::string(name), arity})
                      : nullptr;
     if (facts != nullptr) {
@@ -574,8 +572,7 @@ class Colourer::Walk {
       if (facts->multifileLine != 0) return Class{Meaning::kGoalMultifile, facts->multifileLine};
       if (facts->localLine != 0) return Class{Meaning::kGoalLocal, facts->localLine};
       if (facts->foreignLine != 0) return Class{Meaning::kGoalForeign, facts->foreignLine};
-      if (facts->constraintLine != 0)
-        return Class{Meaning::kGoalConstraint, facts->constraintLine};
+      if (facts->constraintLine != 0) return Class{Meaning::kGoalConstraint, facts->constraintLine};
       if (facts->importedFrom >= 0) return Imported(Meaning::kGoalImported, facts->importedFrom);
     }
     // global_goal_classification/3
@@ -742,8 +739,7 @@ class Colourer::Walk {
         }
       }
     }
-    if (T_.Is(t, ":", 2) &&
-        (g.extra == 0 || g.throughModule || T_.IsAtom(T_.Arg(t, 0)))) {
+    if (T_.Is(t, ":", 2) && (g.extra == 0 || g.throughModule || T_.IsAtom(T_.Arg(t, 0)))) {
       // Module:Goal
       const Term& goal = T_.Arg(t, 1);
       Pos gp = PosOf(goal);
@@ -867,7 +863,7 @@ class Colourer::Walk {
     if (t.kind != TermKind::kCompound || p.Parenthesized()) return true;
     for (std::uint32_t i = 0; i < t.arity && i < head.size(); ++i) {
       const Term& a = T_.Arg(t, i);
-      SpecTree spec = head[i] == 'h'  ? HtmlColours(a)
+      SpecTree spec = head[i] == 'h'   ? HtmlColours(a)
                       : head[i] == '0' ? SpecTree{SpecTree::kMeta, 0, false, {}}
                                        : Leaf(SpecTree::kClassify);
       SpecifiedTree(spec, PosOf(a));
@@ -916,8 +912,8 @@ class Colourer::Walk {
   }
 
   static bool EmptyElement(std::string_view name) {
-    for (std::string_view e : {"hr", "br", "img", "meta", "base", "link", "input", "frame", "col",
-                               "area", "param"}) {
+    for (std::string_view e :
+         {"hr", "br", "img", "meta", "base", "link", "input", "frame", "col", "area", "param"}) {
       if (e == name) return true;
     }
     return false;
@@ -975,8 +971,7 @@ class Colourer::Walk {
       return Nested({Leaf(SpecTree::kItem), Nested({Leaf(SpecTree::kClassify)})});
     if (T_.IsCompound(t) && T_.Arity(t) == 1) return Nested({AttrValueColour(T_.Arg(t, 0))});
     if (T_.IsAtom(t)) return Leaf(SpecTree::kItem);
-    if (T_.IsCompound(t) && T_.Name(t) == "." && T_.Arity(t) == 2)
-      return Leaf(SpecTree::kClassify);
+    if (T_.IsCompound(t) && T_.Name(t) == "." && T_.Arity(t) == 2) return Leaf(SpecTree::kClassify);
     return Leaf(SpecTree::kItem);
   }
 
@@ -986,7 +981,8 @@ class Colourer::Walk {
     if (T_.Is(t, "location_by_id", 1) || T_.Is(t, "#", 1)) {
       return Nested({Leaf(SpecTree::kClassify)});
     }
-    if (T_.Is(t, "+", 2)) return Nested({AttrValueColour(T_.Arg(t, 0)), AttrValueColour(T_.Arg(t, 1))});
+    if (T_.Is(t, "+", 2))
+      return Nested({AttrValueColour(T_.Arg(t, 0)), AttrValueColour(T_.Arg(t, 1))});
     if (T_.Is(t, "encode", 1)) return Nested({Leaf(SpecTree::kClassify)});
     if (!T_.IsCompound(t) || t.kind == TermKind::kList || T_.Is(t, "-", 2) ||
         (T_.Name(t) == "." && T_.Arity(t) == 2))
@@ -1235,7 +1231,6 @@ class Colourer::Walk {
     return false;
   }
 
-
   // colourise_import/4
   void Import(Pos p, int from) {
     if (!p.Valid()) return;
@@ -1261,8 +1256,8 @@ class Colourer::Walk {
       const PredicateFacts* facts = xref_.Find(name, arity);
       if (facts == nullptr || from < 0 ||
           std::find(facts->imports.begin(), facts->imports.end(), from) == facts->imports.end())
-        return;  // undefined_import
-      if (!facts->called && !facts->calledBySelf) return;                       // unused_import
+        return;                                            // undefined_import
+      if (!facts->called && !facts->calledBySelf) return;  // unused_import
     }
     Declaration(p, "import");
   }
@@ -1287,9 +1282,7 @@ class Colourer::Walk {
   }
 
   // goal_classification(TB, Goal, [], Class) of a predicate indicator's goal.
-  Class ClassifyIndicator(std::string_view name, int arity) {
-    return ClassifyKey(name, arity);
-  }
+  Class ClassifyIndicator(std::string_view name, int arity) { return ClassifyKey(name, arity); }
 
   Class ClassifyKey(std::string_view name, int arity) {
     // The same questions as ClassifyGoal, for a goal made from name/arity.
@@ -1301,8 +1294,7 @@ class Colourer::Walk {
       if (facts->multifileLine != 0) return Class{Meaning::kGoalMultifile, facts->multifileLine};
       if (facts->localLine != 0) return Class{Meaning::kGoalLocal, facts->localLine};
       if (facts->foreignLine != 0) return Class{Meaning::kGoalForeign, facts->foreignLine};
-      if (facts->constraintLine != 0)
-        return Class{Meaning::kGoalConstraint, facts->constraintLine};
+      if (facts->constraintLine != 0) return Class{Meaning::kGoalConstraint, facts->constraintLine};
       if (facts->importedFrom >= 0) return Imported(Meaning::kGoalImported, facts->importedFrom);
     }
     const KnownPredicate* known = FindKnown(name, arity);
@@ -1544,8 +1536,9 @@ Colourer::Colourer(const Xref& xref, Sink sink, prolog::Encoding encoding)
     : xref_(xref), sink_(std::move(sink)), ops_(prolog::Operators::SwiInitial()) {
   std::vector<Fragment> fragments;
   stream_ = std::make_unique<ClauseStream>(
-      &ops_, encoding, [this, fragments](const prolog::TermReader& reader, const prolog::Term* clause,
-                               std::uint64_t) mutable {
+      &ops_, encoding,
+      [this, fragments](const prolog::TermReader& reader, const prolog::Term* clause,
+                        std::uint64_t) mutable {
         if (clause == nullptr) return true;
         if (Terms::IsAtom(*clause, "end_of_file")) return false;
         fragments.clear();
@@ -1561,6 +1554,7 @@ Colourer::Colourer(const Xref& xref, Sink sink, prolog::Encoding encoding)
               fragments[i].to == fragments[i - 1].to &&
               fragments[i].meaning == fragments[i - 1].meaning)
             continue;
+          fragments[i].onLine = stream_->LineOf(fragments[i].from);
           sink_(fragments[i]);
         }
         FixOperators(reader, *clause);

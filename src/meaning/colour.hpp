@@ -73,8 +73,9 @@ struct Fragment {
   std::string_view name;  // valid during the call that hands the fragment out
   int arity = 0;
   std::string_view module;
-  std::uint64_t line = 0;  // local, dynamic...: its definition's line
-  int file = -1;           // imported: an index into Xref::Loaded()
+  std::uint64_t onLine = 0;  // the line the fragment starts on, from 1
+  std::uint64_t line = 0;    // local, dynamic...: its definition's line
+  int file = -1;             // imported: an index into Xref::Loaded()
   std::string_view library;  // autoload: the library file ("lists")
 };
 

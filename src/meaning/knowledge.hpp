@@ -15,13 +15,13 @@ namespace pl2html::meaning {
 // A predicate SWI-Prolog knows of before it reads a file.
 struct KnownPredicate {
   enum Flag : std::uint8_t {
-    kBuiltIn = 1,     // a system predicate: predicate_property(system:P, built_in)
-    kIso = 2,         // and an ISO one
-    kUser = 4,        // defined in module user of a fresh process
-    kAutoload = 8,    // the autoloader finds it (predicate_property(P, autoload(File)))
-    kHook = 16,       // a clause for it (unqualified) is a hook the cross-referencer knows
-    kDynamic = 32,    // a dynamic system predicate
-    kXrefTable = 64,  // in the cross-referencer's own table of meta-predicates
+    kBuiltIn = 1,      // a system predicate: predicate_property(system:P, built_in)
+    kIso = 2,          // and an ISO one
+    kUser = 4,         // defined in module user of a fresh process
+    kAutoload = 8,     // the autoloader finds it (predicate_property(P, autoload(File)))
+    kHook = 16,        // a clause for it (unqualified) is a hook the cross-referencer knows
+    kDynamic = 32,     // a dynamic system predicate
+    kXrefTable = 64,   // in the cross-referencer's own table of meta-predicates
     kSomewhere = 128,  // defined in some module of a fresh process
   };
   std::string_view name;
@@ -88,7 +88,7 @@ struct KnownAlias {
 };
 
 namespace swi {
-extern const std::string_view kVersion;  // of the SWI-Prolog the tables came from
+extern const std::string_view kVersion;        // of the SWI-Prolog the tables came from
 std::span<const KnownPredicate> Predicates();  // by name, then arity
 std::span<const KnownFile> Library();          // by path
 std::span<const KnownHook> Hooks();

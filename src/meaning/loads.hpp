@@ -38,10 +38,10 @@ struct ModuleHeader {
 
 // A file some directive names.
 struct LoadedFile {
-  std::string spec;      // as the directive names it: "library(lists)", "util"
-  std::string title;     // how a tooltip names it: "lists", "http/json", "util.pl"
-  std::string path;      // where a site finds its page: relative to the tree; empty if not in it
-  std::string library;   // a file of SWI-Prolog's library: its path there ("lists"); else empty
+  std::string spec;     // as the directive names it: "library(lists)", "util"
+  std::string title;    // how a tooltip names it: "lists", "http/json", "util.pl"
+  std::string path;     // where a site finds its page: relative to the tree; empty if not in it
+  std::string library;  // a file of SWI-Prolog's library: its path there ("lists"); else empty
   std::shared_ptr<const ModuleHeader> header;  // null: could not be read
 };
 

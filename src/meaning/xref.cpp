@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "meaning/clause_stream.hpp"
 #include "meaning/knowledge.hpp"
 #include "meaning/term_view.hpp"
-#include "meaning/clause_stream.hpp"
 
 namespace pl2html::meaning {
 
@@ -347,8 +347,8 @@ class Xref::Reading {
     int from = xref_.Load(file);
     if (file.header == nullptr || file.header->module.empty()) return true;
     const ModuleHeader& header = *file.header;
-    if (header.loadsHtmlWrite || (!reexport && header.module == "html_write" &&
-                                  ImportsIndicator(imports, "html", 4)))
+    if (header.loadsHtmlWrite ||
+        (!reexport && header.module == "html_write" && ImportsIndicator(imports, "html", 4)))
       xref_.LoadLibrary("http/html_write");
     LoadIfNeeded(spec);
     if (!reexport) ImportedOps(imports, header);
@@ -662,7 +662,8 @@ class Xref::Reading {
       std::string inner = T.IsAtom(m) ? std::string(m.name) : module;
       return Comma(T.Arg(pair, 0), inner, assert) && Comma(T.Arg(pair, 1), inner, assert);
     }
-    if (T.Is(t, ",", 2)) return Comma(T.Arg(t, 0), module, assert) && Comma(T.Arg(t, 1), module, assert);
+    if (T.Is(t, ",", 2))
+      return Comma(T.Arg(t, 0), module, assert) && Comma(T.Arg(t, 1), module, assert);
     if (T.Is(t, "as", 2)) return Comma(T.Arg(t, 0), module, assert);
     return Declare(t, module, assert);
   }
@@ -754,9 +755,8 @@ class Xref::Reading {
         xref_.Facts(key).exported = true;
         return true;
       }
-      return T.Is(list, "op", 3) && (PushOp(Deref(T.Arg(list, 0)), Deref(T.Arg(list, 1)),
-                                            Deref(T.Arg(list, 2))),
-                                     true);
+      return T.Is(list, "op", 3) &&
+             (PushOp(Deref(T.Arg(list, 0)), Deref(T.Arg(list, 1)), Deref(T.Arg(list, 2))), true);
     }
     for (std::uint32_t i = 0; i < ListLength(list); ++i) {
       const Term& e = Deref(ListElement(list, i));
@@ -971,8 +971,8 @@ class Xref::Reading {
     ConjunctionFrom(goals, 0, g.module, origin, partial);
   }
 
-  void ConjunctionFrom(const std::vector<const Term*>& goals, std::size_t from,
-                       const Term* module, const Origin& origin, bool& partial) {
+  void ConjunctionFrom(const std::vector<const Term*>& goals, std::size_t from, const Term* module,
+                       const Origin& origin, bool& partial) {
     const Terms& T = *terms_;
     for (std::size_t i = from; i < goals.size(); ++i) {
       if (budget_ < 0) return;
@@ -986,8 +986,7 @@ class Xref::Reading {
           bool p = false;
           ProcessGoal(Goal{b, 0, module}, origin, p);
           if (p && bindings_ != saved && alternatives.size() < 10 &&
-              std::find(alternatives.begin(), alternatives.end(), bindings_) ==
-                  alternatives.end())
+              std::find(alternatives.begin(), alternatives.end(), bindings_) == alternatives.end())
             alternatives.push_back(bindings_);
           bindings_ = std::move(saved);
         }
@@ -1008,14 +1007,15 @@ class Xref::Reading {
 
   // prolog:called_by/2 of library(http/html_write): the goals an HTML
   // argument calls with \\Goal, each a grammar body of two more arguments.
-  bool HtmlCalls(Goal g, const Term& goal, std::string_view name, int arity,
-                 const Origin& origin, bool& partial) {
+  bool HtmlCalls(Goal g, const Term& goal, std::string_view name, int arity, const Origin& origin,
+                 bool& partial) {
     std::string_view head = xref_.HtmlMetaOf(name, arity);
     if (head.empty()) return false;
     CalledGoal(g, origin);
     const Terms& T = *terms_;
     for (std::size_t i = 0; i < head.size() && static_cast<int>(i) < T.Arity(goal); ++i) {
-      if (head[i] == 'h') HtmlCalled(T.Arg(goal, static_cast<std::uint32_t>(i)), nullptr, origin, partial);
+      if (head[i] == 'h')
+        HtmlCalled(T.Arg(goal, static_cast<std::uint32_t>(i)), nullptr, origin, partial);
     }
     return true;
   }
@@ -1504,7 +1504,8 @@ Xref::Xref(Loader* loader) : loader_(loader) {
 }
 
 void Xref::LoadLibrary(int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= libraries_.size() || libraries_[index]) return;
+  if (index < 0 || static_cast<std::size_t>(index) >= libraries_.size() || libraries_[index])
+    return;
   libraries_[index] = 1;
   for (std::int16_t brought : swi::Library()[static_cast<std::size_t>(index)].brings)
     LoadLibrary(brought);

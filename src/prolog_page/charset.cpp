@@ -93,4 +93,37 @@ void AppendStandIn(std::string& out, Charset charset, std::string_view bytes) {
   }
 }
 
+// Text outside the code (title, index): markup characters escaped, and
+// controls, line ends included, shown by their stand-ins.
+void AppendEscapingMarkupAndControls(std::string& out, std::string_view text, Charset charset) {
+  auto plain = [](char c) {
+    return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t run = i;  // printable ASCII without markup, copied as it is
+    while (run < text.size() && plain(text[run]))
+      ++run;
+    out.append(text.substr(i, run - i));
+    if (run == text.size()) break;
+    i = run;
+    char c = text[i];
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '"') {
+      out += "&quot;";
+    } else if (std::size_t length = c == '\t' ? 0 : ForbiddenControl(charset, text.substr(i))) {
+      AppendStandIn(out, charset, text.substr(i));
+      i += length - 1;
+    } else if (c == '\n' || c == '\r') {
+      AppendStandIn(out, charset, std::string_view("\x0A", 1));
+    } else {
+      out += c;
+    }
+  }
+}
+
 }  // namespace pl2html::prolog_page

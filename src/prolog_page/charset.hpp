@@ -42,4 +42,8 @@ std::size_t ForbiddenControl(Charset charset, std::string_view bytes);
 // character references and ASCII.
 void AppendStandIn(std::string& out, Charset charset, std::string_view bytes);
 
+// Text outside the code (title, index, tooltips): markup characters
+// escaped, and controls, line ends included, shown by their stand-ins.
+void AppendEscapingMarkupAndControls(std::string& out, std::string_view text, Charset charset);
+
 }  // namespace pl2html::prolog_page

@@ -43,8 +43,6 @@ constexpr auto kFixedOpen = [] {
   }
   return tags;
 }();
-// What a clause head's span has after its token's class.
-constexpr FixedTag kHeadClass = Fixed({" ", kPageClasses[IndexOfClass("head")].name, "\""});
 // The same as views, for the spans written piece by piece.
 constexpr auto kOpenTags = [] {
   std::array<std::string_view, kTokenClasses> tags{};
@@ -96,14 +94,13 @@ constexpr ByteTable kWindows1252Table = MakeTable(Charset::kWindows1252);
 
 }  // namespace
 
-CodeWriter::CodeWriter(Sink& sink, const Survey& survey, bool lineNumbers)
+CodeWriter::CodeWriter(Sink& sink, Charset charset, const Marks& marks, bool lineNumbers)
     : sink_(sink),
       buffer_(std::make_unique_for_overwrite<char[]>(kBuffer)),
       at_(buffer_.get()),
       limit_(at_ + kBuffer),
-      survey_(survey),
-      marks_(survey),
-      charset_(survey.PageCharset()),
+      marks_(marks),
+      charset_(charset),
       lineNumbers_(lineNumbers) {}
 
 void CodeWriter::Begin() {
@@ -119,17 +116,13 @@ void CodeWriter::End() {
   Flush();
 }
 
-// The commonest tokens: no byte of them to escape, not marked as a head or
-// a call, and short. `rest` is the text from the token on, at least 32 bytes
+// The commonest tokens: no byte of them to escape, not marked with a
+// meaning, and short. `rest` is the text from the token on, at least 32 bytes
 // of which may be read. False when the token needs Token(). Inlined into
 // Write's loop: a call per token costs as much as the token.
 [[gnu::always_inline]] inline bool CodeWriter::Span(TokenClass cls, std::string_view rest,
                                                     std::size_t size) {
-  const bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
-  if (size == 0 || size > kFixed || rest.size() < kFixed ||
-      (name && names_ == marks_.Current().nameIndex))
-    return false;
-  names_ += name;
+  if (size == 0 || size > kFixed || rest.size() < kFixed) return false;
   // A line's opening tag goes first: the room asked for below is the
   // span's own, three fixed copies that may each write past their bytes.
   EnsureLine();
@@ -158,10 +151,18 @@ void CodeWriter::Write(std::string_view text, std::span<const prolog::Token> tok
   std::size_t special = 0;
   for (const prolog::Token& token : tokens) {
     if (special < token.begin) special = NextSpecial(text, token.begin);
-    if (special >= token.end && Span(token.cls, text.substr(token.begin), token.end - token.begin))
+    const std::uint64_t at = base_ + token.begin;
+    // A mark that no token starts at (none should) is passed over.
+    while (marks_.Offset() < at)
+      marks_.Next();
+    const bool marked = marks_.Offset() == at;
+    if (!marked && special >= token.end &&
+        Span(token.cls, text.substr(token.begin), token.end - token.begin))
       continue;
-    Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end);
+    Token(token.cls, text.substr(token.begin, token.end - token.begin), special >= token.end,
+          marked);
   }
+  base_ += text.size();
 }
 
 // The offset of the first byte at or after `from` that needs more than
@@ -188,11 +189,10 @@ void CodeWriter::PutLong(std::string_view bytes) {
   }
 }
 
-void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
-  bool name = cls == TokenClass::kAtom || cls == TokenClass::kQuoted;
+void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean, bool marked) {
   reopen_ = kOpenTags[static_cast<std::size_t>(cls)];
   close_ = kCloseSpan;
-  if (name && names_++ == marks_.Current().nameIndex) Decorate(cls);
+  if (marked) Decorate(cls);
   if (text.empty()) {
     tag_.clear();
     return;
@@ -221,44 +221,24 @@ void CodeWriter::Token(TokenClass cls, std::string_view text, bool clean) {
   inToken_ = spanOpen_ = false;
 }
 
-// A clause head takes the class "head", the first clause of a predicate its
-// anchor; a call to a predicate of the file links to that anchor. A name
-// that runs over line ends links or anchors from its first line only, so
-// that the anchor is written once however many lines the name has.
+// A marked token takes the classes of its meaning and their title on
+// every line it runs over; the first clause of a predicate its anchor and a
+// goal its link on the first line only, so that an anchor is written once
+// however many lines the name has.
 void CodeWriter::Decorate(TokenClass cls) {
-  const NameMark mark = marks_.Current();
+  const MarkTag& tag = marks_.Tag();
   marks_.Next();
-  if (mark.predicate < 0) {
-    if (mark.kind == MarkKind::kCall && mark.goal && !mark.href.empty())
-      LinkOutside(cls, mark.href);
-    return;
-  }
-  const Predicate& predicate = survey_.Predicates()[static_cast<std::size_t>(mark.predicate)];
-  tag_.assign("<span class=\"").append(ClassName(cls));
-  if (mark.kind == MarkKind::kCall) {
-    tag_.append("\"><a href=\"#");
-    AppendAnchor(tag_, predicate.name, predicate.arity);
-    tag_.append("\">");
-    close_ = kCloseLink;
-    return;
-  }
-  tag_.append(kHeadClass.Text());
+  if (cls == TokenClass::kLayout) return;
+  tag_.assign("<span class=\"").append(ClassName(cls)).append(tag.classes).append("\"");
+  if (!tag.title.empty()) tag_.append(" title=\"").append(tag.title).append("\"");
   reopenTag_.assign(tag_).append(">");
   reopen_ = reopenTag_;
-  if (mark.kind == MarkKind::kFirstHead) {
-    tag_.append(" id=\"");
-    AppendAnchor(tag_, predicate.name, predicate.arity);
-    tag_.append("\"");
-  }
+  if (!tag.id.empty()) tag_.append(" id=\"").append(tag.id).append("\"");
   tag_.append(">");
-}
-
-// A call to a predicate of another page, whose URL the survey was given;
-// linked from its first line only, as calls within the page are.
-void CodeWriter::LinkOutside(TokenClass cls, std::string_view href) {
-  tag_.assign("<span class=\"").append(ClassName(cls)).append("\"><a href=\"");
-  tag_.append(href).append("\">");
-  close_ = kCloseLink;
+  if (!tag.href.empty()) {
+    tag_.append("<a href=\"").append(tag.href).append("\">");
+    close_ = kCloseLink;
+  }
 }
 
 // Bytes, none of them special, that follow a token's tag or the layout.

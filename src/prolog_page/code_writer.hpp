@@ -15,13 +15,13 @@
 #include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
 #include "prolog_page/page.hpp"
-#include "prolog_page/survey.hpp"
+#include "prolog_page/marks.hpp"
 
 namespace pl2html::prolog_page {
 
 class CodeWriter {
  public:
-  CodeWriter(Sink& sink, const Survey& survey, bool lineNumbers);
+  CodeWriter(Sink& sink, Charset charset, const Marks& marks, bool lineNumbers);
 
   void Begin();
   // The tokens of the next piece of the source; `text` is that piece.
@@ -30,11 +30,11 @@ class CodeWriter {
 
  private:
   bool Span(prolog::TokenClass cls, std::string_view rest, std::size_t size);
-  // `clean`: the text holds no byte that needs more than copying.
-  void Token(prolog::TokenClass cls, std::string_view text, bool clean);
+  // `clean`: the text holds no byte that needs more than copying; `marked`:
+  // the token is the next mark's.
+  void Token(prolog::TokenClass cls, std::string_view text, bool clean, bool marked);
   std::size_t NextSpecial(std::string_view text, std::size_t from) const;
   void Decorate(prolog::TokenClass cls);
-  void LinkOutside(prolog::TokenClass cls, std::string_view href);
   void Plain(std::string_view bytes);
   void Text(std::string_view bytes);
   void Special(std::string_view bytes, std::size_t& i);
@@ -66,11 +66,10 @@ class CodeWriter {
   std::unique_ptr<char[]> buffer_;
   char* at_;
   char* limit_;
-  const Survey& survey_;
-  Survey::Marks marks_;
+  Marks::Cursor marks_;
   Charset charset_;
   bool lineNumbers_;
-  std::uint64_t names_ = 0;
+  std::uint64_t base_ = 0;  // the source's offset of the text being written
   // "<span id=\"L" and the current line's number, then "\">"
   static constexpr std::size_t kLineDigitsAt = 11;
   char lineTag_[48] = "<span id=\"L0";

@@ -6,12 +6,14 @@
 #include <memory>
 #include <vector>
 
+#include "meaning/loads.hpp"
+#include "meaning/xref.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog/source_reader.hpp"
 #include "prolog/token_log.hpp"
 #include "prolog_page/code_writer.hpp"
+#include "prolog_page/marks.hpp"
 #include "prolog_page/style.hpp"
-#include "prolog_page/survey.hpp"
 
 namespace pl2html::prolog_page {
 
@@ -20,72 +22,68 @@ namespace {
 // The page is drained when it holds about as much as a block of source.
 constexpr std::size_t kBlock = prolog::kSourceBlock;
 
-// Text outside the code (title, index): markup characters escaped, and
-// controls, line ends included, shown by their stand-ins.
-void AppendEscapingMarkupAndControls(std::string& out, std::string_view text, Charset charset) {
-  auto plain = [](char c) {
-    return c >= ' ' && c < '\x7F' && c != '&' && c != '<' && c != '>' && c != '"';
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::size_t run = i;  // printable ASCII without markup, copied as it is
-    while (run < text.size() && plain(text[run]))
-      ++run;
-    out.append(text.substr(i, run - i));
-    if (run == text.size()) break;
-    i = run;
-    char c = text[i];
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else if (std::size_t length = c == '\t' ? 0 : ForbiddenControl(charset, text.substr(i))) {
-      AppendStandIn(out, charset, text.substr(i));
-      i += length - 1;
-    } else if (c == '\n' || c == '\r') {
-      AppendStandIn(out, charset, std::string_view("\x0A", 1));
-    } else {
-      out += c;
-    }
+// The first pass: the charset (the source is valid UTF-8 or not), the
+// file's cross-reference, and the tokens, kept in `log` for the passes
+// that follow.
+struct FirstPass {
+  prolog::Encoding encoding = prolog::Encoding::kUtf8;
+  std::unique_ptr<meaning::Xref> xref;
+  Charset PageCharset() const {
+    return encoding == prolog::Encoding::kUtf8 ? Charset::kUtf8 : Charset::kWindows1252;
   }
-}
+};
 
-// The survey, and the tokens it read in `log`.
-Survey SurveySource(Source& source, prolog::TokenLog& log) {
-  Survey survey(prolog::Encoding::kUtf8);
-  prolog::ReadSource(
+FirstPass ReadFirst(Source& source, prolog::TokenLog& log, meaning::Loader* loader) {
+  FirstPass first;
+  Utf8Validator utf8;
+  std::uint64_t offset = 0;
+  prolog::Encoding reading = prolog::Encoding::kUtf8;
+  first.encoding = prolog::ReadSource(
       source,
       [&](prolog::Encoding encoding) {
+        reading = encoding;
         log.Clear();
-        survey = Survey(encoding);
+        utf8 = Utf8Validator();
+        offset = 0;
+        first.xref = std::make_unique<meaning::Xref>(loader);
+        first.xref->Begin(encoding);
       },
       [&](std::string_view text, std::span<const prolog::Token> tokens) {
+        if (reading == prolog::Encoding::kUtf8) {
+          utf8.Feed(text);
+          if (!utf8.Valid()) return false;  // read again as Latin-1
+        }
         log.Record(tokens);
-        return survey.Read(text, tokens);
+        for (const prolog::Token& token : tokens)
+          first.xref->Push(token.cls, text.substr(token.begin, token.end - token.begin),
+                           offset + token.begin);
+        offset += text.size();
+        return true;
       },
-      [&] { return survey.Finish(); });
-  return survey;
+      [&] {
+        first.xref->Finish();
+        return reading != prolog::Encoding::kUtf8 || utf8.Finish();
+      });
+  return first;
 }
 
-void AppendHead(std::string& out, const Survey& survey, const PageOptions& options) {
+void AppendHead(std::string& out, Charset charset, const PageOptions& options) {
   std::string title;
-  AppendEscapingMarkupAndControls(title, options.title, survey.PageCharset());
-  AppendDocumentHead(out, survey.Utf8() ? "utf-8" : "windows-1252", title, {}, options.navigation);
+  AppendEscapingMarkupAndControls(title, options.title, charset);
+  AppendDocumentHead(out, charset == Charset::kUtf8 ? "utf-8" : "windows-1252", title, {},
+                     options.navigation);
 }
 
 // A predicate of the index with the first eight bytes of its name as a
 // big-endian number, zeros past the name's end: two names whose prefixes
 // differ sort as their prefixes do, so most comparisons read no name.
-struct IndexEntry {
+struct SortedEntry {
   std::uint64_t prefix = 0;
-  const Predicate* predicate = nullptr;
+  const IndexEntry* predicate = nullptr;
 };
 
-IndexEntry IndexEntryOf(const Predicate& predicate) {
-  IndexEntry entry{0, &predicate};
+SortedEntry SortedEntryOf(const IndexEntry& predicate) {
+  SortedEntry entry{0, &predicate};
   for (std::size_t i = 0; i < sizeof entry.prefix; ++i) {
     unsigned char c = i < predicate.name.size() ? static_cast<unsigned char>(predicate.name[i]) : 0;
     entry.prefix = entry.prefix << 8 | c;
@@ -94,10 +92,10 @@ IndexEntry IndexEntryOf(const Predicate& predicate) {
 }
 
 // By name in byte order, then by arity.
-bool IndexOrder(const IndexEntry& a, const IndexEntry& b) {
+bool IndexOrder(const SortedEntry& a, const SortedEntry& b) {
   if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  const Predicate& p = *a.predicate;
-  const Predicate& q = *b.predicate;
+  const IndexEntry& p = *a.predicate;
+  const IndexEntry& q = *b.predicate;
   return p.name != q.name ? p.name < q.name : p.arity < q.arity;
 }
 
@@ -108,25 +106,24 @@ void AppendDecimal(std::string& out, Number n) {
 }
 
 // The file's predicates by name, each linked to its first clause.
-void WriteIndex(Sink& sink, const Survey& survey) {
+void WriteIndex(Sink& sink, std::span<const IndexEntry> predicates, Charset charset) {
   std::string& out = sink.text;
-  std::span<const Predicate> predicates = survey.Predicates();
   if (predicates.empty()) return;
-  std::vector<IndexEntry> sorted;
+  std::vector<SortedEntry> sorted;
   sorted.reserve(predicates.size());
-  for (const Predicate& predicate : predicates)
-    sorted.push_back(IndexEntryOf(predicate));
+  for (const IndexEntry& predicate : predicates)
+    sorted.push_back(SortedEntryOf(predicate));
   std::sort(sorted.begin(), sorted.end(), IndexOrder);
   out += "<nav aria-label=\"Predicates\"><details open><summary>";
   out += std::to_string(predicates.size());
   out += predicates.size() == 1 ? " predicate" : " predicates";
   out += "</summary>\n<ul>\n";
-  for (const IndexEntry& entry : sorted) {
-    const Predicate* predicate = entry.predicate;
+  for (const SortedEntry& entry : sorted) {
+    const IndexEntry* predicate = entry.predicate;
     out += "<li><a href=\"#";
     AppendAnchor(out, predicate->name, predicate->arity);
     out += "\">";
-    AppendEscapingMarkupAndControls(out, predicate->name, survey.PageCharset());
+    AppendEscapingMarkupAndControls(out, predicate->name, charset);
     out += '/';
     AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";
@@ -137,37 +134,106 @@ void WriteIndex(Sink& sink, const Survey& survey) {
   out += "</ul></details></nav>\n";
 }
 
+// One line above the code: the calls of undefined predicates and the
+// singleton variables, each linked to its line.
+void WriteLook(std::string& out, std::span<const LookItem> look, Charset charset, bool links) {
+  if (look.empty()) return;
+  constexpr std::size_t kShown = 50;
+  std::size_t undefined = 0;
+  for (const LookItem& item : look)
+    undefined += item.singleton ? 0 : 1;
+  const std::size_t singletons = look.size() - undefined;
+  out += "<p class=\"look\">Needs a look: ";
+  std::size_t shown = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool singleton = pass == 1;
+    const std::size_t count = singleton ? singletons : undefined;
+    if (count == 0) continue;
+    if (singleton && undefined != 0) out += "; ";
+    AppendDecimal(out, count);
+    out += singleton ? (count == 1 ? " singleton variable: " : " singleton variables: ")
+                     : (count == 1 ? " undefined call: " : " undefined calls: ");
+    bool first = true;
+    for (const LookItem& item : look) {
+      if (item.singleton != singleton) continue;
+      if (shown == kShown) {
+        out += ", &#8230;";
+        break;
+      }
+      if (!first) out += ", ";
+      first = false;
+      ++shown;
+      if (links) {
+        out += "<a href=\"#L";
+        AppendDecimal(out, item.line);
+        out += "\">";
+      }
+      AppendEscapingMarkupAndControls(out, item.name, charset);
+      if (!singleton) {
+        out += '/';
+        AppendDecimal(out, item.arity);
+      }
+      out += " (line ";
+      AppendDecimal(out, item.line);
+      out += ')';
+      if (links) out += "</a>";
+    }
+  }
+  out += ".</p>\n";
+}
+
+// Replays the tokens of `log` (or lexes the source again, when the log
+// was too small to hold them) to `visit`.
+template <class Visit>
+void Replay(Source& source, prolog::Encoding encoding, const prolog::TokenLog& log, Visit&& visit) {
+  source.Rewind();
+  if (log.Full()) {
+    prolog::Lexer lexer(encoding);
+    prolog::LexSource(source, encoding, lexer, visit);
+  } else {
+    prolog::TokenLog::Replay replay(log);
+    prolog::LexSource(source, encoding, replay, visit);
+  }
+}
+
 }  // namespace
 
 void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   prolog::TokenLog log(options.tokenLogLimit);
-  Survey survey = SurveySource(source, log);
-  if (options.outsideLinks) survey.LinkOutside(options.outsideLinks);
-  source.Rewind();
+  meaning::LibraryLoader library;
+  FirstPass first = ReadFirst(source, log, options.loader != nullptr ? options.loader : &library);
+  const Charset charset = first.PageCharset();
+  // The second pass: the meaning of the goals, heads and variables.
+  MarkOptions markOptions{options.manualUrl, options.outsideLinks};
+  Marks marks(*first.xref, markOptions, charset);
+  std::uint64_t offset = 0;
+  Replay(source, first.encoding, log,
+         [&](std::string_view text, std::span<const prolog::Token> tokens) {
+           for (const prolog::Token& token : tokens)
+             marks.Push(token.cls, text.substr(token.begin, token.end - token.begin),
+                        offset + token.begin);
+           offset += text.size();
+           return true;
+         });
+  marks.Finish();
+  // The third: the page.
   std::string& out = sink.text;
   if (options.fragment) {
     AppendStyleSheet(out, false);
   } else {
-    AppendHead(out, survey, options);
-    WriteIndex(sink, survey);
+    AppendHead(out, charset, options);
+    WriteIndex(sink, marks.Index(), charset);
     out += "<main>\n";
+    WriteLook(out, marks.Look(), charset, options.lineNumbers);
   }
-  CodeWriter writer(sink, survey, options.lineNumbers);
+  CodeWriter writer(sink, charset, marks, options.lineNumbers);
   writer.Begin();
-  auto write = [&](std::string_view text, std::span<const prolog::Token> tokens) {
-    writer.Write(text, tokens);
-    if (out.size() >= kBlock) sink.Drain();
-    return true;
-  };
-  const prolog::Encoding encoding =
-      survey.Utf8() ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
-  if (log.Full()) {
-    prolog::Lexer lexer(encoding);
-    prolog::LexSource(source, encoding, lexer, write);
-  } else {
-    prolog::TokenLog::Replay replay(log);
-    prolog::LexSource(source, encoding, replay, write);
-  }
+  Replay(source, first.encoding, log,
+         [&](std::string_view text, std::span<const prolog::Token> tokens) {
+           writer.Write(text, tokens);
+           if (out.size() >= kBlock) sink.Drain();
+           return true;
+         });
   writer.End();
   if (!options.fragment) out += "</main>\n</body>\n</html>\n";
   sink.Drain();

@@ -9,9 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "meaning/loads.hpp"
+#include "prolog_page/marks.hpp"
 #include "runtime/stream.hpp"
 
 namespace pl2html::prolog_page {
+
+// SWI-Prolog's online manual, where a link to a built-in or library
+// predicate leads by default.
+inline constexpr std::string_view kManualUrl = "https://www.swi-prolog.org/pldoc/doc_for?object=";
 
 struct PageOptions {
   std::string_view title;  // the source's file name
@@ -20,9 +26,15 @@ struct PageOptions {
   // Markup put in the page's header under its title: a site's links to its
   // index and the page's folder. Trusted as it is.
   std::string_view navigation = {};
-  // Where a call to a predicate that the source does not define leads: the
-  // URL of its definition on another page, or nothing.
-  std::function<std::string(std::string_view key)> outsideLinks = {};
+  // Where a goal whose definition is not on the page leads: the URL of its
+  // definition on another page, or nothing.
+  std::function<std::string(const GoalTarget&)> outsideLinks = {};
+  // The base of links to SWI-Prolog's manual (NAME/ARITY is added); empty:
+  // no such links.
+  std::string_view manualUrl = kManualUrl;
+  // Finds the files the source loads; null: only SWI-Prolog's library is
+  // known.
+  meaning::Loader* loader = nullptr;
   // The memory that keeps the first pass's tokens for the second, about a
   // byte a token, a fifth of the source's size for the SWI-Prolog library:
   // sources up to some 30 MB. A larger source is lexed again, so that its

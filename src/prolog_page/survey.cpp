@@ -23,38 +23,6 @@ bool Significant(prolog::TokenClass cls) {
 
 }  // namespace
 
-namespace {
-
-// The bytes an id or a URL fragment holds as they are.
-constexpr std::array<bool, 256> kAnchorSafe = [] {
-  std::array<bool, 256> safe{};
-  for (int c = 0; c < 256; ++c)
-    safe[c] = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
-  for (char c : std::string_view("-._~!$'()*+,;=:@/?"))
-    safe[static_cast<unsigned char>(c)] = true;
-  return safe;
-}();
-
-}  // namespace
-
-void AppendAnchor(std::string& out, std::string_view name, int arity) {
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    std::size_t safe = i;  // the run of bytes to copy as they are
-    while (safe < name.size() && kAnchorSafe[static_cast<unsigned char>(name[safe])])
-      ++safe;
-    out.append(name.substr(i, safe - i));
-    if (safe == name.size()) break;
-    auto c = static_cast<unsigned char>(name[safe]);
-    const char escaped[] = {'%', kHexDigits[c >> 4], kHexDigits[c & 0xF]};
-    out.append(escaped, sizeof escaped);
-    i = safe;
-  }
-  char digits[16];
-  digits[0] = '/';
-  auto [end, error] = std::to_chars(digits + 1, digits + sizeof digits, arity);
-  out.append(digits, end);
-}
-
 bool Survey::Read(std::string_view text, std::span<const prolog::Token> tokens) {
   if (encoding_ == prolog::Encoding::kUtf8) {
     utf8_.Feed(text);

@@ -16,6 +16,7 @@
 #include "prolog/clauses.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
+#include "prolog_page/marks.hpp"
 #include "runtime/growable.hpp"
 
 namespace pl2html::prolog_page {
@@ -150,9 +151,6 @@ class Survey {
   std::uint64_t lastMarked_ = 0;
 };
 
-// Appends the element id and link fragment of name/arity: bytes that an id or a
-// URL fragment cannot hold as they are (space, quotes, "<", "%", "#",
-// controls, bytes of 0x80 and above) percent-encoded.
-void AppendAnchor(std::string& out, std::string_view name, int arity);
+
 
 }  // namespace pl2html::prolog_page

@@ -313,7 +313,8 @@ class SiteBuilder {
       page.title = title;
       page.lineNumbers = options_.lineNumbers;
       page.navigation = navigation;
-      page.outsideLinks = [&links](std::string_view call) {
+      page.outsideLinks = [&links](const prolog_page::GoalTarget& target) {
+        const std::string call = KeyOf(target.name, target.arity);
         auto found =
             std::lower_bound(links.begin(), links.end(), call,
                              [](const auto& link, std::string_view k) { return link.first < k; });

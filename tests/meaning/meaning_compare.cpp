@@ -49,19 +49,19 @@ class DiskLoader final : public meaning::Loader {
 
   bool Find(std::string_view alias, std::string_view path, meaning::LoadedFile& file) override {
     if (!alias.empty()) return library_.Find(alias, path, file);
-    std::string base = path.starts_with('/') ? std::string(path) : folder_ + "/" + std::string(path);
+    std::string base =
+        path.starts_with('/') ? std::string(path) : folder_ + "/" + std::string(path);
     for (const char* ext : {"", ".pl", ".prolog"}) {
       std::string candidate = base + ext;
       std::string bytes;
-      if (*ext == '\0' && !(candidate.ends_with(".pl") || candidate.ends_with(".prolog")))
-        continue;
+      if (*ext == '\0' && !(candidate.ends_with(".pl") || candidate.ends_with(".prolog"))) continue;
       if (!ReadFile(candidate, bytes)) continue;
       file.path = candidate;
       std::string name = candidate.substr(candidate.rfind('/') + 1);
       file.title = name.substr(0, name.rfind('.'));
       file.library.clear();
-      auto encoding = prolog_page::IsValidUtf8(bytes) ? prolog::Encoding::kUtf8
-                                                      : prolog::Encoding::kLatin1;
+      auto encoding =
+          prolog_page::IsValidUtf8(bytes) ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
       DiskLoader nested(Folder(candidate));
       file.header = meaning::ReadHeader(bytes, encoding, &nested);
       return true;
@@ -81,16 +81,15 @@ class DiskLoader final : public meaning::Loader {
 struct Fragment {
   std::uint64_t from, to;
   std::string cls;
-  bool operator<(const Fragment& o) const {
-    return from != o.from ? from < o.from : cls < o.cls;
-  }
+  bool operator<(const Fragment& o) const { return from != o.from ? from < o.from : cls < o.cls; }
 };
 
 std::uint64_t LineOf(const std::string& text, std::uint64_t offset) {
-  return 1 + static_cast<std::uint64_t>(
-                 std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
-                                                             std::min<std::uint64_t>(offset, text.size())),
-                            '\n'));
+  return 1 + static_cast<std::uint64_t>(std::count(
+                 text.begin(),
+                 text.begin() +
+                     static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(offset, text.size())),
+                 '\n'));
 }
 
 }  // namespace

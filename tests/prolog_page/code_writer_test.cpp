@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "hand_tokens.hpp"
+#include "meaning/xref.hpp"
 #include "prolog_page/classes.hpp"
+#include "prolog_page/marks.hpp"
 #include "prolog_page/style.hpp"
-#include "prolog_page/survey.hpp"
 #include "support/contrast.hpp"
 #include "support/text_content.hpp"
 
@@ -16,9 +17,10 @@ using prolog::Token;
 using prolog::TokenClass;
 
 // The code element of a source cut into tokens by hand, in pieces of
-// `piece` tokens; its text content is checked on the way.
-std::string Code(const test::HandTokens& hand, bool lineNumbers = true, std::size_t piece = 1000) {
-  Survey survey(prolog::Encoding::kUtf8);
+// `piece` tokens, marked with their meaning or not; its text content is
+// checked on the way.
+std::string Code(const test::HandTokens& hand, bool lineNumbers = true, std::size_t piece = 1000,
+                 bool meaning = false) {
   auto pieces = [&](auto&& visit) {
     for (std::size_t at = 0; at < hand.tokens.size(); at += piece) {
       std::size_t last = std::min(at + piece, hand.tokens.size());
@@ -29,10 +31,20 @@ std::string Code(const test::HandTokens& hand, bool lineNumbers = true, std::siz
       visit(std::string_view(hand.text).substr(begin, hand.tokens[last - 1].end - begin), tokens);
     }
   };
-  pieces([&](std::string_view text, std::span<const Token> tokens) { survey.Read(text, tokens); });
-  survey.Finish();
+  meaning::LibraryLoader loader;
+  meaning::Xref xref(&loader);
+  xref.Begin(prolog::Encoding::kUtf8);
+  for (const Token& t : hand.tokens)
+    xref.Push(t.cls, std::string_view(hand.text).substr(t.begin, t.end - t.begin), t.begin);
+  xref.Finish();
+  Marks marks(xref, {}, Charset::kUtf8);
+  for (const Token& t : hand.tokens) {
+    if (meaning)
+      marks.Push(t.cls, std::string_view(hand.text).substr(t.begin, t.end - t.begin), t.begin);
+  }
+  marks.Finish();
   StringSink sink;
-  CodeWriter writer(sink, survey, lineNumbers);
+  CodeWriter writer(sink, Charset::kUtf8, marks, lineNumbers);
   writer.Begin();
   pieces([&](std::string_view text, std::span<const Token> tokens) { writer.Write(text, tokens); });
   writer.End();
@@ -74,17 +86,24 @@ TEST(CodeWriter, ControlsAndLineEndsSplitBetweenTokens) {
             "<span class=\"ctl\">\\x85</span>x</code></pre>\n");
 }
 
-TEST(CodeWriter, HeadsAnchorAndCallsLink) {
+TEST(CodeWriter, MarksClassTitleAnchorAndLink) {
+  // In pieces of three tokens: the marks find their tokens across pieces.
   std::string code =
       Code(test::Tokens("p ( X ) ~ :- ~ 'q<r' ( X ) , ~ p ( 1 ) . / 'q<r' ( 1 ) . / 'q<r' ( 2 ) ."),
-           true, 3);
-  EXPECT_NE(code.find("<span class=\"atom head\" id=\"p/1\">p</span>"), std::string::npos);
-  EXPECT_NE(code.find("<span class=\"quoted\"><a href=\"#q%3Cr/1\">'q&lt;r'</a></span>"),
+           true, 3, true);
+  EXPECT_NE(code.find("<span class=\"atom head head-unreferenced\" title=\"not called\" "
+                      "id=\"p/1\">p</span>"),
+            std::string::npos)
+      << code;
+  EXPECT_NE(code.find("<span class=\"quoted goal-local\" title=\"defined at line 2\">"
+                      "<a href=\"#q%3Cr/1\">'q&lt;r'</a></span>"),
             std::string::npos);
-  EXPECT_NE(code.find("<span class=\"atom\"><a href=\"#p/1\">p</a></span>"), std::string::npos);
-  EXPECT_NE(code.find("<span class=\"quoted head\" id=\"q%3Cr/1\">'q&lt;r'</span>"),
+  EXPECT_NE(code.find("<span class=\"atom goal-recursion\" title=\"recursive call\">"
+                      "<a href=\"#p/1\">p</a></span>"),
             std::string::npos);
-  EXPECT_NE(code.find("<span class=\"quoted head\">'q&lt;r'</span>"), std::string::npos);
+  EXPECT_NE(code.find("<span class=\"quoted head head-local\" id=\"q%3Cr/1\">'q&lt;r'</span>"),
+            std::string::npos);
+  EXPECT_NE(code.find("<span class=\"quoted head head-local\">'q&lt;r'</span>"), std::string::npos);
 }
 
 TEST(Style, EveryClassReadableInBothSchemes) {
