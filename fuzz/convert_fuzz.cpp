@@ -176,7 +176,8 @@ void CheckPrologPage(std::string_view source) {
   if (ByteClasses(source, 3) != ByteClasses(source, pl2html::prolog::Lexer::kPartSize)) {
     Fail("Prolog tokens in parts change a byte's class", 0);
   }
-  pl2html::PageKind prolog{.prolog = true};
+  pl2html::PageKind prolog;
+  prolog.prolog = true;
   bool ok = false;
   std::string page = Convert(source, 0, ok, prolog);
   if (!ok) Fail("Prolog page failed", 0);

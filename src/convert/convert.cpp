@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "convert/source_loader.hpp"
 #include "page/page.hpp"
 #include "prolog_page/page.hpp"
 #include "runtime/page_output.hpp"
@@ -13,11 +14,12 @@ namespace pl2html {
 
 namespace {
 
-// A source must be a file with at least one byte.
-Outcome CheckSource(FileSystem& fs, const std::string& inputPath) {
+// A source must be a file, of at least one byte for the classic page. An
+// empty file is a valid Prolog file, and has its Prolog page.
+Outcome CheckSource(FileSystem& fs, const std::string& inputPath, bool emptyIsFine = false) {
   std::int64_t size = FileSizeOf(fs, inputPath);
   if (size == kDirectoryPath) return Fail(Failure::kIsDirectory);
-  if (size == 0) return Fail(Failure::kIsEmpty);
+  if (size == 0 && !emptyIsFine) return Fail(Failure::kIsEmpty);
   if (size < 0) return Fail(Failure::kNoSuchFile);
   return {};
 }
@@ -77,7 +79,7 @@ class SourceFile final : public Source {
 
 Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
                             std::string_view title, const PageKind& kind) {
-  Outcome checked = CheckSource(fs, inputPath);
+  Outcome checked = CheckSource(fs, inputPath, true);
   if (!checked.Ok()) return checked;
   if (!target.toStandardOutput && fs.SameFile(inputPath, target.path)) {
     return Fail(Failure::kCannotWrite, "it is the source itself");
@@ -89,7 +91,16 @@ Outcome ConvertPrologSource(FileSystem& fs, const std::string& inputPath, const 
   Outcome ready = page.Open(target);
   if (!ready.Ok()) return ready;
   PageFileSink sink(files, kPageFile);
-  prolog_page::WritePrologPage(source, sink, {title, kind.fragment, kind.lineNumbers});
+  SourceLoader loader(fs, kind.loadsFrom.empty()
+                              ? std::string(FolderOf(inputPath, fs.PathSeparator()))
+                              : kind.loadsFrom);
+  prolog_page::PageOptions options;
+  options.title = title;
+  options.fragment = kind.fragment;
+  options.lineNumbers = kind.lineNumbers;
+  options.manualUrl = kind.manualUrl;
+  options.loader = &loader;
+  prolog_page::WritePrologPage(source, sink, options);
   if (source.Failed()) return Fail(Failure::kCannotRead, source.Error());
   return page.Commit();
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "prolog_page/page.hpp"
 #include "runtime/files.hpp"
 #include "runtime/outcome.hpp"
 #include "scan/conversion.hpp"
@@ -25,6 +26,11 @@ struct PageKind {
   bool prolog = false;      // --prolog
   bool fragment = false;    // --fragment: the code element and its style sheet only
   bool lineNumbers = true;  // not --no-line-numbers
+  // --manual-url: the base of links to the manual; empty: none.
+  std::string_view manualUrl = prolog_page::kManualUrl;
+  // Where the files the source loads are looked for, by a relative path:
+  // the source's folder when empty (standard input: the current folder).
+  std::string loadsFrom;
 };
 
 // What converting one file means: both passes with a fresh conversion (the

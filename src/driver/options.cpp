@@ -92,6 +92,14 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "-j") {
       std::string jobs;
       if (TakeValue(options, args, i, jobs)) ParseJobs(options, jobs);
+    } else if (arg.starts_with("-j") && arg.size() > 2) {
+      ParseJobs(options, arg.substr(2));  // -j2, as make takes it
+    } else if (arg == "--manual-url") {
+      std::string url;
+      if (TakeValue(options, args, i, url)) {
+        options.manualUrl = url == "none" ? std::string() : url;
+        options.haveManualUrl = true;
+      }
     } else if (arg == "--include") {
       std::string pattern;
       if (TakeValue(options, args, i, pattern)) options.include.push_back(pattern);
@@ -111,9 +119,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
   }
   CheckSite(options, haveSource, haveSiteOutput);
   if (options.files.empty() && !options.site) Complain(options, "no input file");
-  // The classic page has neither: asking for them without --prolog is a slip.
-  if (!options.prolog && (options.fragment || !options.lineNumbers)) {
-    Complain(options, std::string(options.fragment ? "--fragment" : "--no-line-numbers") +
+  // The classic page has none of them: asking for them without --prolog is
+  // a slip.
+  if (!options.prolog && (options.fragment || !options.lineNumbers || options.haveManualUrl)) {
+    Complain(options, std::string(options.fragment       ? "--fragment"
+                                  : !options.lineNumbers ? "--no-line-numbers"
+                                                         : "--manual-url") +
                           " needs --prolog");
   }
   if (options.haveOutput && options.files.size() != 1) {

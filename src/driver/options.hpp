@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "prolog_page/page.hpp"
+
 namespace pl2html {
 
 struct Options {
@@ -16,6 +18,10 @@ struct Options {
   bool prolog = false;      // --prolog: the Prolog page instead of the classic one
   bool fragment = false;    // --fragment: of the Prolog page, the code element only
   bool lineNumbers = true;  // --no-line-numbers turns them off on the Prolog page
+  // --manual-url URL|none: where the Prolog page links built-in and library
+  // predicates (NAME/ARITY is added); empty: no such links.
+  std::string manualUrl{prolog_page::kManualUrl};
+  bool haveManualUrl = false;
   bool haveOutput = false;  // -o OUT
   std::string output;
   std::vector<std::string> files;  // "-" is standard input

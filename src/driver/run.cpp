@@ -26,17 +26,20 @@ constexpr std::string_view kUsage =
     "usage: pl2html [--open]         choose a Prolog file, convert it and show its page\n"
     "       pl2html [--open] FILE... convert each FILE into FILE.html\n"
     "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
-    "       pl2html --prolog [--fragment] [--no-line-numbers] [-o OUT] FILE...\n"
-    "       pl2html --prolog -r SRC -d OUT [-j N] [--include GLOB]...\n"
+    "       pl2html --prolog [--fragment] [--no-line-numbers] [--manual-url URL] [-o OUT] FILE...\n"
+    "       pl2html --prolog -r SRC -d OUT [-j N] [--include GLOB]... [--manual-url URL]\n"
     "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
     "  --open             show each page with the desktop's program for HTML files\n"
     "  --prolog           write the Prolog page: HTML5, tokens as the Prolog reader reads\n"
-    "                     them, linked predicates, line numbers, light and dark colours\n"
+    "                     them, every goal and head classed as SWI-Prolog's source view\n"
+    "                     classes it, linked predicates, line numbers, light and dark colours\n"
     "  --fragment         with --prolog: only the code element and its style sheet\n"
     "  --no-line-numbers  with --prolog: no line numbers\n"
+    "  --manual-url URL   with --prolog: link built-in and library predicates to URL followed\n"
+    "                     by NAME/ARITY (default: SWI-Prolog's online manual); none: no links\n"
     "  -r SRC -d OUT      with --prolog: every Prolog file under SRC to OUT/PATH.html, with\n"
     "                     OUT/index.html and links between files; again, only what changed\n"
-    "  -j N               with -r: N threads (default: one per core)\n"
+    "  -j N               with -r: N threads (default: one per core); no space needed\n"
     "  --include GLOB     with -r: the files to convert (default: *.pl, *.pro, *.plt)\n"
     "  --help             show this text\n"
     "  --version          show the version\n";
@@ -55,7 +58,14 @@ int RunCommandLine(const Options& options, FileSystem& fs, const DesktopProvider
   int status = kSuccess;
   for (const std::string& file : options.files) {
     PageTarget target = TargetFor(options, file);
-    PageKind kind{options.prolog, options.fragment, options.lineNumbers};
+    PageKind kind;
+    kind.prolog = options.prolog;
+    kind.fragment = options.fragment;
+    kind.lineNumbers = options.lineNumbers;
+    kind.manualUrl = options.manualUrl;
+    // Standard input is read from a scratch copy: what it loads is looked
+    // for from the current folder.
+    if (file == "-") kind.loadsFrom = ".";
     Outcome outcome =
         file == "-" ? ConvertStandardInput(fs, target, kStandardInputTitle, kind)
                     : ConvertSource(fs, file, target, FilePartOf(file, fs.PathSeparator()), kind);

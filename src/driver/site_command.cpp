@@ -64,6 +64,7 @@ int RunSite(const Options& options, FileSystem& fs) {
   siteOptions.output = options.siteOutput;
   siteOptions.patterns = options.include;
   siteOptions.lineNumbers = options.lineNumbers;
+  siteOptions.manualUrl = options.manualUrl;
   siteOptions.jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   ProgressLine progress(fs);

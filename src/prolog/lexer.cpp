@@ -242,6 +242,17 @@ class TokenReader {
     effect = effect_;
     return end;
   }
+  // A script's "#!" first line, which SWI-Prolog's loader and source tools
+  // skip: a line comment.
+  std::size_t ScriptLine(std::size_t pos, Lexer::Effect& effect) {
+    starved_ = false;
+    mark_ = count_;
+    effect_ = Lexer::Effect::kLayout;
+    next_.kind = Kind::kNone;
+    std::size_t end = LineComment(pos, pos);
+    effect = effect_;
+    return end;
+  }
   bool Starved() const { return starved_; }
   // The token of which Read handed out a part, if it did.
   const Lexer::OpenToken& Opened() const { return next_; }
@@ -1009,6 +1020,9 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
       return 0;
     if (encoding_ == Encoding::kUtf8 && text.starts_with(kByteOrderMark))
       pos = kByteOrderMark.size();
+    // A script's "#!" may come after what was handed so far.
+    if (!atEnd && (text.size() == pos || (text.size() - pos < 2 && text[pos] == '#'))) return 0;
+    scriptLine_ = text.substr(pos).starts_with("#!");
     atStart_ = false;
   }
   TokenReader reader(*this, text, atEnd, out);
@@ -1016,11 +1030,12 @@ std::size_t Lexer::Lex(std::string_view text, bool atEnd, std::vector<Token>& ou
   if (pos != 0) reader.EmitLayout(0, pos);
   while (pos < text.size()) {
     Effect effect;
-    const std::size_t end = reader.Read(pos, effect);
+    const std::size_t end = scriptLine_ ? reader.ScriptLine(pos, effect) : reader.Read(pos, effect);
     if (reader.Starved()) {
       reader.DropLast();
       break;
     }
+    scriptLine_ = false;
     Apply(effect);
     pos = end;
     if (reader.Opened().kind != OpenToken::Kind::kNone || open_.kind != OpenToken::Kind::kNone)

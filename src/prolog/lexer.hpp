@@ -55,6 +55,8 @@ enum class Encoding : std::uint8_t { kUtf8, kLatin1 };
 // - "[ ]" and "{ }" with layout or comments inside are an atom: "[" and "]"
 //   are kAtom tokens and what lies between is layout and comments.
 // - A byte-order mark at the start of a UTF-8 source is a layout token.
+// - A first line starting with "#!" (a script's, which SWI-Prolog's loader
+//   skips) is a line comment.
 // - A quasi-quotation is "{|" (kQq), its syntax as ordinary tokens, then one
 //   kQq token from "||" to "|}". As for the reader, any "||" starts that
 //   last part, which runs to the end of the source if no "|}" closes it.
@@ -119,6 +121,7 @@ class Lexer {
   std::size_t partSize_;
   OpenToken open_;
   bool atStart_ = true;        // nothing taken yet: a byte-order mark may come
+  bool scriptLine_ = false;    // the source starts with "#!": its first line is a comment
   bool expectOperand_ = true;  // the next token starts a term
   bool afterTag_ = false;      // the last token can tag a dict: "_" in "_{"
   bool closeIsAtom_ = false;   // in "[ ]": only layout and comments before "]"

@@ -1,5 +1,6 @@
 #include "runtime/files.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pl2html {
@@ -133,6 +134,31 @@ std::int64_t FileSizeOf(FileSystem& fs, const std::string& path) {
 
 bool DeletePath(FileSystem& fs, const std::string& path) {
   return fs.Delete(path);
+}
+
+bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string& bytes,
+                   std::string& error) {
+  FileHandle file = fs.OpenForReading(path);
+  if (file == 0) {
+    error = "cannot be read (" + fs.LastError() + ")";
+    return false;
+  }
+  PathStatus status = fs.Stat(path);
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(status.size, 0)) + 1);
+  char block[1 << 16];
+  for (;;) {
+    std::int64_t got = fs.Read(file, block, sizeof block);
+    if (got == 0) break;
+    if (got < 0) {
+      error = "cannot be read (" + fs.LastError() + ")";
+      fs.Close(file);
+      return false;
+    }
+    bytes.append(block, static_cast<std::size_t>(got));
+  }
+  fs.Close(file);
+  return true;
 }
 
 std::string_view FolderOf(std::string_view path, char separator) {

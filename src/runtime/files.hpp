@@ -114,6 +114,10 @@ std::int64_t FileSizeOf(FileSystem& fs, const std::string& path);
 
 bool DeletePath(FileSystem& fs, const std::string& path);
 
+// The whole file `path` into `bytes`; false, with what went wrong in
+// `error` ("cannot be read (...)"), when it cannot be read.
+bool ReadWholeFile(FileSystem& fs, const std::string& path, std::string& bytes, std::string& error);
+
 // The folder `path` lies in, up to its last separator: "" when it names
 // none, the separator itself for a name in the root ("/a" gives "/").
 std::string_view FolderOf(std::string_view path, char separator);

@@ -41,30 +41,6 @@ void ParallelFor(unsigned jobs, std::size_t count, Work&& work) {
     thread.join();
 }
 
-bool ReadWhole(FileSystem& fs, const std::string& path, std::string& bytes, std::string& error) {
-  FileHandle file = fs.OpenForReading(path);
-  if (file == 0) {
-    error = "cannot be read (" + fs.LastError() + ")";
-    return false;
-  }
-  PathStatus status = fs.Stat(path);
-  bytes.clear();
-  bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(status.size, 0)) + 1);
-  char block[1 << 16];
-  for (;;) {
-    std::int64_t got = fs.Read(file, block, sizeof block);
-    if (got == 0) break;
-    if (got < 0) {
-      error = "cannot be read (" + fs.LastError() + ")";
-      fs.Close(file);
-      return false;
-    }
-    bytes.append(block, static_cast<std::size_t>(got));
-  }
-  fs.Close(file);
-  return true;
-}
-
 // Writes a file through the page output, so that it takes the place of an
 // earlier one only once complete. `write` fills the sink. Empty on
 // success, else what went wrong.
@@ -126,7 +102,7 @@ class SiteBuilder {
     links_ = ResolveLinks(files_, facts_);
     std::string oldBytes, error;
     if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
-        !ReadWhole(fs_, ManifestPath(), oldBytes, error))
+        !ReadWholeFile(fs_, ManifestPath(), oldBytes, error))
       oldBytes.clear();
     old_ = ParseManifest(oldBytes);
     MakeFolders();
@@ -216,7 +192,7 @@ class SiteBuilder {
       if (PageInsideSource(i)) return Fail(i, "its page would be written among the sources");
       if (files_[i].relative == "index") return Fail(i, "its page would replace the site's index");
       std::string bytes, error;
-      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
+      if (!ReadWholeFile(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
       sourceHash_[i] = Hash().Add(bytes).Value();
       facts_[i] = ReadFacts(bytes);
       made_[i] = 1;
@@ -250,6 +226,7 @@ class SiteBuilder {
   std::string InputHash(std::size_t i) const {
     Hash hash;
     hash.Add(std::string_view("pl2html " PL2HTML_VERSION)).Add(options_.lineNumbers ? 1 : 0);
+    hash.Add(options_.manualUrl);
     hash.Add(files_[i].relative).Add(sourceHash_[i]);
     for (const auto& [key, href] : links_[i])
       hash.Add(key).Add(href);
@@ -302,7 +279,7 @@ class SiteBuilder {
     }
     try {
       std::string bytes, error;
-      if (!ReadWhole(fs_, SourcePath(i), bytes, error)) {
+      if (!ReadWholeFile(fs_, SourcePath(i), bytes, error)) {
         hashes_[i].clear();
         return Fail(i, error);
       }
@@ -312,6 +289,7 @@ class SiteBuilder {
       prolog_page::PageOptions page;
       page.title = title;
       page.lineNumbers = options_.lineNumbers;
+      page.manualUrl = options_.manualUrl;
       page.navigation = navigation;
       page.outsideLinks = [&links](const prolog_page::GoalTarget& target) {
         const std::string call = KeyOf(target.name, target.arity);
@@ -363,7 +341,7 @@ class SiteBuilder {
   bool NotOurs(const std::string& path, bool unlisted) {
     if (!unlisted || fs_.Stat(path).kind == PathKind::Missing) return false;
     std::string bytes, error;
-    if (!ReadWhole(fs_, path, bytes, error)) return true;
+    if (!ReadWholeFile(fs_, path, bytes, error)) return true;
     return bytes.find("<meta name=\"generator\" content=\"pl2html ") == std::string::npos;
   }
 

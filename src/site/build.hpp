@@ -27,6 +27,7 @@ struct SiteOptions {
   std::vector<std::string> patterns;  // which files are sources; empty: kDefaultPatterns
   unsigned jobs = 1;                  // threads for each pass
   bool lineNumbers = true;
+  std::string manualUrl;  // the base of links to SWI-Prolog's manual; empty: none
 };
 
 enum class Pass { kReading, kWriting };

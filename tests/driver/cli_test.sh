@@ -152,6 +152,13 @@ check "--fragment writes the code element only" \
 check "--no-line-numbers drops the line elements" \
   bash -c "! '$pl2html' --prolog --no-line-numbers -o - prog.pl | grep -q 'id=\"L1\"'"
 check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.pl empty.pl prog.pl
+check "an empty file is a valid Prolog file: its page is made" \
+  bash -c "'$pl2html' --prolog empty.pl && grep -q '<pre class=\"pl2html\"><code></code></pre>' empty.pl.html"
+check "--manual-url none leaves built-ins unlinked, a URL takes the manual's place" \
+  bash -c "printf 'p :- write(x).\\n' >manual.pl &&
+           ! '$pl2html' --prolog --manual-url none -o - manual.pl | grep -q 'href=\"http' &&
+           '$pl2html' --prolog --manual-url 'https://example.org/?o=' -o - manual.pl |
+             grep -q 'href=\"https://example.org/?o=write/1\"'"
 check "--prolog never writes over its source" status_is 1 "$pl2html" --prolog -o alias.pl prog.pl
 check "--fragment without --prolog is a usage error" status_is 2 "$pl2html" --fragment prog.pl
 

@@ -52,8 +52,27 @@ reference_file(N, Line) :-
     Text =.. [text|Codes],               % arg/3 reaches any character at once
     setup_call_cleanup(
         open(Path, read, In, [encoding(Encoding)]),
-        read_clauses(In, Text, Module),
+        (   (   skip_script_line(In, End)
+            ->  format("T 0 ~d c~n", [End])
+            ;   true
+            ),
+            read_clauses(In, Text, Module)
+        ),
         close(In)).
+
+% A script's "#!" first line, which SWI-Prolog's loader skips: a comment up
+% to its line feed, which is layout. End is where the comment ends.
+skip_script_line(In, End) :-
+    peek_string(In, 2, "#!"),
+    skip_to_line_feed(In),
+    char_offset(In, End).
+
+skip_to_line_feed(In) :-
+    peek_code(In, C),
+    (   C == -1 -> true
+    ;   C == 0'\n -> true
+    ;   get_code(In, _), skip_to_line_feed(In)
+    ).
 
 read_clauses(In, Text, Module) :-
     repeat,

@@ -73,7 +73,7 @@ reference_file(N, Line, Initial) :-
     nb_setval(reference_ops, Ops),
     setup_call_cleanup(
         open(Path, read, In, [encoding(Encoding)]),
-        read_clauses(In, Module),
+        ( ignore(lexer_reference:skip_script_line(In, _)), read_clauses(In, Module) ),
         close(In)).
 
 read_clauses(In, Module) :-

@@ -217,7 +217,7 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   fs.folders = {"src", "src/x"};
   fs.files = {{"src/a.pl", "a :- b.\n"}, {"src/x/b.pl", "b.\n"}, {"src/x/c.pl", "c.\n"}};
   fs.unreadable = {"src/x/b.pl"};
-  SiteResult result = BuildSite(fs, {"src", "out", {}, 1, true});
+  SiteResult result = BuildSite(fs, {"src", "out", {}, 1, true, {}});
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].path, "src/x/b.pl");
   EXPECT_EQ(result.problems[0].reason, "cannot be read (Permission denied)");
@@ -228,19 +228,19 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   // OUT, or is no name at all, removes nothing.
   fs.files["escape.html"] = "keep";
   fs.files["out/.pl2html-site"] += "0123456789abcdef ..%2Fescape\n0123456789abcdef %zz\n";
-  BuildSite(fs, {"src", "out", {}, 1, true});
+  BuildSite(fs, {"src", "out", {}, 1, true, {}});
   EXPECT_EQ(fs.files["escape.html"], "keep");
 
   // An index.html of the user's own in OUT stays.
   fs.files["mine/index.html"] = "my own index";
-  result = BuildSite(fs, {"src", "mine", {}, 1, true});
+  result = BuildSite(fs, {"src", "mine", {}, 1, true, {}});
   EXPECT_EQ(fs.files["mine/index.html"], "my own index");
   EXPECT_EQ(result.problems.front().path, "mine/index.html");  // problems come in path order
 
   // A folder that cannot be listed this time has not lost its sources:
   // their pages stay.
   fs.unlistable = {"src/x"};
-  result = BuildSite(fs, {"src", "out", {}, 1, true});
+  result = BuildSite(fs, {"src", "out", {}, 1, true, {}});
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].reason, "cannot be listed (Permission denied)");
   EXPECT_EQ(fs.files.count("out/x/c.pl.html"), 1u);
@@ -248,14 +248,14 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   // With every file a source, "index" would have the index's page.
   fs.unlistable.clear();
   fs.files["src/index"] = "p.\n";
-  result = BuildSite(fs, {"src", "out", {"*"}, 1, true});
+  result = BuildSite(fs, {"src", "out", {"*"}, 1, true, {}});
   ASSERT_EQ(result.problems.size(), 2u);  // and b.pl, still unreadable
   EXPECT_EQ(result.problems[0].path, "src/index");
   EXPECT_EQ(result.problems[0].reason, "its page would replace the site's index");
   EXPECT_EQ(fs.files["out/index.html"].find("<!DOCTYPE html>"), 0u);
 
   fs.uncreatableFolders = {"elsewhere"};
-  result = BuildSite(fs, {"src", "elsewhere", {}, 1, true});
+  result = BuildSite(fs, {"src", "elsewhere", {}, 1, true, {}});
   EXPECT_TRUE(result.unusable);
   EXPECT_EQ(result.problems.at(0).reason, "cannot be made (Permission denied)");
 }
