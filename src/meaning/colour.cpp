@@ -404,6 +404,7 @@ class Colourer::Walk {
     if (p.Parenthesized()) return ClauseHead(p.Inner(), extra);
     const Term& t = *p.term;
     if (T_.Is(t, ":", 2)) return QualifiedHead(p, extra);
+    if (extra == 0 && DictMethodHead(t)) return;
     std::string_view name;
     int arity = 0;
     if (extra == 0 && SpecialHead(t)) {
@@ -419,6 +420,20 @@ class Colourer::Walk {
     Class c = ClassifyHead(g);
     GoalItem(FunctorRange(p), c, g);
     TermArgs(p);
+  }
+
+  // A dict method's definition, `Dict.name(Args) := Value`: its head is
+  // no predicate's, only its arguments are coloured.
+  bool DictMethodHead(const Term& t) {
+    if (!T_.Is(t, ":=", 2)) return false;
+    const Term& eval = T_.Arg(t, 0);
+    if (eval.parentheses > 0 || !T_.Is(eval, ".", 2)) return false;
+    const Term& func = T_.Arg(eval, 1);
+    if (func.parentheses > 0 || func.kind != TermKind::kCompound) return false;
+    TermArg(PosOf(T_.Arg(eval, 0)));
+    TermArgs(PosOf(func));
+    TermArg(PosOf(T_.Arg(t, 1)));
+    return true;
   }
 
   // head_colours/2 for unqualified heads: user's search paths and resources.
@@ -701,6 +716,9 @@ class Colourer::Walk {
     }
     // colourise_dcg_goal/4
     if (T_.IsAtom(t, "!")) return ColouriseGoal(p, Goal{&t}, origin);
+    // dcg_extend/2 cannot extend the goal of Module:Var, and then extends
+    // the qualification itself, as any compound: a call of :/4.
+    if (T_.Is(t, ":", 2) && T_.IsVar(T_.Arg(t, 1))) return ColouriseGoal(p, Goal{&t, 2}, origin);
     const Term& inner = Unqualified(t);
     if (T_.IsCallable(inner) && inner.kind != TermKind::kList) {
       return ColouriseGoal(p, Goal{&t, 2, true}, origin);
