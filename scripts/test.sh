@@ -34,9 +34,13 @@ stage packages scripts/test-packages.sh build-test
 # (files, bytes compared, clauses left out, mismatched bytes) are printed.
 stage "prolog reference" ctest --test-dir build-test --verbose -R '^prolog_reference$'
 
+# The page's classes against SWI-Prolog's source view, printing its counts
+# (files, fragments, recall, precision, differences explained and not).
+stage "meaning reference" ctest --test-dir build-test --verbose -R '^meaning_reference$'
+
 echo "== stage: native tests"
 native=0
-ctest --test-dir build-test --output-on-failure -j"$jobs" -E '^prolog_reference$' || native=$?
+ctest --test-dir build-test --output-on-failure -j"$jobs" -E '^(prolog|meaning)_reference$' || native=$?
 if [ ${#failed_stages[@]} -ne 0 ]; then
   echo "failed stages: ${failed_stages[*]}"
   exit 1
