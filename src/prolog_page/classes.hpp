@@ -14,7 +14,8 @@
 // none for a class that only changes the font), what more its rule holds,
 // and for a class a span takes besides its token's, the tooltip the span
 // shows. The style sheet picks the row up by itself; the writer of the
-// spans that take the class finds it with IndexOfClass.
+// spans that take the class finds it with IndexOfClass. Rows of the same
+// colours share one colour variable, and rows of the same look one rule.
 #pragma once
 
 #include <cstddef>
