@@ -56,7 +56,7 @@ inline constexpr std::string_view kDarkBackground = "#0d1117";
 inline constexpr PageClass kPageClasses[] = {
     // By prolog::TokenClass.
     {"text", ClassRole::kText, "#1f2328", "#e6edf3"},
-    {"comment", ClassRole::kToken, "#57606a", "#8b949e", {}, {}, "font-style:italic"},
+    {"comment", ClassRole::kToken, "#57606a", "#9198a1", {}, {}, "font-style:italic"},
     {"var", ClassRole::kToken, "#953800", "#ffa657"},
     {"atom", ClassRole::kToken, "#1f2328", "#e6edf3"},
     {"quoted", ClassRole::kToken, "#0a3069", "#a5d6ff"},

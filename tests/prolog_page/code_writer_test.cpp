@@ -107,12 +107,19 @@ TEST(CodeWriter, MarksClassTitleAnchorAndLink) {
 }
 
 TEST(Style, EveryClassReadableInBothSchemes) {
+  const PageClass& target = kPageClasses[IndexOfClass("target")];
   for (const PageClass& c : kPageClasses) {
     if (c.light.empty()) continue;
     std::string_view light = c.lightBackground.empty() ? kLightBackground : c.lightBackground;
     std::string_view dark = c.darkBackground.empty() ? kDarkBackground : c.darkBackground;
     EXPECT_GE(ContrastRatio(c.light, light), 4.5) << c.name << " light";
     EXPECT_GE(ContrastRatio(c.dark, dark), 4.5) << c.name << " dark";
+    // A span of the code without a background of its own is also on the
+    // highlight of a line that a link points to.
+    if ((c.role == ClassRole::kToken || c.role == ClassRole::kAlso) && c.lightBackground.empty()) {
+      EXPECT_GE(ContrastRatio(c.light, target.lightBackground), 4.5) << c.name << " light target";
+      EXPECT_GE(ContrastRatio(c.dark, target.darkBackground), 4.5) << c.name << " dark target";
+    }
   }
   EXPECT_NE(ClassOf(prolog::TokenClass::kVar).light, ClassOf(prolog::TokenClass::kAtom).light);
 }
