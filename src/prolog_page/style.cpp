@@ -57,10 +57,12 @@ constexpr std::string_view kCodeRules =
     "margin:0;padding:0.5em 0;overflow-x:auto;counter-reset:pl-line}\n"
     ".pl2html code{font:inherit}\n";
 
-// Links, after the rules of the spans' classes.
+// Links, after the rules of the spans' classes: nearly every name links,
+// to its definition or to the manual, so an underline shows under the
+// pointer only and the classes' own underlines keep their meaning.
 constexpr std::string_view kLinkRules =
-    ".pl2html a{color:inherit;text-decoration:underline dotted}\n"
-    ".pl2html a:hover{text-decoration:underline solid}\n";
+    ".pl2html a{color:inherit;text-decoration:none}\n"
+    ".pl2html a:hover{text-decoration:underline}\n";
 
 // Each line is a span whose number CSS draws, so that copying the code
 // never copies a number.
@@ -149,7 +151,10 @@ constexpr std::string_view kPageRules =
     "nav ul{columns:16em;margin:0.5em 0;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
     "nav a{color:var(--pl-head)}\n"
-    "nav .line{color:var(--pl-lineno)}\n";
+    "nav .line{color:var(--pl-lineno)}\n"
+    // The line above the code that lists what needs a look.
+    ".look{margin:0.5em 1rem;font-size:0.875rem;color:var(--pl-lineno)}\n"
+    ".look a{color:var(--pl-end)}\n";
 
 }  // namespace
 
@@ -188,10 +193,10 @@ void AppendStyleSheet(std::string& out, bool page) {
   AppendClassRules(out);
   out += kLineRules;
   if (page) out += kPageRules;
-  // On paper, long lines wrapped rather than cut, and the page's index left
-  // out (not that of a page that a fragment is pasted into).
+  // On paper, long lines wrapped rather than cut, and the page's index and
+  // notes left out (not those of a page that a fragment is pasted into).
   out += "@media print{.pl2html{white-space:pre-wrap;overflow:visible}";
-  if (page) out += "nav{display:none}";
+  if (page) out += "nav,.look{display:none}";
   out += "}\n</style>\n";
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hand_tokens.hpp"
+#include "meaning/colour.hpp"
 #include "meaning/xref.hpp"
 #include "prolog_page/classes.hpp"
 #include "prolog_page/marks.hpp"
@@ -122,6 +125,14 @@ TEST(Style, EveryClassReadableInBothSchemes) {
     }
   }
   EXPECT_NE(ClassOf(prolog::TokenClass::kVar).light, ClassOf(prolog::TokenClass::kAtom).light);
+  // Every class of meaning that a span can take has its row, so its look
+  // is chosen, even when that is to look as the token does.
+  for (int m = 0; m < meaning::kMeanings; ++m) {
+    std::string_view name = meaning::MeaningName(static_cast<meaning::Meaning>(m));
+    EXPECT_TRUE(std::ranges::any_of(kPageClasses, [&](const PageClass& c) {
+      return c.name == name && c.role == ClassRole::kAlso;
+    })) << name;
+  }
 }
 
 TEST(Charset, Utf8ValidityInPieces) {
