@@ -1,5 +1,6 @@
 #include "prolog_page/style.hpp"
 
+#include <array>
 #include <string>
 
 #include "prolog_page/classes.hpp"
@@ -8,26 +9,44 @@ namespace pl2html::prolog_page {
 
 namespace {
 
+constexpr std::size_t kRows = std::size(kPageClasses);
+
+// The row after which the colour variable of each row's colours is named:
+// the first row of the same pair (`background`: of the same backgrounds).
+// A row of role kColour keeps its own, which the page's rules name.
+constexpr std::array<std::size_t, kRows> Owners(bool background) {
+  std::array<std::size_t, kRows> owners{};
+  for (std::size_t i = 0; i < kRows; ++i) {
+    const PageClass& c = kPageClasses[i];
+    owners[i] = i;
+    if (c.role == ClassRole::kColour) continue;
+    for (std::size_t j = 0; j < i; ++j) {
+      const PageClass& d = kPageClasses[j];
+      if (background
+              ? d.lightBackground == c.lightBackground && d.darkBackground == c.darkBackground
+              : d.light == c.light && d.dark == c.dark) {
+        owners[i] = j;
+        break;
+      }
+    }
+  }
+  return owners;
+}
+constexpr std::array<std::size_t, kRows> kColourOwner = Owners(false);
+constexpr std::array<std::size_t, kRows> kBackgroundOwner = Owners(true);
+
 // The colour variables of one scheme.
 void AppendColours(std::string& out, bool dark) {
   out += "background:";
   out += dark ? kDarkBackground : kLightBackground;
   out += ';';
-  for (const PageClass& c : kPageClasses) {
-    if (c.light.empty()) continue;
-    out += "--pl-";
-    out += c.name;
-    out += ':';
-    out += dark ? c.dark : c.light;
-    out += ';';
+  for (std::size_t i = 0; i < kRows; ++i) {
+    const PageClass& c = kPageClasses[i];
+    if (!c.light.empty() && kColourOwner[i] == i)
+      out.append("--pl-").append(c.name).append(":").append(dark ? c.dark : c.light).append(";");
     std::string_view background = dark ? c.darkBackground : c.lightBackground;
-    if (!background.empty()) {
-      out += "--pl-";
-      out += c.name;
-      out += "-bg:";
-      out += background;
-      out += ';';
-    }
+    if (!background.empty() && kBackgroundOwner[i] == i)
+      out.append("--pl-").append(c.name).append("-bg:").append(background).append(";");
   }
 }
 
@@ -38,10 +57,12 @@ constexpr std::string_view kCodeRules =
     "margin:0;padding:0.5em 0;overflow-x:auto;counter-reset:pl-line}\n"
     ".pl2html code{font:inherit}\n";
 
-// Links, after the rules of the spans' classes.
+// Links, after the rules of the spans' classes: nearly every name links,
+// to its definition or to the manual, so an underline shows under the
+// pointer only and the classes' own underlines keep their meaning.
 constexpr std::string_view kLinkRules =
-    ".pl2html a{color:inherit;text-decoration:underline dotted}\n"
-    ".pl2html a:hover{text-decoration:underline solid}\n";
+    ".pl2html a{color:inherit;text-decoration:none}\n"
+    ".pl2html a:hover{text-decoration:underline}\n";
 
 // Each line is a span whose number CSS draws, so that copying the code
 // never copies a number.
@@ -55,22 +76,52 @@ constexpr std::string_view kLineRules =
     ".pl2html>code>span:target::before{color:var(--pl-target);font-weight:bold}\n"
     ".pl2html .head:target{background:var(--pl-target-bg);color:var(--pl-target)}\n";
 
-// A class's rule: its colour, its background and the rest of its rule.
-void AppendRule(std::string& out, const PageClass& c) {
-  out += ".pl2html .";
-  out += c.name;
-  out += '{';
-  std::string_view separator;
-  if (!c.light.empty()) {
-    out.append("color:var(--pl-").append(c.name).append(")");
-    separator = ";";
-  }
+// A row's declarations: its colour, its background and the rest of its
+// rule; empty for a class that looks as its token does.
+std::string Declarations(std::size_t i) {
+  const PageClass& c = kPageClasses[i];
+  std::string out;
+  if (!c.light.empty())
+    out.append("color:var(--pl-").append(kPageClasses[kColourOwner[i]].name).append(")");
   if (!c.lightBackground.empty()) {
-    out.append(separator).append("background:var(--pl-").append(c.name).append("-bg)");
-    separator = ";";
+    if (!out.empty()) out += ';';
+    out.append("background:var(--pl-")
+        .append(kPageClasses[kBackgroundOwner[i]].name)
+        .append("-bg)");
   }
-  if (!c.rule.empty()) out.append(separator).append(c.rule);
-  out += "}\n";
+  if (!c.rule.empty()) {
+    if (!out.empty()) out += ';';
+    out += c.rule;
+  }
+  return out;
+}
+
+// The rules of the rows that `pick` chooses, in the table's order; rows of
+// the same declarations share one rule, where the first of them is
+// (".pl2html :is(.a,.b)", as specific as ".pl2html .a").
+template <class Pick>
+void AppendRules(std::string& out, Pick pick) {
+  std::array<bool, kRows> done{};
+  for (std::size_t i = 0; i < kRows; ++i) {
+    if (done[i] || !pick(i)) continue;
+    const std::string declarations = Declarations(i);
+    if (declarations.empty()) continue;
+    std::string selectors;
+    int count = 0;
+    for (std::size_t j = i; j < kRows; ++j) {
+      if (done[j] || !pick(j) || Declarations(j) != declarations) continue;
+      done[j] = true;
+      if (count++ != 0) selectors += ',';
+      selectors.append(".").append(kPageClasses[j].name);
+    }
+    out += ".pl2html ";
+    if (count == 1) {
+      out += selectors;
+    } else {
+      out.append(":is(").append(selectors).append(")");
+    }
+    out.append("{").append(declarations).append("}\n");
+  }
 }
 
 // The rules of the classes: each token's, followed by those of the classes
@@ -79,19 +130,16 @@ void AppendRule(std::string& out, const PageClass& c) {
 void AppendClassRules(std::string& out) {
   for (std::size_t t = 0; t < kTokenClasses; ++t) {
     if (kPageClasses[t].role != ClassRole::kToken) continue;
-    AppendRule(out, kPageClasses[t]);
-    for (const PageClass& c : kPageClasses) {
-      if (c.role == ClassRole::kAlso && c.on && static_cast<std::size_t>(*c.on) == t)
-        AppendRule(out, c);
-    }
+    AppendRules(out, [t](std::size_t i) {
+      const PageClass& c = kPageClasses[i];
+      return i == t || (c.role == ClassRole::kAlso && c.on && static_cast<std::size_t>(*c.on) == t);
+    });
   }
-  for (const PageClass& c : kPageClasses) {
-    if (c.role == ClassRole::kAlso && !c.on) AppendRule(out, c);
-  }
+  AppendRules(out, [](std::size_t i) {
+    return kPageClasses[i].role == ClassRole::kAlso && !kPageClasses[i].on;
+  });
   out += kLinkRules;
-  for (const PageClass& c : kPageClasses) {
-    if (c.role == ClassRole::kStandIn) AppendRule(out, c);
-  }
+  AppendRules(out, [](std::size_t i) { return kPageClasses[i].role == ClassRole::kStandIn; });
 }
 
 constexpr std::string_view kPageRules =
@@ -103,7 +151,10 @@ constexpr std::string_view kPageRules =
     "nav ul{columns:16em;margin:0.5em 0;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
     "nav a{color:var(--pl-head)}\n"
-    "nav .line{color:var(--pl-lineno)}\n";
+    "nav .line{color:var(--pl-lineno)}\n"
+    // The line above the code that lists what needs a look.
+    ".look{margin:0.5em 1rem;font-size:0.875rem;color:var(--pl-lineno)}\n"
+    ".look a{color:var(--pl-end)}\n";
 
 }  // namespace
 
@@ -132,7 +183,8 @@ void AppendStyleSheet(std::string& out, bool page) {
   out += scope;
   out += '{';
   AppendColours(out, false);
-  out += "}\n@media (prefers-color-scheme:dark){";
+  // Paper takes the light colours whatever the screen's scheme.
+  out += "}\n@media screen and (prefers-color-scheme:dark){";
   out += scope;
   out += '{';
   AppendColours(out, true);
@@ -141,14 +193,11 @@ void AppendStyleSheet(std::string& out, bool page) {
   AppendClassRules(out);
   out += kLineRules;
   if (page) out += kPageRules;
-  // Paper: dark text on white whatever the screen's scheme, long lines
-  // wrapped rather than cut.
-  out += "@media print{";
-  out += scope;
-  out += '{';
-  AppendColours(out, false);
-  out += "}.pl2html{white-space:pre-wrap;overflow:visible}nav{display:none}}\n";
-  out += "</style>\n";
+  // On paper, long lines wrapped rather than cut, and the page's index and
+  // notes left out (not those of a page that a fragment is pasted into).
+  out += "@media print{.pl2html{white-space:pre-wrap;overflow:visible}";
+  if (page) out += "nav,.look{display:none}";
+  out += "}\n</style>\n";
 }
 
 }  // namespace pl2html::prolog_page

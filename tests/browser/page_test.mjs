@@ -1,14 +1,14 @@
 // The Prolog page in headless chromium: the code copies as the source, a
 // line's link scrolls it into view, a call's link lands on its definition,
 // and variables and atoms look different in both colour schemes.
-// Usage: node page_test.mjs PAGE.html SOURCE.pl [SCREENSHOT_PREFIX]
+// Usage: node page_test.mjs PAGE.html SOURCE.pl
 // Exit status: 0 passed, 1 failed.
 import { readFileSync } from 'node:fs';
 import { resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { check, withBrowser } from './browser.mjs';
 
-const [pagePath, sourcePath, screenshots] = process.argv.slice(2);
+const [pagePath, sourcePath] = process.argv.slice(2);
 const url = pathToFileURL(resolve(pagePath)).href;
 const source = readFileSync(sourcePath, 'utf8').replace(/\r\n?/g, '\n');
 
@@ -57,11 +57,6 @@ await withBrowser(async (browser) => {
     const colours = await page.evaluate(() => ['.var', '.atom', 'html'].map(
       (s) => getComputedStyle(document.querySelector(s))[s === 'html' ? 'backgroundColor' : 'color']));
     check(colours[0] !== colours[1], `${scheme}: a var (${colours[0]}) and an atom (${colours[1]}) differ`);
-    if (screenshots) {
-      await page.setViewport({ width: 900, height: 900 });
-      await page.goto(url);
-      await page.screenshot({ path: `${screenshots}-${scheme}.png` });
-    }
     console.log(`${scheme} background: ${colours[2]}`);
   }
 });

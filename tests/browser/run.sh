@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Prolog page checked from outside: html-validate over pages made from
 # examples/ (one as a fragment placed in a minimal page, one without line
-# numbers), or headless chromium over the features example.
+# numbers), or headless chromium over the features and meaning examples.
 # Usage: tests/browser/run.sh validate|browser|site PL2HTML EXAMPLES_DIR
 # (site: a site of tests/site/tree, validated and followed in chromium)
 # Exit status 77 (skipped) without node, chromium or the npm packages, which
@@ -48,7 +48,11 @@ case $what in
     chromium=${CHROMIUM:-/usr/bin/chromium}
     [ -x "$chromium" ] || { echo "skipped: no $chromium"; exit 77; }
     "$pl2html" --prolog -o "$work/features.pl.html" "$examples/features.pl"
-    node "$here/page_test.mjs" "$work/features.pl.html" "$examples/features.pl" ${SCREENSHOTS:+"$SCREENSHOTS"}
+    "$pl2html" --prolog -o "$work/meaning.pl.html" "$examples/meaning.pl"
+    status=0
+    node "$here/page_test.mjs" "$work/features.pl.html" "$examples/features.pl" || status=1
+    node "$here/meaning_test.mjs" "$work/meaning.pl.html" ${SCREENSHOTS:+"$SCREENSHOTS"} || status=1
+    exit $status
     ;;
   site)
     # The example tree of tests/site as a site: its index and a page with

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hand_tokens.hpp"
+#include "meaning/colour.hpp"
 #include "meaning/xref.hpp"
 #include "prolog_page/classes.hpp"
 #include "prolog_page/marks.hpp"
@@ -107,14 +110,29 @@ TEST(CodeWriter, MarksClassTitleAnchorAndLink) {
 }
 
 TEST(Style, EveryClassReadableInBothSchemes) {
+  const PageClass& target = kPageClasses[IndexOfClass("target")];
   for (const PageClass& c : kPageClasses) {
     if (c.light.empty()) continue;
     std::string_view light = c.lightBackground.empty() ? kLightBackground : c.lightBackground;
     std::string_view dark = c.darkBackground.empty() ? kDarkBackground : c.darkBackground;
     EXPECT_GE(ContrastRatio(c.light, light), 4.5) << c.name << " light";
     EXPECT_GE(ContrastRatio(c.dark, dark), 4.5) << c.name << " dark";
+    // A span of the code without a background of its own is also on the
+    // highlight of a line that a link points to.
+    if ((c.role == ClassRole::kToken || c.role == ClassRole::kAlso) && c.lightBackground.empty()) {
+      EXPECT_GE(ContrastRatio(c.light, target.lightBackground), 4.5) << c.name << " light target";
+      EXPECT_GE(ContrastRatio(c.dark, target.darkBackground), 4.5) << c.name << " dark target";
+    }
   }
   EXPECT_NE(ClassOf(prolog::TokenClass::kVar).light, ClassOf(prolog::TokenClass::kAtom).light);
+  // Every class of meaning that a span can take has its row, so its look
+  // is chosen, even when that is to look as the token does.
+  for (int m = 0; m < meaning::kMeanings; ++m) {
+    std::string_view name = meaning::MeaningName(static_cast<meaning::Meaning>(m));
+    EXPECT_TRUE(std::ranges::any_of(kPageClasses, [&](const PageClass& c) {
+      return c.name == name && c.role == ClassRole::kAlso;
+    })) << name;
+  }
 }
 
 TEST(Charset, Utf8ValidityInPieces) {
