@@ -29,6 +29,12 @@ void ClauseStream::Push(prolog::TokenClass cls, std::string_view text, std::uint
 // Lines end at LF, CR LF and a CR alone, as the page numbers them; a CR LF
 // may be split between two tokens.
 void ClauseStream::CountLines(std::string_view text, std::uint64_t offset) {
+  // Most tokens hold no control character at all.
+  if (std::none_of(text.begin(), text.end(),
+                   [](char c) { return static_cast<unsigned char>(c) <= '\r'; })) {
+    if (!text.empty()) afterCr_ = false;
+    return;
+  }
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\n' && c != '\r') {

@@ -746,7 +746,9 @@ class Colourer::Walk {
       int arity = 0;
       if (NameArity(g, name, arity)) {
         if (xref_.HtmlWriteLoaded() && HtmlGoal(p, g, name, arity)) return;
-        if (xref_.LibraryLoaded("yall") && LambdaGoal(p, g, name, arity)) return;
+        if ((name == ">>" || name == "/") && xref_.LibraryLoaded("yall") &&
+            LambdaGoal(p, g, name, arity))
+          return;
         const GoalColours* specified = FindGoalColours(name, arity);
         if (specified != nullptr || (PceFunctor(name) && arity > 0 && T_.IsCompound(t))) {
           Class c = specified != nullptr && specified->classify ? ClassifyGoal(g, origin)

@@ -7,13 +7,31 @@
 
 namespace pl2html::meaning {
 
+namespace {
+
+// FNV-1a of the name, then the arity: the table answers for every goal
+// of every clause, twice, so a lookup costs one short hash.
+struct NameArityHash {
+  std::size_t operator()(const std::pair<std::string_view, int>& key) const {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : key.first)
+      h = (h ^ c) * 1099511628211ull;
+    return static_cast<std::size_t>((h ^ static_cast<std::uint64_t>(key.second)) *
+                                    1099511628211ull);
+  }
+};
+
+}  // namespace
+
 const KnownPredicate* FindKnown(std::string_view name, int arity) {
-  std::span<const KnownPredicate> all = swi::Predicates();
-  auto before = [](const KnownPredicate& p, std::pair<std::string_view, int> key) {
-    return p.name != key.first ? p.name < key.first : p.arity < key.second;
-  };
-  auto found = std::lower_bound(all.begin(), all.end(), std::pair{name, arity}, before);
-  return found != all.end() && found->name == name && found->arity == arity ? &*found : nullptr;
+  static const auto byKey = [] {
+    std::unordered_map<std::pair<std::string_view, int>, const KnownPredicate*, NameArityHash> map;
+    for (const KnownPredicate& p : swi::Predicates())
+      map.emplace(std::pair{p.name, p.arity}, &p);
+    return map;
+  }();
+  auto found = byKey.find({name, arity});
+  return found == byKey.end() ? nullptr : found->second;
 }
 
 // By path, in a hash table made at first use: the hooks ask for a few

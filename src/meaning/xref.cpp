@@ -410,7 +410,7 @@ class Xref::Reading {
       SgmlCalls(T.Arg(goal, 1), origin, partial);
       return true;
     }
-    if (xref_.LibraryLoaded("main")) {
+    if ((name == "main" || name == "argv_options") && xref_.LibraryLoaded("main")) {
       if (name == "main" && arity == 0) {
         CalledGoal(g, origin);
         Called({std::string(), "main", 1}, origin);
@@ -1499,14 +1499,20 @@ class Xref::Reading {
 Xref::Xref(Loader* loader) : loader_(loader) {
   std::span<const KnownFile> library = swi::Library();
   libraries_.assign(library.size(), 0);
-  for (std::size_t i = 0; i < library.size(); ++i)
+  for (std::size_t i = 0; i < library.size(); ++i) {
     libraries_[i] = library[i].initiallyLoaded ? 1 : 0;
+    if (libraries_[i] && !library[i].htmlMetas.empty()) htmlMetaLibraries_.push_back(i);
+  }
 }
 
 void Xref::LoadLibrary(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= libraries_.size() || libraries_[index])
     return;
   libraries_[index] = 1;
+  const auto at = static_cast<std::size_t>(index);
+  if (!swi::Library()[at].htmlMetas.empty())
+    htmlMetaLibraries_.insert(
+        std::lower_bound(htmlMetaLibraries_.begin(), htmlMetaLibraries_.end(), at), at);
   for (std::int16_t brought : swi::Library()[static_cast<std::size_t>(index)].brings)
     LoadLibrary(brought);
 }
@@ -1523,8 +1529,7 @@ bool Xref::LibraryLoaded(std::string_view libraryPath) const {
 
 std::string_view Xref::HtmlMetaOf(std::string_view name, int arity) const {
   std::span<const KnownFile> library = swi::Library();
-  for (std::size_t i = 0; i < library.size(); ++i) {
-    if (!libraries_[i]) continue;
+  for (std::size_t i : htmlMetaLibraries_) {
     for (const KnownMeta& m : library[i].htmlMetas) {
       if (m.name == name && m.arity == arity) return m.meta;
     }
@@ -1535,11 +1540,11 @@ std::string_view Xref::HtmlMetaOf(std::string_view name, int arity) const {
 // prolog:meta_goal/2 of the libraries that declare it.
 std::string_view Xref::HookMetaOf(std::string_view name, int arity) const {
   if (name == "process_rdf" && arity == 3 && LibraryLoaded("rdf")) return "-2-";
-  if (LibraryLoaded("http/http_dispatch")) {
+  if (name.starts_with("http_") && LibraryLoaded("http/http_dispatch")) {
     if (name == "http_handler" && arity == 3) return "-1-";
     if (name == "http_current_handler" && arity == 2) return "-1";
   }
-  if (LibraryLoaded("rdf_parser")) {
+  if ((name == "rewrite_term" || name == "\\") && LibraryLoaded("rdf_parser")) {
     if (name == "rewrite_term" && arity == 2) return "0-";
     if (name == "\\" && arity == 1) return "1";
   }

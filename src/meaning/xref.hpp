@@ -119,6 +119,9 @@ class Xref {
   void LoadLibrary(int index);
   void LoadLibrary(std::string_view libraryPath);
   std::vector<char> libraries_;  // by index into swi::Library(): loaded
+  // The loaded libraries that declare html_meta/1, in index order: the
+  // only ones HtmlMetaOf asks.
+  std::vector<std::size_t> htmlMetaLibraries_;
 };
 
 }  // namespace pl2html::meaning
