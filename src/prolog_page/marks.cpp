@@ -77,8 +77,8 @@ void AppendNumber(GrowableArray<char>& out, std::uint64_t n) {
   out.Append(static_cast<char>(n));
 }
 
-// The term reader hands names out in UTF-8; a page of a Latin-1 source
-// shows them, and makes its anchors of them, in the source's own bytes.
+}  // namespace
+
 std::string PageBytes(std::string_view name, Charset charset) {
   if (charset == Charset::kUtf8) return std::string(name);
   std::string bytes;
@@ -93,8 +93,6 @@ std::string PageBytes(std::string_view name, Charset charset) {
   }
   return bytes;
 }
-
-}  // namespace
 
 void AppendAnchor(std::string& out, std::string_view name, int arity) {
   for (std::size_t i = 0; i < name.size(); ++i) {

@@ -129,4 +129,9 @@ class Marks {
 // or a URL fragment cannot hold as they are percent-encoded.
 void AppendAnchor(std::string& out, std::string_view name, int arity);
 
+// A name as the page shows it: the term reader hands names out in UTF-8; a
+// page of a Latin-1 source shows them, and makes its anchors of them, in
+// the source's own bytes.
+std::string PageBytes(std::string_view name, Charset charset);
+
 }  // namespace pl2html::prolog_page

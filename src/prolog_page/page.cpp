@@ -198,7 +198,14 @@ void Replay(Source& source, prolog::Encoding encoding, const prolog::TokenLog& l
 
 }  // namespace
 
-void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
+SourceXref CrossReference(Source& source, meaning::Loader* loader) {
+  prolog::TokenLog log(0);  // no tokens kept: no page follows
+  meaning::LibraryLoader library;
+  FirstPass first = ReadFirst(source, log, loader != nullptr ? loader : &library);
+  return {first.PageCharset(), std::move(first.xref)};
+}
+
+LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   prolog::TokenLog log(options.tokenLogLimit);
   meaning::LibraryLoader library;
   FirstPass first = ReadFirst(source, log, options.loader != nullptr ? options.loader : &library);
@@ -237,6 +244,10 @@ void WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   writer.End();
   if (!options.fragment) out += "</main>\n</body>\n</html>\n";
   sink.Drain();
+  LookCounts counts;
+  for (const LookItem& item : marks.Look())
+    ++(item.singleton ? counts.singletons : counts.undefined);
+  return counts;
 }
 
 }  // namespace pl2html::prolog_page

@@ -6,10 +6,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "meaning/loads.hpp"
+#include "meaning/xref.hpp"
+#include "prolog_page/charset.hpp"
 #include "prolog_page/marks.hpp"
 #include "runtime/stream.hpp"
 
@@ -43,6 +46,21 @@ struct PageOptions {
   std::size_t tokenLogLimit = std::size_t{6} << 20;
 };
 
-void WritePrologPage(Source& source, Sink& sink, const PageOptions& options);
+// What a page says needs a look: its calls of undefined predicates and its
+// singleton variables.
+struct LookCounts {
+  std::size_t undefined = 0;
+  std::size_t singletons = 0;
+};
+
+LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& options);
+
+// The source's cross-reference as the page makes it (read as UTF-8 when it
+// is, else as Latin-1), for a site's facts; and the charset of its page.
+struct SourceXref {
+  Charset charset = Charset::kUtf8;
+  std::unique_ptr<meaning::Xref> xref;
+};
+SourceXref CrossReference(Source& source, meaning::Loader* loader);
 
 }  // namespace pl2html::prolog_page

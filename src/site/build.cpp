@@ -20,6 +20,7 @@
 #include "site/index_page.hpp"
 #include "site/links.hpp"
 #include "site/manifest.hpp"
+#include "site/tree_loader.hpp"
 
 namespace pl2html::site {
 
@@ -98,6 +99,7 @@ class SiteBuilder {
     for (Problem& problem : tree.problems)
       result_.problems.push_back(std::move(problem));
     result_.sources = files_.size();
+    tree_ = std::make_unique<TreeFiles>(fs_, options_.source, files_);
     GatherFacts();
     links_ = ResolveLinks(files_, facts_);
     std::string oldBytes, error;
@@ -177,6 +179,7 @@ class SiteBuilder {
   // The first pass: every file's facts, and a hash of its bytes.
   void GatherFacts() {
     facts_.assign(files_.size(), {});
+    uses_.assign(files_.size(), {});
     sourceHash_.assign(files_.size(), 0);
     made_.assign(files_.size(), 0);
     Counter counter(*this, Pass::kReading);
@@ -194,7 +197,9 @@ class SiteBuilder {
       std::string bytes, error;
       if (!ReadWholeFile(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
       sourceHash_[i] = Hash().Add(bytes).Value();
-      facts_[i] = ReadFacts(bytes);
+      TreeLoader loader(*tree_, i);
+      facts_[i] = ReadFacts(bytes, &loader);
+      uses_[i] = {loader.Headers(), loader.Texts()};
       made_[i] = 1;
     } catch (const std::bad_alloc&) {
       Fail(i, "is too large for the memory available");
@@ -228,26 +233,31 @@ class SiteBuilder {
     hash.Add(std::string_view("pl2html " PL2HTML_VERSION)).Add(options_.lineNumbers ? 1 : 0);
     hash.Add(options_.manualUrl);
     hash.Add(files_[i].relative).Add(sourceHash_[i]);
+    // The meaning of its goals: the headers of the files it loads, the
+    // text of those it includes; then where its calls lead.
+    for (std::size_t j : uses_[i].headers)
+      hash.Add(files_[j].relative).Add(tree_->HeaderHash(j));
+    for (std::size_t j : uses_[i].texts)
+      hash.Add(files_[j].relative).Add(sourceHash_[j]);
     for (const auto& [key, href] : links_[i])
       hash.Add(key).Add(href);
     return hash.Text();
   }
 
-  // The second pass: the pages whose inputs changed, and the index.
+  // The second pass: the pages whose inputs changed, then the index, which
+  // shows what each page says needs a look.
   void Pages() {
     hashes_.assign(files_.size(), {});
+    look_.assign(files_.size(), {});
     Counter counter(*this, Pass::kWriting);
-    // The index is one more task among the pages, taken first so that it
-    // never runs alone at the end.
-    ParallelFor(options_.jobs, files_.size() + 1, [&](std::size_t task) {
-      if (task == 0) return Index();
-      std::size_t i = task - 1;
+    ParallelFor(options_.jobs, files_.size(), [&](std::size_t i) {
       if (made_[i]) {
         hashes_[i] = InputHash(i);
         Page(i);
       }
       counter.Done(i);
     });
+    Index();
   }
 
   // Counts the files a pass has done, for the progress line.
@@ -272,8 +282,9 @@ class SiteBuilder {
   void Page(std::size_t i) {
     std::string key = KeyOfSource(files_[i].relative);
     auto old = old_.find(key);
-    if (old != old_.end() && old->second == hashes_[i] &&
+    if (old != old_.end() && old->second.hash == hashes_[i] &&
         fs_.Stat(PagePath(i)).kind == PathKind::File) {
+      look_[i] = old->second.look;
       ++unchanged_;
       return;
     }
@@ -291,16 +302,25 @@ class SiteBuilder {
       page.lineNumbers = options_.lineNumbers;
       page.manualUrl = options_.manualUrl;
       page.navigation = navigation;
+      TreeLoader loader(*tree_, i);
+      page.loader = &loader;
       page.outsideLinks = [&links](const prolog_page::GoalTarget& target) {
-        const std::string call = KeyOf(target.name, target.arity);
+        OutsideCall outside{
+            std::string(target.module), KeyOf(target.name, target.arity), {}, false};
+        if (target.file != nullptr) {
+          outside.from = target.file->path;
+          outside.importedElsewhere = target.file->path.empty();
+        }
+        const std::string call = CallKey(outside);
         auto found =
             std::lower_bound(links.begin(), links.end(), call,
                              [](const auto& link, std::string_view k) { return link.first < k; });
         return found != links.end() && found->first == call ? found->second : std::string();
       };
       StringSource source(bytes);
-      error = WriteSiteFile(fs_, PagePath(i),
-                            [&](Sink& sink) { prolog_page::WritePrologPage(source, sink, page); });
+      error = WriteSiteFile(fs_, PagePath(i), [&](Sink& sink) {
+        look_[i] = prolog_page::WritePrologPage(source, sink, page);
+      });
       if (!error.empty()) {
         hashes_[i].clear();
         return Fail(i, error);
@@ -315,11 +335,11 @@ class SiteBuilder {
   void Index() {
     std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
     std::string page =
-        IndexPage(title, files_, facts_, std::vector<bool>(made_.begin(), made_.end()));
+        IndexPage(title, files_, facts_, look_, std::vector<bool>(made_.begin(), made_.end()));
     std::string hash = Hash().Add(page).Text();
     std::string path = JoinPath(fs_, options_.output, "index.html");
     auto old = old_.find(std::string(kIndexKey));
-    if (old != old_.end() && old->second == hash && fs_.Stat(path).kind == PathKind::File) {
+    if (old != old_.end() && old->second.hash == hash && fs_.Stat(path).kind == PathKind::File) {
       ++unchanged_;
       index_ = hash;
       return;
@@ -353,12 +373,12 @@ class SiteBuilder {
       std::string key = KeyOfSource(files_[i].relative);
       present.insert(key);
       if (!hashes_[i].empty()) {
-        manifest[key] = hashes_[i];
+        manifest[key] = {hashes_[i], look_[i]};
       } else if (auto old = old_.find(key); old != old_.end()) {
         manifest[key] = old->second;  // its page stays as it was, and is tried again next time
       }
     }
-    if (!index_.empty()) manifest[std::string(kIndexKey)] = index_;
+    if (!index_.empty()) manifest[std::string(kIndexKey)] = {index_, {}};
     // Only after a walk that saw every folder: a folder that could not be
     // listed this time has not lost its sources.
     for (const auto& [key, hash] : old_) {
@@ -387,6 +407,13 @@ class SiteBuilder {
   std::vector<SourceFile> files_;
   bool walkedWhole_ = false;  // every folder of the tree could be listed
   std::vector<FileFacts> facts_;
+  std::unique_ptr<TreeFiles> tree_;
+  // Per file, the files of the tree its meaning was read from.
+  struct Uses {
+    std::vector<std::size_t> headers, texts;
+  };
+  std::vector<Uses> uses_;
+  std::vector<prolog_page::LookCounts> look_;  // per page, what it says needs a look
   std::vector<std::uint64_t> sourceHash_;
   std::vector<char> made_;  // the source was read: its page exists (bytes, so threads may set them)
   std::vector<LinkMap> links_;

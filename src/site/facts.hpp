@@ -1,13 +1,17 @@
-// What the first pass learns of each source for the links between pages:
-// the predicates it defines, whether it is a module and what it exports,
-// what it loads, and which predicates it calls without defining them.
-// Predicates are keys "name/arity", as the page's survey names them.
+// What the first pass learns of each source, for the links between pages
+// and the index: its module and exports, the predicates it defines, and
+// the predicates it calls that other files may define, as the meaning
+// layer's cross-reference finds them. Predicates are keys "name/arity".
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
+
+#include "meaning/loads.hpp"
+#include "runtime/stream.hpp"
 
 namespace pl2html::site {
 
@@ -15,28 +19,34 @@ struct Definition {
   std::string key;     // name/arity
   std::string anchor;  // its element id in the page
   std::uint64_t line = 0;
+  bool exported = false;
 };
 
-// A file a directive loads: use_module/1,2, ensure_loaded/1, reexport/1,2,
-// autoload/1,2, consult/1, include/1, or a list of files as a directive.
-struct Load {
-  std::string path;      // the words of library(a/b) or of a/b, joined by "/"
-  bool library = false;  // library(...): found by its path from any folder
-  bool reexport = false;
-  bool restricted = false;         // an import list names what is taken
-  std::vector<std::string> names;  // that list's keys
+// A predicate the file calls without defining it: unqualified or
+// qualified by a module, perhaps imported from a file of the tree.
+struct OutsideCall {
+  std::string module;  // a qualified call's module; empty: none
+  std::string key;
+  std::string from;                // imported from this file of the tree; empty: none
+  bool importedElsewhere = false;  // from a file the tree does not hold
+  bool operator<(const OutsideCall& o) const {
+    return std::tie(module, key, from, importedElsewhere) <
+           std::tie(o.module, o.key, o.from, o.importedElsewhere);
+  }
+  bool operator==(const OutsideCall&) const = default;
 };
 
 struct FileFacts {
-  bool isModule = false;  // starts with :- module(Name, Exports)
+  bool isModule = false;
   std::string module;
-  std::vector<std::string> exports;  // keys, sorted
-  std::vector<Load> loads;           // in source order
-  std::vector<Definition> definitions;
-  std::vector<std::string> outsideCalls;  // keys called but not defined here, sorted
+  std::vector<std::string> exports;       // keys, sorted
+  std::vector<Definition> definitions;    // in order of their first clause
+  std::vector<OutsideCall> outsideCalls;  // sorted
 };
 
-FileFacts ReadFacts(std::string_view bytes);
+// `loader` finds the files the source loads (null: only SWI-Prolog's library).
+FileFacts ReadFacts(Source& source, meaning::Loader* loader);
+FileFacts ReadFacts(std::string_view bytes, meaning::Loader* loader = nullptr);
 
 // The key of a predicate: "name/arity".
 std::string KeyOf(std::string_view name, int arity);

@@ -19,6 +19,7 @@ constexpr std::string_view kIndexRules =
     "table{border-collapse:collapse;font-size:0.875rem;margin-bottom:1rem}\n"
     "th,td{padding:0.1rem 0.75rem 0.1rem 0;text-align:left}\n"
     "td.n{text-align:right;font-variant-numeric:tabular-nums}\n"
+    "td.look{color:var(--pl-end)}\n"
     "main a{color:var(--pl-head)}\n"
     "ul.predicates{columns:22em;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
@@ -57,8 +58,16 @@ void AppendSummary(std::string& out, const std::vector<SourceFile>& files,
          (predicates == 1 ? " predicate" : " predicates") + "</a></p>\n";
 }
 
+// A count that needs a look stands out; none is left empty.
+std::string LookCell(std::size_t count) {
+  return count == 0 ? "<td class=\"n\"></td>"
+                    : "<td class=\"n look\">" + std::to_string(count) + "</td>";
+}
+
 void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
-                   const std::vector<FileFacts>& facts, const std::vector<bool>& made) {
+                   const std::vector<FileFacts>& facts,
+                   const std::vector<prolog_page::LookCounts>& look,
+                   const std::vector<bool>& made) {
   std::vector<std::size_t> order(files.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
@@ -75,7 +84,8 @@ void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
       AppendName(out, folder.empty() ? std::string_view(".") : folder);
       out +=
           "/</h3>\n<table><thead><tr><th scope=\"col\">File</th><th scope=\"col\">Size</th><th "
-          "scope=\"col\">Predicates</th></tr></thead>"
+          "scope=\"col\">Predicates</th><th scope=\"col\">Undefined</th><th "
+          "scope=\"col\">Singletons</th></tr></thead>"
           "<tbody>\n";
     }
     out += "<tr><td>";
@@ -87,7 +97,8 @@ void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
       AppendName(out, NameOf(file.relative));
     }
     out += "</td><td class=\"n\">" + SizeText(file.size) + "</td><td class=\"n\">" +
-           std::to_string(facts[order[k]].definitions.size()) + "</td></tr>\n";
+           std::to_string(facts[order[k]].definitions.size()) + "</td>" +
+           LookCell(look[order[k]].undefined) + LookCell(look[order[k]].singletons) + "</tr>\n";
   }
   if (!order.empty()) out += "</tbody></table>\n";
 }
@@ -180,11 +191,13 @@ std::string PageNavigation(std::string_view relative) {
 }
 
 std::string IndexPage(std::string_view title, const std::vector<SourceFile>& files,
-                      const std::vector<FileFacts>& facts, const std::vector<bool>& made) {
+                      const std::vector<FileFacts>& facts,
+                      const std::vector<prolog_page::LookCounts>& look,
+                      const std::vector<bool>& made) {
   std::string out;
   AppendHead(out, title);
   AppendSummary(out, files, facts);
-  AppendFolders(out, files, facts, made);
+  AppendFolders(out, files, facts, look, made);
   AppendPredicates(out, files, facts);
   out += "</main>\n</body>\n</html>\n";
   return out;

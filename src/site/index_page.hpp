@@ -1,5 +1,6 @@
 // The site's front page, OUT/index.html: its folders and files with their
-// sizes and predicate counts, then every predicate of the tree by name,
+// sizes, predicate counts and what needs a look (undefined calls and
+// singleton variables), then every predicate of the tree by name,
 // each linked to its first clause. Names are written as UTF-8 text whatever
 // bytes they are made of, so the index is valid whatever the tree holds.
 #pragma once
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "prolog_page/page.hpp"
 #include "site/facts.hpp"
 #include "site/walk.hpp"
 
@@ -16,9 +18,12 @@ namespace pl2html::site {
 // The element id of a folder's section in the index ("" is the root).
 std::string FolderAnchor(std::string_view folder);
 
-// `made[i]`: the page of files[i] exists (its source could be read).
+// `made[i]`: the page of files[i] exists (its source could be read);
+// `look[i]`: what that page says needs a look.
 std::string IndexPage(std::string_view title, const std::vector<SourceFile>& files,
-                      const std::vector<FileFacts>& facts, const std::vector<bool>& made);
+                      const std::vector<FileFacts>& facts,
+                      const std::vector<prolog_page::LookCounts>& look,
+                      const std::vector<bool>& made);
 
 // Appends `bytes` as HTML text in ASCII, so that it reads the same in a page
 // of any charset: markup escaped, characters of valid UTF-8 as character

@@ -1,7 +1,6 @@
 #include "site/links.hpp"
 
 #include <algorithm>
-#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,55 +11,13 @@ namespace pl2html::site {
 
 namespace {
 
-// Re-exports are followed this deep, which ends any loop among them.
-constexpr int kReexportDepth = 8;
-
-std::string_view WithoutExtension(std::string_view relative) {
-  std::size_t dot = relative.rfind('.');
-  std::size_t slash = relative.rfind('/');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-    return relative;
-  return relative.substr(0, dot);
-}
-
-// `folder`/`path` with "." and ".." taken out; empty when ".." climbs out of the tree.
-std::string Normalise(std::string_view folder, std::string_view path) {
-  std::vector<std::string_view> parts;
-  std::string joined =
-      folder.empty() ? std::string(path) : std::string(folder) + '/' + std::string(path);
-  std::string_view rest = joined;
-  while (!rest.empty()) {
-    std::size_t slash = rest.find('/');
-    std::string_view part = rest.substr(0, slash);
-    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (parts.empty()) return {};
-      parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-  }
-  std::string result;
-  for (std::string_view part : parts) {
-    if (!result.empty()) result += '/';
-    result += part;
-  }
-  return result;
-}
-
 class Resolver {
  public:
   Resolver(const std::vector<SourceFile>& files, const std::vector<FileFacts>& facts)
       : files_(files), facts_(facts) {
     for (std::size_t i = 0; i < files.size(); ++i) {
-      std::string_view relative = files[i].relative;
-      byPath_.try_emplace(std::string(relative), i);
-      byPath_.try_emplace(std::string(WithoutExtension(relative)), i);
-      std::string_view stem = WithoutExtension(relative);
-      std::size_t slash = stem.rfind('/');
-      byStem_[std::string(slash == std::string_view::npos ? stem : stem.substr(slash + 1))]
-          .push_back(i);
+      byPath_.try_emplace(files[i].relative, i);
+      if (facts[i].isModule) byModule_[facts[i].module].push_back(i);
       for (const Definition& definition : facts[i].definitions) {
         definers_[definition.key].push_back(i);
         if (!facts[i].isModule) visible_[definition.key].push_back(i);
@@ -70,99 +27,47 @@ class Resolver {
       for (const std::string& key : facts[i].exports)
         visible_[key].push_back(i);
     }
-    // Each load is found once, not once for every call it may answer.
-    loaded_.resize(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      for (const Load& load : facts[i].loads)
-        loaded_[i].push_back(Find(i, load));
-    }
   }
 
-  LinkMap LinksOf(std::size_t file) {
+  LinkMap LinksOf(std::size_t file) const {
     LinkMap links;
-    for (const std::string& key : facts_[file].outsideCalls) {
-      std::set<std::size_t> found;
-      for (std::size_t k = 0; k < facts_[file].loads.size(); ++k)
-        Offered(loaded_[file][k], facts_[file].loads[k], key, 0, found);
-      if (found.empty()) {
-        auto visible = visible_.find(key);
-        if (visible != visible_.end() && visible->second.size() == 1)
-          found.insert(visible->second[0]);
-      }
-      if (found.size() != 1 || !Defines(*found.begin(), key)) continue;
-      std::size_t target = *found.begin();
-      links.emplace_back(key, PageHref(files_[file].relative, files_[target].relative) + '#' +
-                                  AnchorIn(target, key));
+    for (const OutsideCall& call : facts_[file].outsideCalls) {
+      std::ptrdiff_t target = Target(call);
+      if (target < 0) continue;
+      auto t = static_cast<std::size_t>(target);
+      links.emplace_back(CallKey(call), PageHref(files_[file].relative, files_[t].relative) + '#' +
+                                            AnchorIn(t, call.key));
     }
+    std::sort(links.begin(), links.end());
     return links;
   }
 
  private:
+  // The one file that defines what the call reaches, or -1.
+  std::ptrdiff_t Target(const OutsideCall& call) const {
+    if (call.importedElsewhere) return -1;  // SWI-Prolog's library answers it
+    if (!call.from.empty()) {
+      auto from = byPath_.find(call.from);
+      if (from != byPath_.end() && Defines(from->second, call.key))
+        return static_cast<std::ptrdiff_t>(from->second);
+      // Reexported: the one file of the tree that offers it.
+    } else if (!call.module.empty()) {
+      std::ptrdiff_t found = -1;
+      for (std::size_t i : Of(byModule_, call.module)) {
+        if (!Defines(i, call.key)) continue;
+        if (found >= 0) return -1;
+        found = static_cast<std::ptrdiff_t>(i);
+      }
+      return found;
+    }
+    const std::vector<std::size_t>& visible = Of(visible_, call.key);
+    if (visible.size() != 1 || !Defines(visible[0], call.key)) return -1;
+    return static_cast<std::ptrdiff_t>(visible[0]);
+  }
+
   bool Defines(std::size_t file, const std::string& key) const {
-    const std::vector<std::size_t>* definers = Find(definers_, key);
-    return definers != nullptr &&
-           std::find(definers->begin(), definers->end(), file) != definers->end();
-  }
-
-  // The file a load names, or -1 when it is not in the tree.
-  std::ptrdiff_t Find(std::size_t from, const Load& load) const {
-    if (!load.library) {
-      auto found = byPath_.find(Normalise(FolderOf(files_[from].relative, '/'), load.path));
-      return found == byPath_.end() ? -1 : static_cast<std::ptrdiff_t>(found->second);
-    }
-    // library(a/b): the file a/b.pl, else the one file whose path ends in /a/b.
-    auto exact = byPath_.find(load.path);
-    if (exact != byPath_.end()) return static_cast<std::ptrdiff_t>(exact->second);
-    std::string_view stem = load.path;
-    std::size_t slash = stem.rfind('/');
-    const std::vector<std::size_t>* sameName =
-        Find(byStem_, std::string(slash == std::string_view::npos ? stem : stem.substr(slash + 1)));
-    if (sameName == nullptr) return -1;
-    std::ptrdiff_t match = -1;
-    for (std::size_t candidate : *sameName) {
-      std::string_view path = WithoutExtension(files_[candidate].relative);
-      if (path.size() > load.path.size() && path.ends_with(load.path) &&
-          path[path.size() - load.path.size() - 1] == '/') {
-        if (match >= 0 &&
-            files_[static_cast<std::size_t>(match)].relative != files_[candidate].relative)
-          return -1;
-        match = static_cast<std::ptrdiff_t>(candidate);
-      }
-    }
-    return match;
-  }
-
-  // The files that `loaded` offers for `key` through `load`.
-  void Offered(std::ptrdiff_t loaded, const Load& load, const std::string& key, int depth,
-               std::set<std::size_t>& found) const {
-    if (loaded < 0 || depth > kReexportDepth) return;
-    if (load.restricted && std::find(load.names.begin(), load.names.end(), key) == load.names.end())
-      return;
-    auto file = static_cast<std::size_t>(loaded);
-    const FileFacts& facts = facts_[file];
-    if (!facts.isModule) {
-      if (Defines(file, key)) found.insert(file);
-      return;
-    }
-    if (!std::binary_search(facts.exports.begin(), facts.exports.end(), key)) {
-      // reexport/1 passes on all that the other file exports.
-      for (std::size_t k = 0; k < facts.loads.size(); ++k) {
-        if (facts.loads[k].reexport && !facts.loads[k].restricted)
-          Offered(loaded_[file][k], facts.loads[k], key, depth + 1, found);
-      }
-      return;
-    }
-    if (Defines(file, key)) {
-      found.insert(file);
-      return;
-    }
-    std::size_t before = found.size();
-    for (std::size_t k = 0; k < facts.loads.size(); ++k) {
-      if (facts.loads[k].reexport) Offered(loaded_[file][k], facts.loads[k], key, depth + 1, found);
-    }
-    // Exported but defined where the tree cannot see it (foreign code, term
-    // expansion): the call is answered all the same, and stays unlinked.
-    if (found.size() == before) found.insert(file);
+    const std::vector<std::size_t>& definers = Of(definers_, key);
+    return std::find(definers.begin(), definers.end(), file) != definers.end();
   }
 
   std::string AnchorIn(std::size_t file, const std::string& key) const {
@@ -173,21 +78,30 @@ class Resolver {
   }
 
   template <class Map>
-  static const std::vector<std::size_t>* Find(const Map& map, const std::string& key) {
+  static const std::vector<std::size_t>& Of(const Map& map, const std::string& key) {
+    static const std::vector<std::size_t> kNone;
     auto found = map.find(key);
-    return found == map.end() ? nullptr : &found->second;
+    return found == map.end() ? kNone : found->second;
   }
 
   const std::vector<SourceFile>& files_;
   const std::vector<FileFacts>& facts_;
-  std::unordered_map<std::string, std::size_t> byPath_;  // with and without extension
-  std::unordered_map<std::string, std::vector<std::size_t>> byStem_;
+  std::unordered_map<std::string, std::size_t> byPath_;
+  std::unordered_map<std::string, std::vector<std::size_t>> byModule_;
   std::unordered_map<std::string, std::vector<std::size_t>> definers_;
   std::unordered_map<std::string, std::vector<std::size_t>> visible_;
-  std::vector<std::vector<std::ptrdiff_t>> loaded_;  // per file, the file of each load
 };
 
 }  // namespace
+
+std::string CallKey(const OutsideCall& call) {
+  std::string key = call.module;
+  key += '\0';
+  key += call.key;
+  key += '\0';
+  key += call.importedElsewhere ? std::string_view("\1") : std::string_view(call.from);
+  return key;
+}
 
 std::vector<LinkMap> ResolveLinks(const std::vector<SourceFile>& files,
                                   const std::vector<FileFacts>& facts) {

@@ -1,11 +1,13 @@
 // Links across the pages of a site: where a call to a predicate that its
-// own file does not define leads. The module system decides first: the
-// files a source loads (use_module, ensure_loaded, reexport... of
-// library(x) or of a path, found inside the tree) offer what they export,
-// or, for a file that is not a module, all it defines. When they offer
-// nothing, the one definition visible to the whole tree (exported by a
-// module or defined outside any module) is taken. A call with two or more
-// candidates at either step stays unlinked, and so does one answered by a
+// own file does not define leads, as the meaning layer resolved it. A
+// predicate imported from a file of the tree leads to that file's
+// definition; a qualified call m:p(...) to the one file of module m that
+// defines p; one imported from SWI-Prolog's library, not held by the tree,
+// nowhere in the tree (the page links it to the manual). Any other call
+// (undefined, autoloaded, of module user, or imported from a file that
+// only reexports it) leads to the one definition visible to the whole
+// tree: exported by a module or defined outside any module. A call with
+// two or more candidates stays unlinked, and so does one answered by a
 // module that exports the predicate without defining it in its source
 // (foreign code).
 #pragma once
@@ -20,8 +22,11 @@
 
 namespace pl2html::site {
 
-// Per file, the outside calls that have a link: (key, href) in key order.
+// Per file, the outside calls that have a link: (CallKey, href) in key order.
 using LinkMap = std::vector<std::pair<std::string, std::string>>;
+
+// What a page asks its LinkMap by: the call's module, key and file.
+std::string CallKey(const OutsideCall& call);
 
 // `files` and `facts` run in parallel.
 std::vector<LinkMap> ResolveLinks(const std::vector<SourceFile>& files,

@@ -6,7 +6,10 @@ namespace pl2html::site {
 
 namespace {
 
-constexpr std::string_view kHeader = "pl2html site 1\n";
+constexpr std::string_view kHeader = "pl2html site 2\n";
+// The first manifests had no counts: their pages are all made again (their
+// hashes differ), and those of sources that left are still removed.
+constexpr std::string_view kFirstHeader = "pl2html site 1\n";
 constexpr std::size_t kHashDigits = 16;
 
 int HexDigit(char c) {
@@ -52,25 +55,48 @@ std::optional<std::string> SourceOfKey(std::string_view key) {
   return relative;
 }
 
+namespace {
+
+// A count, and the space after it.
+bool TakeCount(std::string_view& line, std::size_t& count) {
+  std::size_t space = line.find(' ');
+  if (space == 0 || space == std::string_view::npos || space > 9) return false;
+  count = 0;
+  for (char c : line.substr(0, space)) {
+    if (c < '0' || c > '9') return false;
+    count = count * 10 + static_cast<std::size_t>(c - '0');
+  }
+  line.remove_prefix(space + 1);
+  return true;
+}
+
+}  // namespace
+
 Manifest ParseManifest(std::string_view text) {
   Manifest manifest;
-  if (!text.starts_with(kHeader)) return manifest;
+  const bool counted = text.starts_with(kHeader);
+  if (!counted && !text.starts_with(kFirstHeader)) return manifest;
   text.remove_prefix(kHeader.size());
   while (!text.empty()) {
     std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.size() > kHashDigits + 1 && line[kHashDigits] == ' ') {
-      manifest[std::string(line.substr(kHashDigits + 1))] = line.substr(0, kHashDigits);
-    }
+    if (line.size() <= kHashDigits + 1 || line[kHashDigits] != ' ') continue;
+    ManifestEntry entry{std::string(line.substr(0, kHashDigits)), {}};
+    line.remove_prefix(kHashDigits + 1);
+    if (counted &&
+        !(TakeCount(line, entry.look.undefined) && TakeCount(line, entry.look.singletons)))
+      continue;
+    if (!line.empty()) manifest[std::string(line)] = std::move(entry);
   }
   return manifest;
 }
 
 std::string ManifestText(const Manifest& manifest) {
   std::string text(kHeader);
-  for (const auto& [key, hash] : manifest)
-    text += hash + ' ' + key + '\n';
+  for (const auto& [key, entry] : manifest)
+    text += entry.hash + ' ' + std::to_string(entry.look.undefined) + ' ' +
+            std::to_string(entry.look.singletons) + ' ' + key + '\n';
   return text;
 }
 

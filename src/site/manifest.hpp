@@ -1,7 +1,8 @@
 // The manifest a site keeps in OUT: for each page, a hash of what it was
 // made from, so that a later run rewrites only the pages whose inputs
-// changed. One line per page, "HASH KEY": the key is the source's path under
-// SRC, URL-encoded so that no name can break a line.
+// changed, and what the page says needs a look, for the index. One line
+// per page, "HASH UNDEFINED SINGLETONS KEY": the key is the source's path
+// under SRC, URL-encoded so that no name can break a line.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "prolog_page/page.hpp"
 
 namespace pl2html::site {
 
@@ -51,8 +54,13 @@ class Hash {
   std::uint64_t state_ = 0x6A09E667F3BCC909ull;
 };
 
-// Key -> hash text.
-using Manifest = std::map<std::string, std::string>;
+struct ManifestEntry {
+  std::string hash;  // its text
+  prolog_page::LookCounts look;
+};
+
+// Key -> entry.
+using Manifest = std::map<std::string, ManifestEntry>;
 
 // The index's entry: no source's key starts with "/".
 inline constexpr std::string_view kIndexKey = "/index";

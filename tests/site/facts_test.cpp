@@ -1,10 +1,14 @@
-// What the first pass learns of a source for the links between pages.
+// What the first pass learns of a source for the links between pages,
+// the files it loads found in the tree.
 #include "site/facts.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "site/tree_loader.hpp"
+#include "support/memory_file_system.hpp"
 
 namespace pl2html::site {
 namespace {
@@ -16,36 +20,52 @@ std::vector<std::string> KeysOf(const std::vector<Definition>& definitions) {
   return keys;
 }
 
-TEST(Facts, ModuleExportsLoadsDefinitionsAndOutsideCalls) {
-  FileFacts facts = ReadFacts(
-      ":- module(shapes, [area/2, scaled//1, area/2]).\n"
-      ":- use_module(library(lists/extra), [member/2]).\n"
-      ":- [util, 'more/parts'].\n"
-      "area(square(S), A) :- A is S * S, helper(S).\n"
-      "scaled(X) --> [X].\n");
+TEST(Facts, DefinitionsExportsAndCallsResolvedInTheTree) {
+  MemoryFileSystem fs;
+  fs.files = {
+      {"src/app/shapes.pl",
+       ":- module(shapes, [area/2, scaled//1]).\n"
+       ":- use_module(library(lists)).\n"
+       ":- use_module('../util/geometry').\n"
+       ":- use_module(library(tools/extra)).\n"
+       "area(square(S), A) :- A is S * S, helper(S), square(S, A), last([S], _).\n"
+       "scaled(X) --> [X], { tool(X), geo:deep(X) }.\n"},
+      {"src/util/geometry.pl", ":- module(geometry, [square/2]).\nsquare(S, A) :- A is S*S.\n"},
+      {"src/vendor/tools/extra.pl", ":- module(extra, [tool/1]).\ntool(_).\n"},
+  };
+  std::vector<SourceFile> files = {
+      {"app/shapes.pl", 0}, {"util/geometry.pl", 0}, {"vendor/tools/extra.pl", 0}};
+  TreeFiles tree(fs, "src", files);
+  TreeLoader loader(tree, 0);
+  FileFacts facts = ReadFacts(fs.files["src/app/shapes.pl"], &loader);
+
   EXPECT_TRUE(facts.isModule);
   EXPECT_EQ(facts.module, "shapes");
   EXPECT_EQ(facts.exports, (std::vector<std::string>{"area/2", "scaled/3"}));
-  ASSERT_EQ(facts.loads.size(), 3u);
-  EXPECT_TRUE(facts.loads[0].library);
-  EXPECT_EQ(facts.loads[0].path, "lists/extra");
-  EXPECT_EQ(facts.loads[0].names, std::vector<std::string>{"member/2"});
-  EXPECT_EQ(facts.loads[2].path, "more/parts");
   EXPECT_EQ(KeysOf(facts.definitions), (std::vector<std::string>{"area/2", "scaled/3"}));
-  EXPECT_EQ(facts.definitions[1].line, 5u);
-  EXPECT_EQ(facts.outsideCalls, (std::vector<std::string>{"helper/1", "module/2", "use_module/2"}));
+  EXPECT_EQ(facts.definitions[1].line, 6u);
+  EXPECT_EQ(facts.definitions[1].anchor, "scaled/3");
+  EXPECT_TRUE(facts.definitions[0].exported);
+  // Built-ins are no file's; last/2 comes from SWI-Prolog's library, which
+  // the tree does not hold; the plain path and the library are the tree's.
+  EXPECT_EQ(facts.outsideCalls,
+            (std::vector<OutsideCall>{{"", "helper/1", "", false},
+                                      {"", "last/2", "", true},
+                                      {"", "square/2", "util/geometry.pl", false},
+                                      {"", "tool/1", "vendor/tools/extra.pl", false},
+                                      {"geo", "deep/1", "", false}}));
+  EXPECT_EQ(loader.Headers(), (std::vector<std::size_t>{1, 2}));
 }
 
-// A source that is not UTF-8 is read again as Latin-1, from scratch: what
-// the first reading found before the bad byte, blocks before it, is not
-// kept twice. A byte-order mark is no part of the first clause.
+// A source that is not UTF-8 is read again as Latin-1, from scratch; its
+// names stay in its own bytes. A byte-order mark is no part of the first
+// clause.
 TEST(Facts, ReadAgainAsLatin1AndPastAByteOrderMark) {
-  FileFacts latin1 = ReadFacts(":- module(m, [p/0]).\n:- use_module(library(lists)).\np.\n%" +
-                               std::string(100000, 'x') + "\nq :- caf\xE9.\n");
-  EXPECT_EQ(latin1.loads.size(), 1u);
+  FileFacts latin1 =
+      ReadFacts(":- module(m, [p/0]).\np.\n%" + std::string(100000, 'x') + "\nq :- caf\xE9.\n");
   EXPECT_EQ(KeysOf(latin1.definitions), (std::vector<std::string>{"p/0", "q/0"}));
-  EXPECT_EQ(latin1.outsideCalls,
-            (std::vector<std::string>{"caf\xE9/0", "module/2", "use_module/1"}));
+  ASSERT_EQ(latin1.outsideCalls.size(), 1u);
+  EXPECT_EQ(latin1.outsideCalls[0].key, "caf\xE9/0");
 
   FileFacts marked = ReadFacts("\xEF\xBB\xBF:- module(m, [p/0]).\np.\n");
   EXPECT_TRUE(marked.isModule);
