@@ -34,7 +34,7 @@ struct PageKind {
 };
 
 // What converting one file means: both passes with a fresh conversion (the
-// classic page), or the survey and the code of the Prolog page. Either way
+// classic page), or the passes of the Prolog page. Either way
 // the page goes out through a PageOutput.
 Outcome ConvertSource(FileSystem& fs, const std::string& inputPath, const PageTarget& target,
                       std::string_view title, const PageKind& kind = {});
