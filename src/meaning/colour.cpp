@@ -27,7 +27,8 @@ constexpr std::array<std::string_view, kMeanings> kNames = {
 }  // namespace
 
 std::string_view MeaningName(Meaning meaning) {
-  return kNames[static_cast<std::size_t>(meaning)];
+  const auto i = static_cast<std::size_t>(meaning);
+  return i < kNames.size() ? kNames[i] : std::string_view();
 }
 
 bool IsGoal(Meaning meaning) {
@@ -736,6 +737,7 @@ class Colourer::Walk {
       // A list as a goal: consulting its files.
       Item({t.from, t.from + 1}, Class{Meaning::kGoalBuiltIn}, "[|]", 2);
       Item({t.to - 1, t.to}, Class{Meaning::kGoalBuiltIn}, "[|]", 2);
+      FileSpecs(p);
       return;
     }
     if (t.kind == TermKind::kQuasiQuotation) return TermArg(p);
@@ -1121,9 +1123,10 @@ class Colourer::Walk {
           return;
         }
         return SpecifiedItem(Spec::kPceArg, p);
-      case Spec::kLangOptions:
       case Spec::kFile:
       case Spec::kImportedFile:
+        return FileSpecs(p);
+      case Spec::kLangOptions:
       case Spec::kDirectory:
       case Spec::kOptions:
       case Spec::kItem:
@@ -1221,6 +1224,29 @@ class Colourer::Walk {
       return;
     }
     if (T_.Is(t, "except", 1)) return Imports(PosOf(T_.Arg(t, 0)), file);
+  }
+
+  // The files a load directive names, one or a list: each loaded one
+  // marked on the last name of its path (lists in library(lists)), for
+  // the link to it.
+  void FileSpecs(Pos p) {
+    if (!p.Valid() || p.Parenthesized()) return;
+    const Term& t = *p.term;
+    if (t.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < t.arity - (t.hasTail ? 1 : 0); ++i)
+        FileSpecs(PosOf(T_.Child(t, i)));
+      return;
+    }
+    const int file = LoadedIndexOf(t);
+    if (file < 0) return;
+    const Term* last = &t;
+    while (last->parentheses == 0 && last->kind == TermKind::kCompound &&
+           (last->arity == 1 || T_.Is(*last, "/", 2)))
+      last = &T_.Arg(*last, last->arity - 1);
+    if (last->parentheses != 0 || !(T_.IsAtom(*last) || last->kind == TermKind::kString)) return;
+    Class c{Meaning::kFile};
+    c.file = file;
+    Item({last->from, last->to}, c, {}, 0);
   }
 
   // The index in the cross-reference's loaded files of the file a load

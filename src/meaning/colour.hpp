@@ -55,10 +55,14 @@ enum class Meaning : std::uint8_t {
   kHeadForeign,
   kHeadUndefined,
   kSingleton,
+  // Not a class of the source view's: a file a load directive names, for
+  // the link to its page (`file` its index into Xref::Loaded()).
+  kFile,
 };
+// The classes the page gives tokens, kFile left out.
 inline constexpr int kMeanings = static_cast<int>(Meaning::kSingleton) + 1;
 
-// "goal-built_in", "head-exported", "singleton".
+// "goal-built_in", "head-exported", "singleton"; "" for kFile.
 std::string_view MeaningName(Meaning meaning);
 bool IsGoal(Meaning meaning);
 

@@ -43,6 +43,7 @@ struct LoadedFile {
   std::string path;     // where a site finds its page: relative to the tree; empty if not in it
   std::string library;  // a file of SWI-Prolog's library: its path there ("lists"); else empty
   std::shared_ptr<const ModuleHeader> header;  // null: could not be read
+  bool mentionedOnly = false;                  // named by a directive, nothing taken from it
 };
 
 class Loader {

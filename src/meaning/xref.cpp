@@ -306,7 +306,12 @@ class Xref::Reading {
       return;
     }
     LoadedFile file;
-    if (!FindFile(spec, file) || file.header == nullptr || file.header->module.empty()) return;
+    if (!FindFile(spec, file)) return;
+    if (file.header == nullptr || file.header->module.empty()) {
+      // Nothing to import: the file is only named, for the link to it.
+      xref_.Mention(file);
+      return;
+    }
     int from = xref_.Load(file);
     const ModuleHeader& header = *file.header;
     // The header read, and its use_module/1 of html_write's html/4 syntax.
@@ -601,7 +606,8 @@ class Xref::Reading {
     LoadedFile file;
     if (!FindFile(spec, file)) return;
     for (const LoadedFile& seen : xref_.loaded_) {
-      if (seen.title == file.title && seen.path == file.path && seen.library == file.library)
+      if (!seen.mentionedOnly && seen.title == file.title && seen.path == file.path &&
+          seen.library == file.library)
         return;  // included or loaded before
     }
     xref_.Load(file);
@@ -1582,7 +1588,7 @@ void Xref::ReadSource(std::string_view text, prolog::Encoding encoding) {
   reading.Run(text, encoding);
 }
 
-int Xref::Load(const LoadedFile& file) {
+int Xref::Load(const LoadedFile& file, bool mentionedOnly) {
   int index = -1;
   for (std::size_t i = 0; i < loaded_.size() && index < 0; ++i) {
     if (loaded_[i].title == file.title && loaded_[i].path == file.path &&
@@ -1592,9 +1598,16 @@ int Xref::Load(const LoadedFile& file) {
   if (index < 0) {
     loaded_.push_back(file);
     index = static_cast<int>(loaded_.size() - 1);
+    loaded_.back().mentionedOnly = mentionedOnly;
+  } else if (!mentionedOnly) {
+    loaded_[static_cast<std::size_t>(index)].mentionedOnly = false;
   }
   if (!file.spec.empty()) specs_.emplace(file.spec, index);
   return index;
+}
+
+void Xref::Mention(const LoadedFile& file) {
+  Load(file, true);
 }
 
 int Xref::LoadedIndex(std::string_view spec) const {

@@ -108,7 +108,10 @@ class Xref {
   struct Stream;
   std::unique_ptr<Stream> stream_;
   PredicateFacts& Facts(const PredicateKey& key) { return facts_[key]; }
-  int Load(const LoadedFile& file);
+  int Load(const LoadedFile& file, bool mentionedOnly = false);
+  // A file a load directive names that brings nothing (not a module, or
+  // consulted): known only for the link to it.
+  void Mention(const LoadedFile& file);
 
   Loader* loader_;
   std::string module_;

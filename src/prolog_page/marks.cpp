@@ -46,7 +46,7 @@ void AppendQuery(std::string& out, std::string_view name, int arity) {
 }
 
 bool IsHead(Meaning m) {
-  return !meaning::IsGoal(m) && m != Meaning::kSingleton;
+  return !meaning::IsGoal(m) && m != Meaning::kSingleton && m != Meaning::kFile;
 }
 
 // A head that defines the predicate on this page: a plain clause head, not
@@ -303,6 +303,12 @@ std::string Marks::Title(const Target& t) const {
     case Meaning::kSingleton:
       words = "singleton variable";
       break;
+    case Meaning::kFile:
+      if (t.file >= 0 && static_cast<std::size_t>(t.file) < xref_.Loaded().size()) {
+        const meaning::LoadedFile& file = xref_.Loaded()[static_cast<std::size_t>(t.file)];
+        words = file.library.empty() ? "file " + file.title : "library(" + file.library + ")";
+      }
+      break;
     case Meaning::kHeadMeta:
     case Meaning::kHeadLocal:
     case Meaning::kHeadUndefined:
@@ -314,6 +320,7 @@ std::string Marks::Title(const Target& t) const {
 }
 
 std::string Marks::Href(const Target& t) const {
+  if (t.meaning == Meaning::kFile) return FileHref(t);
   if (!meaning::IsGoal(t.meaning) || t.name.empty()) return {};
   const bool ownModule =
       t.meaning == Meaning::kGoalExtern && !t.module.empty() && t.module == xref_.Module();
@@ -350,6 +357,28 @@ std::string Marks::Href(const Target& t) const {
   return href;
 }
 
+// A loaded file's page in a site, else a library's page in SWI-Prolog's
+// manual: the manual's predicate URL ".../doc_for?object=" gives the way
+// to its library pages, ".../doc/_SWI_/library/lists.pl".
+std::string Marks::FileHref(const Target& t) const {
+  if (t.file < 0 || static_cast<std::size_t>(t.file) >= xref_.Loaded().size()) return {};
+  const meaning::LoadedFile& file = xref_.Loaded()[static_cast<std::size_t>(t.file)];
+  std::string href;
+  if (options_.outsideLinks) href = options_.outsideLinks(GoalTarget{t.meaning, {}, 0, {}, &file});
+  constexpr std::string_view kPredicates = "doc_for?object=";
+  if (href.empty() && !file.library.empty() && options_.manualUrl.ends_with(kPredicates)) {
+    href = options_.manualUrl.substr(0, options_.manualUrl.size() - kPredicates.size());
+    href += "doc/_SWI_/library/";
+    for (char c : file.library) {
+      if (static_cast<unsigned char>(c) < 0x80) href += c;  // library paths are ASCII
+    }
+    href += ".pl";
+  }
+  std::string escaped;
+  AppendEscapingMarkupAndControls(escaped, href, charset_);
+  return escaped;
+}
+
 // The tags of the marks, each made once: fragments at one offset share a
 // token.
 void Marks::Build() {
@@ -380,8 +409,10 @@ void Marks::Build() {
         AppendDecimal(key, static_cast<std::uint64_t>(t.arity));
         if (anchored.try_emplace(key, 1).second) AppendAnchor(tag.id, t.name, t.arity);
       }
-      tag.classes += ' ';
-      tag.classes += meaning::MeaningName(r.meaning);
+      if (r.meaning != Meaning::kFile) {
+        tag.classes += ' ';
+        tag.classes += meaning::MeaningName(r.meaning);
+      }
       if (tag.title.empty()) tag.title = titles[r.target];
       if (tag.href.empty()) tag.href = hrefs[r.target];
     }

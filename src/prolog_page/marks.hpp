@@ -102,6 +102,7 @@ class Marks {
   void Build();
   std::string Title(const Target& t) const;
   std::string Href(const Target& t) const;
+  std::string FileHref(const Target& t) const;
 
   const meaning::Xref& xref_;
   MarkOptions options_;

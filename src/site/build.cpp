@@ -304,7 +304,12 @@ class SiteBuilder {
       page.navigation = navigation;
       TreeLoader loader(*tree_, i);
       page.loader = &loader;
-      page.outsideLinks = [&links](const prolog_page::GoalTarget& target) {
+      page.outsideLinks = [&links, this, i](const prolog_page::GoalTarget& target) {
+        if (target.meaning == meaning::Meaning::kFile) {
+          return target.file == nullptr || target.file->path.empty()
+                     ? std::string()
+                     : PageHref(files_[i].relative, target.file->path);
+        }
         OutsideCall outside{
             std::string(target.module), KeyOf(target.name, target.arity), {}, false};
         if (target.file != nullptr) {

@@ -154,6 +154,11 @@ check "--no-line-numbers drops the line elements" \
 check "--prolog failures give status 1" status_is 1 "$pl2html" --prolog missing.pl empty.pl prog.pl
 check "an empty file is a valid Prolog file: its page is made" \
   bash -c "'$pl2html' --prolog empty.pl && grep -q '<pre class=\"pl2html\"><code></code></pre>' empty.pl.html"
+check "a built-in and a library link to SWI-Prolog's manual" \
+  bash -c "printf ':- use_module(library(lists)).\\np :- write(x).\\n' >manual.pl &&
+           '$pl2html' --prolog -o - manual.pl >manual.html &&
+           grep -q 'href=\"https://www.swi-prolog.org/pldoc/doc_for?object=write/1\"' manual.html &&
+           grep -q 'href=\"https://www.swi-prolog.org/pldoc/doc/_SWI_/library/lists.pl\"' manual.html"
 check "--manual-url none leaves built-ins unlinked, a URL takes the manual's place" \
   bash -c "printf 'p :- write(x).\\n' >manual.pl &&
            ! '$pl2html' --prolog --manual-url none -o - manual.pl | grep -q 'href=\"http' &&

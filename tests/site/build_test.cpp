@@ -160,6 +160,9 @@ TEST_F(SiteTest, CallsLinkToTheirDefinitionsAndEveryLinkLands) {
             1);
   EXPECT_EQ(LinksOf(main, "greet"), std::set<std::string>{"../shared/common.pl.html#greet/1"});
   EXPECT_EQ(LinksOf(main, "run"), std::set<std::string>{"#run/0"});
+  // The files it loads lead to their pages.
+  EXPECT_EQ(LinksOf(main, "lists_util"), std::set<std::string>{"../lists_util.pl.html"});
+  EXPECT_EQ(LinksOf(main, "'../shared/common'"), std::set<std::string>{"../shared/common.pl.html"});
   // Defined twice; private to its module; defined in three files (one of
   // them reached by a link inside the tree).
   EXPECT_EQ(LinksOf(main, "dup"), std::set<std::string>{""});
