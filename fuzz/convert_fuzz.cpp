@@ -14,7 +14,9 @@
 //   - the text content of its code element is the source's text, line ends
 //     as LF and forbidden controls as their stand-ins;
 //   - the page grows no faster than the source;
-//   - every link in the page leads to an anchor in it.
+//   - every link in the page leads to an anchor in it;
+//   - the meaning's fragments lie inside the source, each within one
+//     token, at most a few per token.
 // A failed check aborts, so that the fuzzer keeps the input.
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +27,8 @@
 #include <vector>
 
 #include "convert/convert.hpp"
+#include "meaning/colour.hpp"
+#include "meaning/xref.hpp"
 #include "model.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog_page/page.hpp"
@@ -171,7 +175,29 @@ std::string ByteClasses(std::string_view source, std::size_t partSize) {
   return classes;
 }
 
+// The meaning of a source (read as UTF-8, as bytes of any kind may be):
+// fragments inside the source, none across a token's end.
+void CheckMeaning(std::string_view source) {
+  std::vector<pl2html::prolog::Token> tokens;
+  pl2html::prolog::Lexer(pl2html::prolog::Encoding::kUtf8).Lex(source, true, tokens);
+  std::vector<std::size_t> tokenEnd(source.size() + 1, 0);
+  for (const pl2html::prolog::Token& token : tokens)
+    for (std::size_t i = token.begin; i < token.end && i < source.size(); ++i)
+      tokenEnd[i] = token.end;
+  pl2html::meaning::Xref xref(nullptr);
+  xref.ReadSource(source, pl2html::prolog::Encoding::kUtf8);
+  std::size_t fragments = 0;
+  pl2html::meaning::Colour(source, pl2html::prolog::Encoding::kUtf8, xref,
+                           [&](const pl2html::meaning::Fragment& f) {
+                             ++fragments;
+                             if (f.from >= f.to || f.to > source.size() || f.to > tokenEnd[f.from])
+                               Fail("a meaning fragment outside its token", f.from);
+                           });
+  if (fragments > 4 * tokens.size()) Fail("more meaning fragments than tokens can hold", 0);
+}
+
 void CheckPrologPage(std::string_view source) {
+  CheckMeaning(source);
   // A long token handed out in parts keeps its class, byte for byte.
   if (ByteClasses(source, 3) != ByteClasses(source, pl2html::prolog::Lexer::kPartSize)) {
     Fail("Prolog tokens in parts change a byte's class", 0);

@@ -9,6 +9,17 @@
 
 namespace pl2html::meaning {
 
+bool SameCaller(const Caller& a, const Caller& b) {
+  return a.kind == b.kind && a.predicate == b.predicate && a.line == b.line;
+}
+
+std::size_t Xref::CallerEdgeHash::operator()(const CallerEdge& e) const {
+  std::size_t h = PredicateKeyHash()(e.caller.predicate);
+  h ^= std::hash<const void*>()(e.callee) * 0x9E3779B97F4A7C15ULL;
+  return h ^
+         (static_cast<std::size_t>(e.caller.line) << 3 | static_cast<std::size_t>(e.caller.kind));
+}
+
 std::size_t PredicateKeyHash::operator()(const PredicateKey& k) const {
   std::size_t h = std::hash<std::string_view>()(k.name);
   h ^= std::hash<std::string_view>()(k.module) * 31;
@@ -987,7 +998,12 @@ class Xref::Reading {
         std::vector<const Term*> branches;
         Disjuncts(goal, branches);
         std::vector<std::vector<const Term*>> alternatives;
+        // Copying the bindings costs as many goals as the clause has
+        // variables, by the 64: a clause of many disjunctions and variables
+        // stays within the budget's time as well as its goals.
+        const int copyCost = static_cast<int>(bindings_.size() / 64);
         for (const Term* b : branches) {
+          budget_ -= copyCost;
           std::vector<const Term*> saved = bindings_;
           bool p = false;
           ProcessGoal(Goal{b, 0, module}, origin, p);
@@ -997,9 +1013,12 @@ class Xref::Reading {
           bindings_ = std::move(saved);
         }
         // The rest, first as it is, then with each branch's bindings.
+        budget_ -= copyCost;
         std::vector<const Term*> saved = bindings_;
         ConjunctionFrom(goals, i + 1, module, origin, partial);
         for (const std::vector<const Term*>& alt : alternatives) {
+          budget_ -= copyCost;
+          if (budget_ < 0) break;
           bindings_ = alt;
           bool p = true;
           ConjunctionFrom(goals, i + 1, module, origin, p);
@@ -1216,9 +1235,11 @@ class Xref::Reading {
     } else {
       facts.called = true;
     }
-    for (const Caller& seen : facts.callers) {
-      if (seen.kind == c.kind && seen.predicate == c.predicate && seen.line == c.line) return;
-    }
+    // The last caller is the commonest repeat (a clause calling twice);
+    // the others are found by hash, so that a predicate of many callers
+    // costs no more per call than one of few.
+    if (!facts.callers.empty() && SameCaller(facts.callers.back(), c)) return;
+    if (!xref_.callerEdges_.insert({&facts, c}).second) return;
     facts.callers.push_back(c);
   }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "meaning/loads.hpp"
@@ -38,6 +39,7 @@ struct Caller {
   PredicateKey predicate;  // kClause: the calling predicate
   std::uint64_t line = 0;  // of the call's clause or directive
 };
+bool SameCaller(const Caller& a, const Caller& b);
 
 // What xref_defined/3 and friends answer for one predicate. A line is
 // that of the clause or declaration, from 1; 0: not so.
@@ -116,6 +118,18 @@ class Xref {
   Loader* loader_;
   std::string module_;
   std::unordered_map<PredicateKey, PredicateFacts, PredicateKeyHash> facts_;
+  // Every (callee, caller) recorded, to keep each predicate's callers distinct.
+  struct CallerEdge {
+    const PredicateFacts* callee;
+    Caller caller;
+    bool operator==(const CallerEdge& o) const {
+      return callee == o.callee && SameCaller(caller, o.caller);
+    }
+  };
+  struct CallerEdgeHash {
+    std::size_t operator()(const CallerEdge& e) const;
+  };
+  std::unordered_set<CallerEdge, CallerEdgeHash> callerEdges_;
   std::unordered_map<PredicateKey, MetaSpec, PredicateKeyHash> metas_;
   std::vector<LoadedFile> loaded_;
   std::unordered_map<std::string, int> specs_;  // a load directive's spec: its file
