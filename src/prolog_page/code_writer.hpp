@@ -14,8 +14,8 @@
 
 #include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
-#include "prolog_page/page.hpp"
 #include "prolog_page/marks.hpp"
+#include "prolog_page/page.hpp"
 
 namespace pl2html::prolog_page {
 

@@ -185,7 +185,8 @@ void Marks::Take(const meaning::Fragment& f) {
     key.append(name);
     key.push_back('\0');
     AppendDecimal(key, static_cast<std::uint64_t>(f.arity));
-    if (interned_->targets.try_emplace(key, 0).second) index_.push_back({name, f.arity, f.onLine});
+    if (interned_->targets.try_emplace(key, static_cast<std::uint32_t>(index_.size())).second)
+      index_.push_back({name, f.arity, f.onLine, std::string(f.name)});
   }
   if (f.meaning == Meaning::kGoalUndefined || f.meaning == Meaning::kSingleton)
     look_.push_back({f.meaning == Meaning::kSingleton, targets_[target].name, f.arity, f.onLine});
@@ -379,6 +380,17 @@ std::string Marks::FileHref(const Target& t) const {
   return escaped;
 }
 
+std::size_t Marks::CallerCount(const Target& t) const {
+  if (!options_.callerCount) return 0;
+  std::string key = "h" + t.name;
+  key += '\0';
+  AppendDecimal(key, static_cast<std::uint64_t>(t.arity));
+  auto found = interned_->targets.find(key);
+  return found == interned_->targets.end()
+             ? 0
+             : options_.callerCount(found->second, index_[found->second]);
+}
+
 // The tags of the marks, each made once: fragments at one offset share a
 // token.
 void Marks::Build() {
@@ -397,6 +409,7 @@ void Marks::Build() {
     const std::uint64_t offset = raw_[i].offset;
     tag = MarkTag{};
     bool head = false;
+    std::size_t callers = 0;
     for (; i < raw_.size() && raw_[i].offset == offset; ++i) {
       const Raw& r = raw_[i];
       const Target& t = targets_[r.target];
@@ -407,7 +420,11 @@ void Marks::Build() {
         std::string key = t.name;
         key += '\0';
         AppendDecimal(key, static_cast<std::uint64_t>(t.arity));
-        if (anchored.try_emplace(key, 1).second) AppendAnchor(tag.id, t.name, t.arity);
+        if (anchored.try_emplace(key, 1).second) {
+          AppendAnchor(tag.id, t.name, t.arity);
+          callers = CallerCount(t);
+          if (callers != 0) tag.href = "#callers-" + tag.id;
+        }
       }
       if (r.meaning != Meaning::kFile) {
         tag.classes += ' ';
@@ -415,6 +432,11 @@ void Marks::Build() {
       }
       if (tag.title.empty()) tag.title = titles[r.target];
       if (tag.href.empty()) tag.href = hrefs[r.target];
+    }
+    if (callers != 0) {
+      if (!tag.title.empty()) tag.title += ", ";
+      tag.title += "called by ";
+      AppendDecimal(tag.title, static_cast<std::uint64_t>(callers));
     }
     std::string& key = interned_->key;
     key.assign(tag.classes).append(1, '\0').append(tag.title).append(1, '\0');

@@ -32,6 +32,14 @@ struct GoalTarget {
   const meaning::LoadedFile* file = nullptr;  // imported: the file it comes from
 };
 
+// A predicate of the page's index: its first clause.
+struct IndexEntry {
+  std::string name;  // as the page shows it
+  int arity = 0;
+  std::uint64_t line = 0;
+  std::string sourceName;  // as the meaning layer names it (UTF-8)
+};
+
 struct MarkOptions {
   // The base of a link to SWI-Prolog's manual, to which NAME/ARITY is
   // added; empty: no such links.
@@ -39,13 +47,10 @@ struct MarkOptions {
   // The URL of a goal's definition elsewhere (another page of a site), or
   // nothing.
   std::function<std::string(const GoalTarget&)> outsideLinks;
-};
-
-// A predicate of the page's index: its first clause.
-struct IndexEntry {
-  std::string name;
-  int arity = 0;
-  std::uint64_t line = 0;
+  // How many callers a predicate of the page has (the entry's position in
+  // Index(), and the entry): the head of its first clause then links to
+  // its "Called by" card, "#callers-NAME/ARITY".
+  std::function<std::size_t(std::size_t, const IndexEntry&)> callerCount;
 };
 
 // Something the page's first line says needs a look: a call of an
@@ -103,6 +108,7 @@ class Marks {
   std::string Title(const Target& t) const;
   std::string Href(const Target& t) const;
   std::string FileHref(const Target& t) const;
+  std::size_t CallerCount(const Target& t) const;
 
   const meaning::Xref& xref_;
   MarkOptions options_;

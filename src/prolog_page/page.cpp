@@ -182,6 +182,76 @@ void WriteLook(std::string& out, std::span<const LookItem> look, Charset charset
   out += ".</p>\n";
 }
 
+// The callers of a predicate in the page's own source.
+std::vector<CallerLink> OwnCallers(const meaning::Xref& xref, const IndexEntry& entry,
+                                   Charset charset, const std::string& title) {
+  std::vector<CallerLink> callers;
+  const meaning::PredicateFacts* facts = xref.Find(entry.sourceName, entry.arity);
+  if (facts == nullptr) return callers;
+  for (const meaning::Caller& c : facts->callers) {
+    CallerLink link{title, {}, c.line, "#L"};
+    AppendDecimal(link.href, c.line);
+    if (c.kind == meaning::Caller::Kind::kDirective) {
+      link.caller = "directive";
+    } else if (c.kind == meaning::Caller::Kind::kClause && c.predicate.module.empty()) {
+      AppendEscapingMarkupAndControls(link.caller, PageBytes(c.predicate.name, charset), charset);
+      link.caller += '/';
+      AppendDecimal(link.caller, c.predicate.arity);
+    } else {
+      continue;
+    }
+    callers.push_back(std::move(link));
+  }
+  std::stable_sort(callers.begin(), callers.end(),
+                   [](const CallerLink& a, const CallerLink& b) { return a.line < b.line; });
+  return callers;
+}
+
+// The "Called by" cards after the code, one a predicate with callers, shown
+// when the head of its first clause is followed (:target). The callers
+// come grouped by file; a long list starts with its groups closed.
+void WriteCallerCards(Sink& sink, std::span<const IndexEntry> index,
+                      const std::vector<std::vector<CallerLink>>& cards, Charset charset) {
+  std::string& out = sink.text;
+  bool any = false;
+  constexpr std::size_t kOpenUpTo = 20;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    const std::vector<CallerLink>& callers = cards[i];
+    if (callers.empty()) continue;
+    if (!any) out += "<section class=\"callers\" aria-label=\"Callers\">\n";
+    any = true;
+    std::string anchor;
+    AppendAnchor(anchor, index[i].name, index[i].arity);
+    std::string name;
+    AppendEscapingMarkupAndControls(name, index[i].name, charset);
+    name += '/';
+    AppendDecimal(name, index[i].arity);
+    out += "<div class=\"card\" id=\"callers-" + anchor + "\"><p><a href=\"#" + anchor + "\">" +
+           name + "</a> is called by ";
+    AppendDecimal(out, callers.size());
+    out += "</p>\n";
+    for (std::size_t k = 0; k < callers.size();) {
+      std::size_t end = k;
+      while (end < callers.size() && callers[end].file == callers[k].file)
+        ++end;
+      out += callers.size() > kOpenUpTo ? "<details><summary>" : "<details open><summary>";
+      out += callers[k].file + " <span class=\"n\">";
+      AppendDecimal(out, end - k);
+      out += "</span></summary><ul>\n";
+      for (; k < end; ++k) {
+        out += "<li><a href=\"" + callers[k].href + "\">" + callers[k].caller +
+               "</a> <span class=\"line\">";
+        AppendDecimal(out, callers[k].line);
+        out += "</span></li>\n";
+      }
+      out += "</ul></details>\n";
+    }
+    out += "</div>\n";
+    if (out.size() >= kBlock) sink.Drain();
+  }
+  if (any) out += "</section>\n";
+}
+
 // Replays the tokens of `log` (or lexes the source again, when the log
 // was too small to hold them) to `visit`.
 template <class Visit>
@@ -211,7 +281,19 @@ LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& option
   FirstPass first = ReadFirst(source, log, options.loader != nullptr ? options.loader : &library);
   const Charset charset = first.PageCharset();
   // The second pass: the meaning of the goals, heads and variables.
-  MarkOptions markOptions{options.manualUrl, options.outsideLinks};
+  MarkOptions markOptions{options.manualUrl, options.outsideLinks, {}};
+  // Each predicate's callers, asked for as its first head is marked.
+  std::vector<std::vector<CallerLink>> cards;
+  std::string ownTitle;
+  AppendEscapingMarkupAndControls(ownTitle, options.title, charset);
+  if (!options.fragment) {
+    markOptions.callerCount = [&](std::size_t i, const IndexEntry& entry) {
+      if (cards.size() <= i) cards.resize(i + 1);
+      cards[i] = options.callers ? options.callers(entry)
+                                 : OwnCallers(*first.xref, entry, charset, ownTitle);
+      return cards[i].size();
+    };
+  }
   Marks marks(*first.xref, markOptions, charset);
   std::uint64_t offset = 0;
   Replay(source, first.encoding, log,
@@ -242,7 +324,11 @@ LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& option
            return true;
          });
   writer.End();
-  if (!options.fragment) out += "</main>\n</body>\n</html>\n";
+  if (!options.fragment) {
+    cards.resize(marks.Index().size());
+    WriteCallerCards(sink, marks.Index(), cards, charset);
+    out += "</main>\n</body>\n</html>\n";
+  }
   sink.Drain();
   LookCounts counts;
   for (const LookItem& item : marks.Look())

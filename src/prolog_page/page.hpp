@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "meaning/loads.hpp"
 #include "meaning/xref.hpp"
@@ -21,6 +22,15 @@ namespace pl2html::prolog_page {
 // SWI-Prolog's online manual, where a link to a built-in or library
 // predicate leads by default.
 inline constexpr std::string_view kManualUrl = "https://www.swi-prolog.org/pldoc/doc_for?object=";
+
+// A caller of a predicate, in the predicate's "Called by" card. The texts
+// are markup, already escaped for the page.
+struct CallerLink {
+  std::string file;    // the caller's file, the card's group
+  std::string caller;  // "append/3", or "directive"
+  std::uint64_t line = 0;
+  std::string href;  // of the calling line: "#L12", "lists.pl.html#L12"
+};
 
 struct PageOptions {
   std::string_view title;  // the source's file name
@@ -35,6 +45,10 @@ struct PageOptions {
   // The base of links to SWI-Prolog's manual (NAME/ARITY is added); empty:
   // no such links.
   std::string_view manualUrl = kManualUrl;
+  // The callers of a predicate the page defines, in the order its card
+  // lists them, grouped by file; empty function: the callers in the page's
+  // own source, as its cross-reference finds them.
+  std::function<std::vector<CallerLink>(const IndexEntry&)> callers = {};
   // Finds the files the source loads; null: only SWI-Prolog's library is
   // known.
   meaning::Loader* loader = nullptr;

@@ -39,6 +39,8 @@ constexpr std::array<std::size_t, kRows> kBackgroundOwner = Owners(true);
 void AppendColours(std::string& out, bool dark) {
   out += "background:";
   out += dark ? kDarkBackground : kLightBackground;
+  out += ";--pl-page:";
+  out += dark ? kDarkBackground : kLightBackground;
   out += ';';
   for (std::size_t i = 0; i < kRows; ++i) {
     const PageClass& c = kPageClasses[i];
@@ -154,7 +156,18 @@ constexpr std::string_view kPageRules =
     "nav .line{color:var(--pl-lineno)}\n"
     // The line above the code that lists what needs a look.
     ".look{margin:0.5em 1rem;font-size:0.875rem;color:var(--pl-lineno)}\n"
-    ".look a{color:var(--pl-end)}\n";
+    ".look a{color:var(--pl-end)}\n"
+    // A predicate's "Called by" card, shown when its first head is followed.
+    ".callers .card{display:none}\n"
+    ".callers .card:target{display:block;position:fixed;top:3rem;right:1rem;z-index:1;"
+    "max-width:min(34rem,90vw);max-height:70vh;overflow:auto;padding:0.25rem 1rem;"
+    "background:var(--pl-page);border:1px solid var(--pl-lineno);border-radius:6px;"
+    "box-shadow:0 4px 16px #0004;font-size:0.875rem}\n"
+    ".card ul{margin:0.25em 0 0.5em;padding-left:1.25em;"
+    "font-family:ui-monospace,Menlo,Consolas,monospace}\n"
+    ".card summary{cursor:pointer}\n"
+    ".card a{color:var(--pl-head)}\n"
+    ".card .line,.card .n{color:var(--pl-lineno)}\n";
 
 }  // namespace
 
@@ -196,7 +209,7 @@ void AppendStyleSheet(std::string& out, bool page) {
   // On paper, long lines wrapped rather than cut, and the page's index and
   // notes left out (not those of a page that a fragment is pasted into).
   out += "@media print{.pl2html{white-space:pre-wrap;overflow:visible}";
-  if (page) out += "nav,.look{display:none}";
+  if (page) out += "nav,.look,.callers{display:none}";
   out += "}\n</style>\n";
 }
 

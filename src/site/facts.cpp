@@ -18,6 +18,33 @@ bool BuiltIn(const meaning::PredicateKey& key) {
          (known->flags & meaning::KnownPredicate::kBuiltIn) != 0;
 }
 
+// The calls of a predicate defined here or imported from the tree, by
+// clauses and directives.
+template <class Bytes>
+void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
+              const meaning::PredicateFacts& predicate, bool local, const Bytes& bytes,
+              std::vector<CallEdge>& edges) {
+  if (predicate.callers.empty() || !key.module.empty()) return;
+  std::string calleeFile;
+  if (!local) {
+    if (predicate.importedFrom < 0) return;
+    calleeFile = xref.Loaded()[static_cast<std::size_t>(predicate.importedFrom)].path;
+    if (calleeFile.empty()) return;  // SWI-Prolog's library, not in the tree
+  }
+  const std::string callee = KeyOf(bytes(key.name), key.arity);
+  for (const meaning::Caller& caller : predicate.callers) {
+    CallEdge edge{callee, calleeFile, false, {}, caller.line};
+    if (caller.kind == meaning::Caller::Kind::kDirective) {
+      edge.directive = true;
+    } else if (caller.kind == meaning::Caller::Kind::kClause && caller.predicate.module.empty()) {
+      edge.caller = KeyOf(bytes(caller.predicate.name), caller.predicate.arity);
+    } else {
+      continue;  // the cross-referencer's own origins, clauses of other modules
+    }
+    edges.push_back(std::move(edge));
+  }
+}
+
 }  // namespace
 
 std::string KeyOf(std::string_view name, int arity) {
@@ -43,6 +70,7 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
     }
     if (key.module.empty() && predicate.exported) facts.exports.push_back(KeyOf(name, key.arity));
     const bool local = key.module.empty() && predicate.localLine != 0;
+    AddEdges(xref, key, predicate, local, bytes, facts.edges);
     if (!predicate.called || local || BuiltIn(key)) continue;
     OutsideCall call{bytes(key.module), KeyOf(name, key.arity), {}, false};
     if (predicate.importedFrom >= 0) {
@@ -59,6 +87,7 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
             });
   std::sort(facts.exports.begin(), facts.exports.end());
   std::sort(facts.outsideCalls.begin(), facts.outsideCalls.end());
+  std::sort(facts.edges.begin(), facts.edges.end());
   return facts;
 }
 

@@ -4,6 +4,7 @@
 // layer's cross-reference finds them. Predicates are keys "name/arity".
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,12 +37,25 @@ struct OutsideCall {
   bool operator==(const OutsideCall&) const = default;
 };
 
+// A call the cross-referencer records (xref_called/3) of a predicate this
+// file defines or imports from a file of the tree (xref_defined/3's local
+// and imported): what the callee's "Called by" list shows.
+struct CallEdge {
+  std::string callee;      // key
+  std::string calleeFile;  // the tree's file it is imported from; empty: this file
+  bool directive = false;  // called by a directive, not by a clause
+  std::string caller;      // the calling predicate's key; empty for a directive
+  std::uint64_t line = 0;  // of the calling clause or directive
+  auto operator<=>(const CallEdge&) const = default;
+};
+
 struct FileFacts {
   bool isModule = false;
   std::string module;
   std::vector<std::string> exports;       // keys, sorted
   std::vector<Definition> definitions;    // in order of their first clause
   std::vector<OutsideCall> outsideCalls;  // sorted
+  std::vector<CallEdge> edges;            // sorted
 };
 
 // `loader` finds the files the source loads (null: only SWI-Prolog's library).

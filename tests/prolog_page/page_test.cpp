@@ -109,9 +109,12 @@ TEST(PrologPage, CharsetHeadIndexAndOptions) {
   EXPECT_TRUE(Has(lines,
                   "<a href=\"#a%0Ab/1\">'a</a></span></span>\n<span id=\"L2\"><span "
                   "class=\"quoted goal-local\" title=\"defined at line 3\">b'"));
+  // Its first head links to its "Called by" card.
   EXPECT_TRUE(Has(lines,
-                  "id=\"a%0Ab/1\">'a</span></span>\n<span id=\"L4\"><span class=\"quoted "
-                  "head head-local\">b'"));
+                  "id=\"a%0Ab/1\"><a href=\"#callers-a%0Ab/1\">'a</a></span></span>\n<span "
+                  "id=\"L4\"><span class=\"quoted head head-local\" title=\"called by 1\">b'"));
+  EXPECT_TRUE(Has(lines, "<div class=\"card\" id=\"callers-a%0Ab/1\">"));
+  EXPECT_TRUE(Has(lines, "<li><a href=\"#L1\">p/0</a> <span class=\"line\">1</span></li>"));
   // The byte-order mark is no part of the page, nor of the first name.
   EXPECT_TRUE(Has(Page("\xEF\xBB\xBFp(1).\n"), "title=\"not called\" id=\"p/1\">p</span>"));
 

@@ -159,7 +159,8 @@ TEST_F(SiteTest, CallsLinkToTheirDefinitionsAndEveryLinkLands) {
                           [](const auto& link) { return link.first == "twice"; }),
             1);
   EXPECT_EQ(LinksOf(main, "greet"), std::set<std::string>{"../shared/common.pl.html#greet/1"});
-  EXPECT_EQ(LinksOf(main, "run"), std::set<std::string>{"#run/0"});
+  // Called by again/0: its head links to its "Called by" card.
+  EXPECT_EQ(LinksOf(main, "run"), (std::set<std::string>{"#run/0", "#callers-run/0"}));
   // The files it loads lead to their pages.
   EXPECT_EQ(LinksOf(main, "lists_util"), std::set<std::string>{"../lists_util.pl.html"});
   EXPECT_EQ(LinksOf(main, "'../shared/common'"), std::set<std::string>{"../shared/common.pl.html"});
