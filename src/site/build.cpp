@@ -16,6 +16,7 @@
 #include "runtime/outcome.hpp"
 #include "runtime/page_output.hpp"
 #include "runtime/text.hpp"
+#include "site/callers.hpp"
 #include "site/facts.hpp"
 #include "site/index_page.hpp"
 #include "site/links.hpp"
@@ -102,6 +103,7 @@ class SiteBuilder {
     tree_ = std::make_unique<TreeFiles>(fs_, options_.source, files_);
     GatherFacts();
     links_ = ResolveLinks(files_, facts_);
+    callers_ = std::make_unique<Callers>(files_, facts_);
     std::string oldBytes, error;
     if (fs_.Stat(ManifestPath()).kind != PathKind::File ||
         !ReadWholeFile(fs_, ManifestPath(), oldBytes, error))
@@ -241,6 +243,13 @@ class SiteBuilder {
       hash.Add(files_[j].relative).Add(sourceHash_[j]);
     for (const auto& [key, href] : links_[i])
       hash.Add(key).Add(href);
+    // Its "Called by" cards.
+    for (const Definition& definition : facts_[i].definitions) {
+      for (const TreeCaller& c : callers_->Of(i, definition.key)) {
+        hash.Add(definition.key).Add(files_[c.file].relative).Add(c.edge->caller);
+        hash.Add(c.edge->line).Add(c.edge->directive ? 1 : 0);
+      }
+    }
     return hash.Text();
   }
 
@@ -304,6 +313,9 @@ class SiteBuilder {
       page.navigation = navigation;
       TreeLoader loader(*tree_, i);
       page.loader = &loader;
+      page.callers = [this, i](const prolog_page::IndexEntry& entry) {
+        return CallerLinks(i, KeyOf(entry.name, entry.arity));
+      };
       page.outsideLinks = [&links, this, i](const prolog_page::GoalTarget& target) {
         if (target.meaning == meaning::Meaning::kFile) {
           return target.file == nullptr || target.file->path.empty()
@@ -337,10 +349,29 @@ class SiteBuilder {
     }
   }
 
+  // The callers of a predicate of file i, as its page lists them.
+  std::vector<prolog_page::CallerLink> CallerLinks(std::size_t i, const std::string& key) const {
+    std::vector<prolog_page::CallerLink> links;
+    for (const TreeCaller& c : callers_->Of(i, key)) {
+      prolog_page::CallerLink link;
+      AppendName(link.file, files_[c.file].relative);
+      if (c.edge->directive) {
+        link.caller = "directive";
+      } else {
+        AppendName(link.caller, c.edge->caller);
+      }
+      link.line = c.edge->line;
+      if (c.file != i) link.href = PageHref(files_[i].relative, files_[c.file].relative);
+      link.href += "#L" + std::to_string(c.edge->line);
+      links.push_back(std::move(link));
+    }
+    return links;
+  }
+
   void Index() {
     std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
-    std::string page =
-        IndexPage(title, files_, facts_, look_, std::vector<bool>(made_.begin(), made_.end()));
+    std::string page = IndexPage(title, files_, facts_, look_, *callers_,
+                                 std::vector<bool>(made_.begin(), made_.end()));
     std::string hash = Hash().Add(page).Text();
     std::string path = JoinPath(fs_, options_.output, "index.html");
     auto old = old_.find(std::string(kIndexKey));
@@ -413,6 +444,7 @@ class SiteBuilder {
   bool walkedWhole_ = false;  // every folder of the tree could be listed
   std::vector<FileFacts> facts_;
   std::unique_ptr<TreeFiles> tree_;
+  std::unique_ptr<Callers> callers_;
   // Per file, the files of the tree its meaning was read from.
   struct Uses {
     std::vector<std::size_t> headers, texts;

@@ -24,7 +24,7 @@ constexpr std::string_view kIndexRules =
     "ul.predicates{columns:22em;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
     "ul.predicates li{overflow-wrap:anywhere}\n"
-    ".where{color:var(--pl-lineno)}\n"
+    ".where,.called{color:var(--pl-lineno)}\n"
     "</style>\n";
 
 std::string_view NameOf(std::string_view relative) {
@@ -104,7 +104,7 @@ void AppendFolders(std::string& out, const std::vector<SourceFile>& files,
 }
 
 void AppendPredicates(std::string& out, const std::vector<SourceFile>& files,
-                      const std::vector<FileFacts>& facts) {
+                      const std::vector<FileFacts>& facts, const Callers& callers) {
   struct Entry {
     const Definition* definition;
     std::size_t file;
@@ -124,7 +124,12 @@ void AppendPredicates(std::string& out, const std::vector<SourceFile>& files,
     AppendName(out, entry.definition->key);
     out += "</a> <span class=\"where\">";
     AppendName(out, files[entry.file].relative);
-    out += ':' + std::to_string(entry.definition->line) + "</span></li>\n";
+    out += ':' + std::to_string(entry.definition->line) + "</span>";
+    const std::size_t called = callers.Of(entry.file, entry.definition->key).size();
+    if (called != 0)
+      out += " <span class=\"called\">" + std::to_string(called) +
+             (called == 1 ? " caller" : " callers") + "</span>";
+    out += "</li>\n";
   }
   out += "</ul>\n";
 }
@@ -192,13 +197,13 @@ std::string PageNavigation(std::string_view relative) {
 
 std::string IndexPage(std::string_view title, const std::vector<SourceFile>& files,
                       const std::vector<FileFacts>& facts,
-                      const std::vector<prolog_page::LookCounts>& look,
+                      const std::vector<prolog_page::LookCounts>& look, const Callers& callers,
                       const std::vector<bool>& made) {
   std::string out;
   AppendHead(out, title);
   AppendSummary(out, files, facts);
   AppendFolders(out, files, facts, look, made);
-  AppendPredicates(out, files, facts);
+  AppendPredicates(out, files, facts, callers);
   out += "</main>\n</body>\n</html>\n";
   return out;
 }

@@ -1,8 +1,8 @@
 // The site's front page, OUT/index.html: its folders and files with their
 // sizes, predicate counts and what needs a look (undefined calls and
 // singleton variables), then every predicate of the tree by name,
-// each linked to its first clause. Names are written as UTF-8 text whatever
-// bytes they are made of, so the index is valid whatever the tree holds.
+// each linked to its first clause, with its number of callers. Names are written as UTF-8 text
+// whatever bytes they are made of, so the index is valid whatever the tree holds.
 #pragma once
 
 #include <string>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "prolog_page/page.hpp"
+#include "site/callers.hpp"
 #include "site/facts.hpp"
 #include "site/walk.hpp"
 
@@ -22,7 +23,7 @@ std::string FolderAnchor(std::string_view folder);
 // `look[i]`: what that page says needs a look.
 std::string IndexPage(std::string_view title, const std::vector<SourceFile>& files,
                       const std::vector<FileFacts>& facts,
-                      const std::vector<prolog_page::LookCounts>& look,
+                      const std::vector<prolog_page::LookCounts>& look, const Callers& callers,
                       const std::vector<bool>& made);
 
 // Appends `bytes` as HTML text in ASCII, so that it reads the same in a page
