@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "prolog/char_classes.hpp"
@@ -468,9 +469,14 @@ class DocReader::Parse {
     // modes_to_predicate_indicators/2, then decl_module/3: the module of
     // the qualified ones, which must agree, else the file's.
     indicators_.clear();
-    for (const DocMode& m : modes_)
-      if (std::find(indicators_.begin(), indicators_.end(), m.predicate) == indicators_.end())
-        indicators_.push_back(m.predicate);
+    seen_.clear();
+    for (const DocMode& m : modes_) {
+      // A few modes are looked through; many, hashed.
+      const bool fresh = modes_.size() <= 8 ? std::find(indicators_.begin(), indicators_.end(),
+                                                        m.predicate) == indicators_.end()
+                                            : seen_.insert(m.predicate).second;
+      if (fresh) indicators_.push_back(m.predicate);
+    }
     const std::string* declared = nullptr;
     for (const PredicateKey& pi : indicators_) {
       if (pi.module.empty()) continue;
@@ -747,6 +753,7 @@ class DocReader::Parse {
   std::vector<DocMode> modes_;
   bool failed_ = false;
   std::vector<PredicateKey> indicators_;
+  std::unordered_set<PredicateKey, PredicateKeyHash> seen_;
 };
 
 DocReader::DocReader(prolog::Encoding encoding, std::size_t partSize)
@@ -816,6 +823,16 @@ void DocReader::Clause(const prolog::TermReader& reader, const Term* clause,
 
 void DocReader::Finish() {
   Drop();
+  documenting_.clear();
+  links_.clear();
+  firstByLink_.clear();
+  for (std::uint32_t i = 0; i < comments_.size(); ++i)
+    documenting_[comments_[i].predicate].push_back(i);
+  for (const DocComment& c : comments_)
+    for (const PredicateKey& from : c.links) {
+      links_.push_back(Link{&from, &c.predicate});
+      firstByLink_.emplace(from, documenting_.at(c.predicate).front());
+    }
 }
 
 void DocReader::Drop() {
@@ -835,15 +852,11 @@ void DocReader::Document(const Pending& comment, std::uint64_t line) {
   if (parse.Run(bytes, encoding_, module_, modules_, doc)) comments_.push_back(std::move(doc));
 }
 
-std::vector<DocSummary> DocReader::Summaries() const {
-  std::vector<DocSummary> out;
-  for (const DocComment& c : comments_)
-    out.push_back(DocSummary{&c.predicate, &c});
-  for (const DocComment& c : comments_)
-    for (const PredicateKey& link : c.links)
-      for (const DocComment& to : comments_)
-        if (to.predicate == c.predicate) out.push_back(DocSummary{&link, &to});
-  return out;
+const DocComment* DocReader::Find(const PredicateKey& predicate) const {
+  if (auto found = documenting_.find(predicate); found != documenting_.end())
+    return &comments_[found->second.front()];
+  auto linked = firstByLink_.find(predicate);
+  return linked == firstByLink_.end() ? nullptr : &comments_[linked->second];
 }
 
 void ReadDocs(std::string_view text, prolog::Encoding encoding, prolog::Operators* ops,

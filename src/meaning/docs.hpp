@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "meaning/clause_stream.hpp"
@@ -82,13 +83,6 @@ struct DocComment {
   std::vector<DocMode> modes;
 };
 
-// One answer of xref_comment/4: a predicate and the comment whose summary
-// it has (its own, or, for a link, one of the linked predicate's).
-struct DocSummary {
-  const PredicateKey* predicate = nullptr;
-  const DocComment* comment = nullptr;
-};
-
 class DocReader {
  public:
   // `encoding` is the lexer's: bytes of a Latin-1 source are characters of
@@ -115,9 +109,23 @@ class DocReader {
 
   // The comments that document predicates, in the order of the source.
   const std::vector<DocComment>& Comments() const { return comments_; }
-  // What xref_comment/4 answers, in its order: every comment's predicate,
-  // then every link with each comment of the predicate it links to.
-  std::vector<DocSummary> Summaries() const;
+
+  // After Finish: the comment whose summary xref_comment/4 gives first for
+  // `predicate` (its own first comment, else the first comment of the
+  // predicate its first link leads to), or nullptr.
+  const DocComment* Find(const PredicateKey& predicate) const;
+  // After Finish: every answer of xref_comment/4, in its order, as
+  // visit(predicate, comment): every comment's predicate, then every link
+  // with each comment of the predicate it leads to. (Files can make those
+  // many: n comments of one predicate and n links to it make n * n.)
+  template <typename Visit>
+  void ForEachSummary(Visit visit) const {
+    for (const DocComment& c : comments_)
+      visit(c.predicate, c);
+    for (const Link& link : links_)
+      for (std::uint32_t to : documenting_.at(*link.to))
+        visit(*link.from, comments_[to]);
+  }
 
  private:
   struct Pending {
@@ -125,6 +133,10 @@ class DocReader {
     std::size_t begin, end;  // in text_
   };
   class Parse;  // docs.cpp: one structured comment as pldoc parses it, a thread's buffers
+  struct Link {
+    const PredicateKey* from;
+    const PredicateKey* to;  // documented in this file
+  };
   void Document(const Pending& comment, std::uint64_t line);
   void Drop();
 
@@ -143,6 +155,11 @@ class DocReader {
   std::vector<std::string> modules_;
   std::string module_ = "user";
   std::vector<DocComment> comments_;
+  // After Finish: the comments of each predicate documented, by index into
+  // comments_, and the links that lead to one.
+  std::unordered_map<PredicateKey, std::vector<std::uint32_t>, PredicateKeyHash> documenting_;
+  std::vector<Link> links_;
+  std::unordered_map<PredicateKey, std::uint32_t, PredicateKeyHash> firstByLink_;
 };
 
 // A whole source held in memory, for tools and tests: lexed, its clauses

@@ -289,9 +289,9 @@ int main(int argc, char** argv) {
     meaning::DocReader docs(encoding);
     Document(text, encoding, docs);
     std::multimap<std::string, std::string> actual;
-    for (const meaning::DocSummary& s : docs.Summaries())
-      actual.emplace(std::to_string(s.comment->line) + "\t" + HeadText(*s.predicate),
-                     Escaped(s.comment->summary));
+    docs.ForEachSummary([&](const meaning::PredicateKey& predicate, const meaning::DocComment& c) {
+      actual.emplace(std::to_string(c.line) + "\t" + HeadText(predicate), Escaped(c.summary));
+    });
     std::multiset<std::string> actualModes;
     for (const meaning::DocComment& c : docs.Comments())
       for (const meaning::DocMode& m : c.modes)

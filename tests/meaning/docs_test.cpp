@@ -22,9 +22,9 @@ std::string Key(const PredicateKey& key) {
 // "LINE DET HEAD | TEXT".
 std::vector<std::string> Answers(const DocReader& docs) {
   std::vector<std::string> out;
-  for (const DocSummary& s : docs.Summaries())
-    out.push_back(std::to_string(s.comment->line) + " " + Key(*s.predicate) + ": " +
-                  s.comment->summary);
+  docs.ForEachSummary([&](const PredicateKey& predicate, const DocComment& c) {
+    out.push_back(std::to_string(c.line) + " " + Key(predicate) + ": " + c.summary);
+  });
   for (const DocComment& c : docs.Comments())
     for (const DocMode& m : c.modes)
       out.push_back(std::to_string(c.line) + " " + std::string(DeterminismName(m.det)) + " " +
@@ -114,10 +114,17 @@ TEST(Docs, ModeOverLinesKeepsItsLineBreak) {
 // Outside a module, SWI-Prolog qualifies the documented predicate with user
 // but not the predicates linked to it.
 TEST(Docs, NoModuleIsUser) {
-  EXPECT_EQ(Read("%! f(+A) is det.\n%! g(+A) is det.\n%  Both.\nf(_).\n"),
-            (std::vector<std::string>{"1 user:f/1: Both.", "1 g/1: Both.",
-                                      "1 det f('+'(any)) | f(+A) is det",
-                                      "1 det g('+'(any)) | g(+A) is det"}));
+  const std::string text = "%! f(+A) is det.\n%! g(+A) is det.\n%  Both.\nf(_).\n";
+  EXPECT_EQ(Read(text), (std::vector<std::string>{"1 user:f/1: Both.", "1 g/1: Both.",
+                                                  "1 det f('+'(any)) | f(+A) is det",
+                                                  "1 det g('+'(any)) | g(+A) is det"}));
+  prolog::Operators ops = prolog::Operators::SwiInitial();
+  DocReader docs;
+  ReadDocs(text, prolog::Encoding::kUtf8, &ops, docs);
+  ASSERT_EQ(docs.Comments().size(), 1u);
+  EXPECT_EQ(docs.Find({"user", "f", 1}), &docs.Comments()[0]);
+  EXPECT_EQ(docs.Find({"", "g", 1}), &docs.Comments()[0]);
+  EXPECT_EQ(docs.Find({"", "f", 1}), nullptr);
 }
 
 TEST(Docs, Latin1SummaryInUtf8) {
