@@ -155,8 +155,9 @@ class DocReader {
   std::vector<std::string> modules_;
   std::string module_ = "user";
   std::vector<DocComment> comments_;
-  // After Finish: the comments of each predicate documented, by index into
-  // comments_, and the links that lead to one.
+  // After Finish: the comments that document each predicate, by index into
+  // comments_; the links, in order; for each predicate linked, the first
+  // comment its links lead to.
   std::unordered_map<PredicateKey, std::vector<std::uint32_t>, PredicateKeyHash> documenting_;
   std::vector<Link> links_;
   std::unordered_map<PredicateKey, std::uint32_t, PredicateKeyHash> firstByLink_;
