@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "meaning/clause_stream.hpp"
+#include "meaning/docs.hpp"
 #include "meaning/knowledge.hpp"
 #include "meaning/term_view.hpp"
 
@@ -55,12 +56,27 @@ class Xref::Reading {
       terms_ = std::make_unique<Terms>(reader);
       line_ = line;
       bindings_.assign(reader.Variables().size(), nullptr);
-      if (clause == nullptr) return true;
-      if (terms_->IsAtom(*clause, "end_of_file")) return false;
-      Expand(*clause);
-      return true;
+      if (clause == nullptr) {
+        Document(reader, clause);
+        return true;
+      }
+      const bool end = terms_->IsAtom(*clause, "end_of_file");
+      if (!end) Expand(*clause);
+      Document(reader, clause);
+      return !end;
     };
   }
+
+  // The structured comments before the clause document what it defines,
+  // once the clause was processed (a module/2 names their module).
+  void Document(const prolog::TermReader& reader, const Term* clause) {
+    if (docs_ != nullptr) docs_->Clause(reader, clause, *lines_);
+  }
+
+  // Where the comments go, and the stream that tells their lines; none for
+  // an included file's clauses.
+  DocReader* docs_ = nullptr;
+  const ClauseStream* lines_ = nullptr;
 
  private:
   // ---- the term, as SWI-Prolog expands it before the cross-referencer
@@ -1584,7 +1600,11 @@ struct Xref::Stream {
   explicit Stream(Xref& xref, prolog::Encoding encoding)
       : ops(prolog::Operators::SwiInitial()),
         reading(xref, ops),
-        clauses(&ops, encoding, reading.Visitor()) {}
+        clauses(&ops, encoding, reading.Visitor()) {
+    xref.docs_ = std::make_unique<DocReader>(encoding);
+    reading.docs_ = xref.docs_.get();
+    reading.lines_ = &clauses;
+  }
   prolog::Operators ops;
   Reading reading;
   ClauseStream clauses;
@@ -1595,11 +1615,13 @@ void Xref::Begin(prolog::Encoding encoding) {
 }
 
 void Xref::Push(prolog::TokenClass cls, std::string_view text, std::uint64_t offset) {
+  if (cls == prolog::TokenClass::kComment) docs_->Comment(text, offset);
   stream_->clauses.Push(cls, text, offset);
 }
 
 void Xref::Finish() {
   stream_->clauses.Finish();
+  docs_->Finish();
   stream_.reset();
 }
 

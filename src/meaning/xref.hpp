@@ -18,6 +18,8 @@
 
 namespace pl2html::meaning {
 
+class DocReader;
+
 // A predicate as the cross-referencer keys it: name/arity, qualified by a
 // module when the file names one ("lists:append/3"), unqualified otherwise.
 struct PredicateKey {
@@ -103,12 +105,16 @@ class Xref {
   const std::unordered_map<PredicateKey, PredicateFacts, PredicateKeyHash>& Predicates() const {
     return facts_;
   }
+  // The documentation of the file's predicates, from its structured
+  // comments: read by Begin, Push and Finish (null after ReadSource).
+  const DocReader* Docs() const { return docs_.get(); }
 
  private:
   class Reading;
   friend class Reading;
   struct Stream;
   std::unique_ptr<Stream> stream_;
+  std::unique_ptr<DocReader> docs_;
   PredicateFacts& Facts(const PredicateKey& key) { return facts_[key]; }
   int Load(const LoadedFile& file, bool mentionedOnly = false);
   // A file a load directive names that brings nothing (not a module, or

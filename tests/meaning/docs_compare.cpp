@@ -7,16 +7,15 @@
 // documented; the two are compared by the comment's line and head: the
 // predicates documented (recall and precision), their summaries (equal
 // after runs of white space are made one space) and the modes (line,
-// determinism and head). Prints the counts, the time the reader took and
-// the first N differences. A difference SWI-Prolog's own state makes, which
-// docs/documentation.md explains, is listed in kExplained and counted
-// apart; exits 1 on any other difference, or when the explained ones reach
-// 0.1% of the predicates documented.
+// determinism and head). Prints the counts and the first N differences. A difference SWI-Prolog's
+// own state makes, which docs/documentation.md explains, is listed in kExplained and counted apart;
+// exits 1 on any other difference, or when the explained ones reach 0.1% of the predicates
+// documented.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -24,13 +23,13 @@
 
 #include "meaning/docs.hpp"
 #include "meaning/loads.hpp"
-#include "meaning/term_view.hpp"
+#include "meaning/xref.hpp"
+#include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
 
 namespace {
 
 using namespace pl2html;
-using meaning::Terms;
 using prolog::Term;
 
 bool ReadFile(const std::string& path, std::string& bytes) {
@@ -89,123 +88,20 @@ std::vector<std::string> Fields(const std::string& line) {
   return out;
 }
 
-// The operators the cross-referencer reads a library file with: the file's
-// op/3 directives and its export list's, and those its use_module/1,2 and
-// reexport/1,2 of a library module import (all, or those an op(P, T, N) of
-// the import list matches).
-class Operators {
- public:
-  Operators() : ops_(prolog::Operators::SwiInitial()) {}
-  prolog::Operators* Table() { return &ops_; }
-
-  void Clause(const prolog::TermReader& reader, const Term* clause) {
-    if (clause == nullptr) return;
-    Terms T(reader);
-    if (!T.Is(*clause, ":-", 1)) return;
-    const Term& d = T.Arg(*clause, 0);
-    if (T.Is(d, "op", 3)) return Op(T, d);
-    if ((T.Is(d, "module", 2) || T.Is(d, "module", 3)) && T.IsAtom(T.Arg(d, 0))) {
-      module_ = T.Arg(d, 0).name;
-      EachElement(T, T.Arg(d, 1), [&](const Term& e) {
-        if (T.Is(e, "op", 3)) Op(T, e);
-      });
-      return;
-    }
-    const bool all =
-        T.Is(d, "use_module", 1) || T.Is(d, "reexport", 1) || T.Is(d, "ensure_loaded", 1);
-    if (!all && !T.Is(d, "use_module", 2) && !T.Is(d, "reexport", 2)) return;
-    EachElement(T, T.Arg(d, 0), [&](const Term& spec) {
-      std::string path;
-      if (!T.Is(spec, "library", 1) || !LibraryPath(T, T.Arg(spec, 0), path)) return;
-      auto header = meaning::LibraryHeader(path);
-      if (header == nullptr) return;
-      for (const meaning::ExportEntry& x : header->exports) {
-        if (x.op.empty()) continue;
-        bool imported = all;
-        if (!all) {
-          EachElement(T, T.Arg(d, 1), [&](const Term& e) {
-            imported |= T.Is(e, "op", 3) && Matches(T, T.Arg(e, 0), std::to_string(x.arity)) &&
-                        Matches(T, T.Arg(e, 1), x.op) && Matches(T, T.Arg(e, 2), x.name);
-          });
-        }
-        if (imported) Add(x.arity, x.op, x.name);
-      }
-    });
-  }
-
- private:
-  static bool Matches(const Terms& T, const Term& pattern, std::string_view value) {
-    return T.IsVar(pattern) || pattern.name == value;
-  }
-
-  template <typename Visit>
-  static void EachElement(const Terms& T, const Term& list, Visit visit) {
-    if (list.kind != prolog::TermKind::kList) return visit(list);
-    const std::uint32_t n = list.hasTail ? list.arity - 1 : list.arity;
-    for (std::uint32_t i = 0; i < n; ++i)
-      visit(T.Child(list, i));
-  }
-
-  static bool LibraryPath(const Terms& T, const Term& t, std::string& out) {
-    if (T.IsAtom(t)) {
-      out += t.name;
-      return true;
-    }
-    if (!T.Is(t, "/", 2) || !LibraryPath(T, T.Arg(t, 0), out)) return false;
-    out += '/';
-    return LibraryPath(T, T.Arg(t, 1), out);
-  }
-
-  void Op(const Terms& T, const Term& op) {
-    const Term& p = T.Arg(op, 0);
-    const Term& type = T.Arg(op, 1);
-    if (p.kind != prolog::TermKind::kNumber || !T.IsAtom(type)) return;
-    const int priority = std::atoi(std::string(p.name).c_str());
-    EachElement(T, T.Arg(op, 2), [&](const Term& n0) {
-      const Term* n = &n0;
-      if (T.Is(*n, ":", 2)) {
-        const Term& m = T.Arg(*n, 0);
-        if (!T.IsAtom(m) || (m.name != "user" && m.name != "system" && m.name != module_)) return;
-        n = &T.Arg(*n, 1);
-      }
-      if (T.IsAtom(*n)) Add(priority, type.name, n->name);
-      if (Terms::IsNil(*n)) Add(priority, type.name, "[]");
-    });
-  }
-
-  void Add(int priority, std::string_view type, std::string_view name) {
-    if (auto t = prolog::ParseOpType(type)) ops_.Add(name, priority, *t);
-  }
-
-  prolog::Operators ops_;
-  std::string module_;
-};
-
-void Document(const std::string& text, prolog::Encoding encoding, meaning::DocReader& docs) {
-  Operators ops;
-  meaning::ReadDocs(text, encoding, ops.Table(), docs,
-                    [&](const prolog::TermReader& reader, const Term* clause, std::uint64_t) {
-                      ops.Clause(reader, clause);
-                      return !(clause != nullptr && Terms::IsAtom(*clause, "end_of_file"));
-                    });
-}
-
-// What the reading costs without the documentation, to time the reader.
-void ReadOnly(const std::string& text, prolog::Encoding encoding) {
-  Operators ops;
-  meaning::ClauseStream stream(
-      ops.Table(), encoding,
-      [&](const prolog::TermReader& reader, const Term* clause, std::uint64_t) {
-        ops.Clause(reader, clause);
-        return !(clause != nullptr && Terms::IsAtom(*clause, "end_of_file"));
-      });
+// The documentation as the Prolog page reads it: by the cross-reference's
+// first pass, which knows the operators the file declares and imports.
+std::unique_ptr<meaning::Xref> Document(const std::string& text, prolog::Encoding encoding) {
+  static meaning::LibraryLoader library;  // SWI-Prolog's library, as a single page knows it
+  auto xref = std::make_unique<meaning::Xref>(&library);
+  xref->Begin(encoding);
   prolog::Lexer lexer(encoding);
   std::vector<prolog::Token> tokens;
   lexer.Lex(text, true, tokens);
   for (const prolog::Token& token : tokens)
-    stream.Push(token.cls, std::string_view(text).substr(token.begin, token.end - token.begin),
-                token.begin);
-  stream.Finish();
+    xref->Push(token.cls, std::string_view(text).substr(token.begin, token.end - token.begin),
+               token.begin);
+  xref->Finish();
+  return xref;
 }
 
 // Where SWI-Prolog's answer depends on what its process did before, not on
@@ -226,11 +122,6 @@ const Explained* ExplainedAt(std::string_view path, std::uint64_t line) {
     if (path.ends_with(e.file) && line == e.line) return &e;
   return nullptr;
 }
-
-struct Source {
-  std::string path, text;
-  prolog::Encoding encoding;
-};
 
 }  // namespace
 
@@ -259,7 +150,6 @@ int main(int argc, char** argv) {
     explainedDocumented += documented;
     explained.push_back(text + " (" + std::string(e->why) + ")");
   };
-  std::vector<Source> sources;
   for (const std::string& reference : references) {
     std::ifstream in(reference);
     std::string line, path;
@@ -286,8 +176,8 @@ int main(int argc, char** argv) {
     }
     const auto encoding =
         prolog_page::IsValidUtf8(text) ? prolog::Encoding::kUtf8 : prolog::Encoding::kLatin1;
-    meaning::DocReader docs(encoding);
-    Document(text, encoding, docs);
+    const std::unique_ptr<meaning::Xref> xref = Document(text, encoding);
+    const meaning::DocReader& docs = *xref->Docs();
     std::multimap<std::string, std::string> actual;
     docs.ForEachSummary([&](const meaning::PredicateKey& predicate, const meaning::DocComment& c) {
       actual.emplace(std::to_string(c.line) + "\t" + HeadText(predicate), Escaped(c.summary));
@@ -335,32 +225,7 @@ int main(int argc, char** argv) {
         differ(path, m, "mode extra", false);
       }
     }
-    sources.push_back(Source{path, std::move(text), encoding});
   }
-
-  // The reader's cost: reading the clauses with it and without, in turn,
-  // the best of nine runs each.
-  auto run = [&](bool withDocs) {
-    const auto start = std::chrono::steady_clock::now();
-    for (const Source& s : sources) {
-      if (withDocs) {
-        meaning::DocReader docs(s.encoding);
-        Document(s.text, s.encoding, docs);
-      } else {
-        ReadOnly(s.text, s.encoding);
-      }
-    }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-  };
-  double without = 1e30, with = 1e30;
-  for (int i = 0; i < 9; ++i) {
-    without = std::min(without, run(false));
-    with = std::min(with, run(true));
-  }
-  std::size_t bytes = 0;
-  for (const Source& s : sources)
-    bytes += s.text.size();
 
   auto percent = [](std::size_t a, std::size_t b) { return b == 0 ? 100.0 : 100.0 * a / b; };
   std::printf("files %zu, structured comments %zu (%zu of sections)\n", references.size(), comments,
@@ -371,8 +236,6 @@ int main(int argc, char** argv) {
               percent(summariesEqual, summaries));
   std::printf("modes: SWI %zu, ours %zu; recall %.4f%%, precision %.4f%%\n", modes, modesOurs,
               percent(modesFound, modes), percent(modesRight, modesOurs));
-  std::printf("time over %.1f MB: reading %.1f ms, with the documentation %.1f ms (+%.1f ms)\n",
-              bytes / 1e6, without, with, with - without);
   std::printf("explained differences %zu, %zu of the predicates documented (%.4f%%)\n",
               explained.size(), explainedDocumented, percent(explainedDocumented, documented));
   for (const std::string& e : explained)
