@@ -859,6 +859,36 @@ const DocComment* DocReader::Find(const PredicateKey& predicate) const {
   return linked == firstByLink_.end() ? nullptr : &comments_[linked->second];
 }
 
+std::string Documentation::Text() const {
+  std::string text;
+  for (const std::string& mode : modes)
+    text.append(mode).append(".\n");
+  if (!summary.empty()) text += summary;
+  if (modes.empty() && summary.empty()) text = head;
+  while (!text.empty() && text.back() == '\n')
+    text.pop_back();
+  return text;
+}
+
+Documentation DocumentationOf(const Xref& xref, std::string_view name, int arity) {
+  Documentation doc;
+  const DocComment* comment = nullptr;
+  if (const DocReader* docs = xref.Docs()) {
+    // A file that is no module documents its predicates as user's.
+    comment = docs->Find({std::string(), std::string(name), arity});
+    if (comment == nullptr && !xref.IsModule())
+      comment = docs->Find({"user", std::string(name), arity});
+  }
+  if (comment != nullptr) {
+    for (const DocMode& mode : comment->modes)
+      doc.modes.push_back(mode.text);
+    doc.summary = comment->summary;
+  }
+  if (const PredicateFacts* facts = xref.Find(name, arity); facts != nullptr)
+    doc.head = facts->head;
+  return doc;
+}
+
 void ReadDocs(std::string_view text, prolog::Encoding encoding, prolog::Operators* ops,
               DocReader& docs, const ClauseStream::Visit& clauseRead) {
   const ClauseStream* lines = nullptr;

@@ -163,6 +163,19 @@ class DocReader {
   std::unordered_map<PredicateKey, std::uint32_t, PredicateKeyHash> firstByLink_;
 };
 
+// What a hover card says of a predicate the cross-reference found defined
+// in its file: the mode lines and summary of its structured comment, one a
+// line, or else the head of its first clause. Empty if there is neither.
+struct Documentation {
+  std::vector<std::string> modes;  // "append(?List1, ?List2, ?List3) is det"
+  std::string summary;
+  std::string head;  // without a comment: "append(A, B, C)"
+  bool Empty() const { return modes.empty() && summary.empty() && head.empty(); }
+  // The lines, "\n" between them.
+  std::string Text() const;
+};
+Documentation DocumentationOf(const Xref& xref, std::string_view name, int arity);
+
 // A whole source held in memory, for tools and tests: lexed, its clauses
 // read with *ops and its comments documented. `clauseRead`, if given, sees
 // each clause before the reader does, to change *ops as a directive

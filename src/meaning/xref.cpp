@@ -207,8 +207,126 @@ class Xref::Reading {
       Called(key, Origin::Of(Caller::Kind::kTestUnit, testUnitLine_));
     }
     PredicateFacts& facts = xref_.Facts(key);
-    if (facts.localLine == 0) facts.localLine = line_;
+    if (facts.localLine == 0) {
+      facts.localLine = line_;
+      AppendTermText(*terms_, Deref(*g.term), facts.head);
+    }
     return true;
+  }
+
+  // A term as a reader would write it back, for a predicate's first head:
+  // operators as written, names quoted where they must be; cut short
+  // with "..." past some 80 bytes.
+  void AppendTermText(const Terms& T, const Term& t0, std::string& out, int depth = 0) const {
+    constexpr std::size_t kLimit = 80;
+    if (out.size() > kLimit) return;
+    const Term& t = Deref(t0);
+    if (depth > 20) {
+      out += "...";
+      return;
+    }
+    if (t.parentheses > 0 && depth > 0) out += '(';
+    switch (t.kind) {
+      case TermKind::kVar:
+      case TermKind::kNumber:
+        out += t.name;
+        break;
+      case TermKind::kAtom:
+        AppendAtom(t, out);
+        break;
+      case TermKind::kString:
+        out.append("\"").append(t.name).append("\"");
+        break;
+      case TermKind::kBackQuoted:
+        out.append("`").append(t.name).append("`");
+        break;
+      case TermKind::kCompound:
+        if (t.form == prolog::TermForm::kInfix && t.arity == 2) {
+          AppendTermText(T, T.Arg(t, 0), out, depth + 1);
+          out += t.name == "," ? ", " : " ";
+          if (t.name != ",") {
+            out += t.name;
+            out += ' ';
+          }
+          AppendTermText(T, T.Arg(t, 1), out, depth + 1);
+        } else if (t.form == prolog::TermForm::kPrefix && t.arity == 1) {
+          out += t.name;
+          out += ' ';
+          AppendTermText(T, T.Arg(t, 0), out, depth + 1);
+        } else if (t.form == prolog::TermForm::kPostfix && t.arity == 1) {
+          AppendTermText(T, T.Arg(t, 0), out, depth + 1);
+          out += ' ';
+          out += t.name;
+        } else {
+          AppendAtom(t, out);
+          out += '(';
+          for (std::uint32_t i = 0; i < t.arity; ++i) {
+            if (i != 0) out += ", ";
+            AppendTermText(T, T.Arg(t, i), out, depth + 1);
+          }
+          out += ')';
+        }
+        break;
+      case TermKind::kList:
+        out += '[';
+        for (std::uint32_t i = 0; i < t.arity; ++i) {
+          if (i != 0) out += t.hasTail && i + 1 == t.arity ? "|" : ", ";
+          AppendTermText(T, T.Child(t, i), out, depth + 1);
+        }
+        out += ']';
+        break;
+      case TermKind::kCurly:
+        out += '{';
+        AppendTermText(T, T.Arg(t, 0), out, depth + 1);
+        out += '}';
+        break;
+      case TermKind::kDict:
+      case TermKind::kQuasiQuotation:
+        out += "...";
+        break;
+    }
+    if (t.parentheses > 0 && depth > 0) out += ')';
+    if (depth == 0 && out.size() > kLimit) out.replace(kLimit, std::string::npos, "...");
+  }
+
+  // A name bare when it reads back as itself: a letter-digit atom from a
+  // lower-case letter, a run of symbol characters, or a solo atom.
+  static void AppendAtom(const Term& t, std::string& out) {
+    const std::string_view n = t.name;
+    auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+    auto alnum = [&](char c) {
+      return lower(c) || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    };
+    auto symbol = [](char c) {
+      return std::string_view("+-*/\\^<>=~:.?@#&$").find(c) != std::string_view::npos;
+    };
+    const bool bare = t.emptyList || n == "[]" || n == "{}" || n == "!" || n == ";" || n == "," ||
+                      n == "|" ||
+                      (!n.empty() && lower(n[0]) && std::all_of(n.begin(), n.end(), alnum)) ||
+                      (!n.empty() && std::all_of(n.begin(), n.end(), symbol));
+    if (bare) {
+      out += n;
+      return;
+    }
+    out += '\'';
+    for (char c : n) {
+      if (c == '\n') {
+        out += "\\n";
+        continue;
+      }
+      if (c == '\t') {
+        out += "\\t";
+        continue;
+      }
+      if (static_cast<unsigned char>(c) < 0x20) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out.append("\\x").append(1, kHex[(c >> 4) & 0xF]).append(1, kHex[c & 0xF]).append("\\");
+        continue;
+      }
+      if (c == '\'' || c == '\\') out += '\\';
+      out += c;
+    }
+    out += '\'';
   }
 
   // ---- process_directive/2

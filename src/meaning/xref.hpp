@@ -51,6 +51,7 @@ struct PredicateFacts {
   std::uint64_t multifileLine = 0;
   std::uint64_t publicLine = 0;
   std::uint64_t localLine = 0;  // its first clause
+  std::string head;             // that clause's head, as written back (cut short when long)
   std::uint64_t foreignLine = 0;
   std::uint64_t constraintLine = 0;
   int importedFrom = -1;     // the first file it is imported from: an index into Xref::Loaded()

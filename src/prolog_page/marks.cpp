@@ -4,6 +4,8 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "meaning/docs.hpp"
+
 namespace pl2html::prolog_page {
 
 using meaning::Meaning;
@@ -119,6 +121,7 @@ struct Marks::Target {
   std::uint64_t line = 0;
   int file = -1;
   std::string library;
+  std::string sourceName;  // UTF-8, as the meaning layer names it
 };
 
 struct Marks::Interned {
@@ -167,7 +170,8 @@ std::uint32_t Marks::TargetOf(const meaning::Fragment& f) {
       interned_->targets.try_emplace(key, static_cast<std::uint32_t>(targets_.size()));
   if (added) {
     targets_.push_back({f.meaning, PageBytes(f.name, charset_), f.arity,
-                        PageBytes(f.module, charset_), f.line, f.file, std::string(f.library)});
+                        PageBytes(f.module, charset_), f.line, f.file, std::string(f.library),
+                        std::string(f.name)});
   }
   return at->second;
 }
@@ -186,7 +190,8 @@ void Marks::Take(const meaning::Fragment& f) {
     key.push_back('\0');
     AppendDecimal(key, static_cast<std::uint64_t>(f.arity));
     if (interned_->targets.try_emplace(key, static_cast<std::uint32_t>(index_.size())).second)
-      index_.push_back({name, f.arity, f.onLine, std::string(f.name)});
+      index_.push_back({name, f.arity, f.onLine, std::string(f.name),
+                        meaning::DocumentationOf(xref_, f.name, f.arity).summary});
   }
   if (f.meaning == Meaning::kGoalUndefined || f.meaning == Meaning::kSingleton)
     look_.push_back({f.meaning == Meaning::kSingleton, targets_[target].name, f.arity, f.onLine});
@@ -317,7 +322,33 @@ std::string Marks::Title(const Target& t) const {
   }
   std::string escaped;
   AppendEscapingMarkupAndControls(escaped, words, charset_);
+  // A call's card: what the predicate's documentation says, or its head.
+  if (meaning::IsGoal(t.meaning)) {
+    std::string doc;
+    const bool ownModule =
+        t.meaning == Meaning::kGoalExtern && !t.module.empty() && t.module == xref_.Module();
+    if (Local(t.meaning) || ownModule) {
+      doc = meaning::DocumentationOf(xref_, t.sourceName, t.arity).Text();
+    } else if (options_.outsideDoc) {
+      GoalTarget target{t.meaning, t.name, t.arity, t.module, nullptr};
+      if (t.file >= 0 && static_cast<std::size_t>(t.file) < xref_.Loaded().size())
+        target.file = &xref_.Loaded()[static_cast<std::size_t>(t.file)];
+      doc = options_.outsideDoc(target);
+    }
+    AppendTitleLines(escaped, PageBytes(doc, charset_), charset_);
+  }
   return escaped;
+}
+
+// Lines added to a title, each on a line of its own (&#10;: a title's
+// line break).
+void Marks::AppendTitleLines(std::string& title, std::string_view lines, Charset charset) {
+  while (!lines.empty()) {
+    std::size_t end = std::min(lines.find('\n'), lines.size());
+    if (!title.empty()) title += "&#10;";
+    AppendEscapingMarkupAndControls(title, lines.substr(0, end), charset);
+    lines.remove_prefix(std::min(end + 1, lines.size()));
+  }
 }
 
 std::string Marks::Href(const Target& t) const {

@@ -38,6 +38,7 @@ struct IndexEntry {
   int arity = 0;
   std::uint64_t line = 0;
   std::string sourceName;  // as the meaning layer names it (UTF-8)
+  std::string summary;     // of its documentation, UTF-8; empty: none
 };
 
 struct MarkOptions {
@@ -47,6 +48,9 @@ struct MarkOptions {
   // The URL of a goal's definition elsewhere (another page of a site), or
   // nothing.
   std::function<std::string(const GoalTarget&)> outsideLinks;
+  // What a goal's card says of a predicate defined elsewhere (mode lines
+  // and summary, "\n" between lines, UTF-8), or nothing.
+  std::function<std::string(const GoalTarget&)> outsideDoc;
   // How many callers a predicate of the page has (the entry's position in
   // Index(), and the entry): the head of its first clause then links to
   // its "Called by" card, "#callers-NAME/ARITY".
@@ -109,6 +113,7 @@ class Marks {
   std::string Href(const Target& t) const;
   std::string FileHref(const Target& t) const;
   std::size_t CallerCount(const Target& t) const;
+  static void AppendTitleLines(std::string& title, std::string_view lines, Charset charset);
 
   const meaning::Xref& xref_;
   MarkOptions options_;

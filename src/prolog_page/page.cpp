@@ -128,7 +128,13 @@ void WriteIndex(Sink& sink, std::span<const IndexEntry> predicates, Charset char
     AppendDecimal(out, predicate->arity);
     out += "</a> <span class=\"line\">";
     AppendDecimal(out, predicate->line);
-    out += "</span></li>\n";
+    out += "</span>";
+    if (!predicate->summary.empty()) {
+      out += " <span class=\"summary\">";
+      AppendEscapingMarkupAndControls(out, PageBytes(predicate->summary, charset), charset);
+      out += "</span>";
+    }
+    out += "</li>\n";
     if (out.size() >= kBlock) sink.Drain();
   }
   out += "</ul></details></nav>\n";
@@ -281,7 +287,7 @@ LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& option
   FirstPass first = ReadFirst(source, log, options.loader != nullptr ? options.loader : &library);
   const Charset charset = first.PageCharset();
   // The second pass: the meaning of the goals, heads and variables.
-  MarkOptions markOptions{options.manualUrl, options.outsideLinks, {}};
+  MarkOptions markOptions{options.manualUrl, options.outsideLinks, options.outsideDoc, {}};
   // Each predicate's callers, asked for as its first head is marked.
   std::vector<std::vector<CallerLink>> cards;
   std::string ownTitle;

@@ -42,6 +42,9 @@ struct PageOptions {
   // Where a goal whose definition is not on the page leads: the URL of its
   // definition on another page, or nothing.
   std::function<std::string(const GoalTarget&)> outsideLinks = {};
+  // What a call's card says of a predicate defined on another page: its
+  // documentation, "\n" between lines, UTF-8; or nothing.
+  std::function<std::string(const GoalTarget&)> outsideDoc = {};
   // The base of links to SWI-Prolog's manual (NAME/ARITY is added); empty:
   // no such links.
   std::string_view manualUrl = kManualUrl;

@@ -153,7 +153,8 @@ constexpr std::string_view kPageRules =
     "nav ul{columns:16em;margin:0.5em 0;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
     "nav a{color:var(--pl-head)}\n"
-    "nav .line{color:var(--pl-lineno)}\n"
+    "nav .line,nav .summary{color:var(--pl-lineno)}\n"
+    "nav .summary{font-family:system-ui,-apple-system,\"Segoe UI\",sans-serif}\n"
     // The line above the code that lists what needs a look.
     ".look{margin:0.5em 1rem;font-size:0.875rem;color:var(--pl-lineno)}\n"
     ".look a{color:var(--pl-end)}\n"

@@ -85,6 +85,19 @@ bool Inside(const std::string& path, const std::string& folder, char separator) 
          (path[folder.size()] == separator || folder.back() == separator);
 }
 
+// The link of a page's goal whose definition is on another page, if any.
+const Link* LinkOf(const LinkMap& links, const prolog_page::GoalTarget& target) {
+  OutsideCall outside{std::string(target.module), KeyOf(target.name, target.arity), {}, false};
+  if (target.file != nullptr) {
+    outside.from = target.file->path;
+    outside.importedElsewhere = target.file->path.empty();
+  }
+  const std::string call = CallKey(outside);
+  auto found = std::lower_bound(links.begin(), links.end(), call,
+                                [](const Link& link, std::string_view k) { return link.key < k; });
+  return found != links.end() && found->key == call ? &*found : nullptr;
+}
+
 class SiteBuilder {
  public:
   SiteBuilder(FileSystem& fs, const SiteOptions& options, Progress* progress)
@@ -241,8 +254,8 @@ class SiteBuilder {
       hash.Add(files_[j].relative).Add(tree_->HeaderHash(j));
     for (std::size_t j : uses_[i].texts)
       hash.Add(files_[j].relative).Add(sourceHash_[j]);
-    for (const auto& [key, href] : links_[i])
-      hash.Add(key).Add(href);
+    for (const Link& link : links_[i])
+      hash.Add(link.key).Add(link.href).Add(link.doc);
     // Its "Called by" cards.
     for (const Definition& definition : facts_[i].definitions) {
       for (const TreeCaller& c : callers_->Of(i, definition.key)) {
@@ -322,17 +335,12 @@ class SiteBuilder {
                      ? std::string()
                      : PageHref(files_[i].relative, target.file->path);
         }
-        OutsideCall outside{
-            std::string(target.module), KeyOf(target.name, target.arity), {}, false};
-        if (target.file != nullptr) {
-          outside.from = target.file->path;
-          outside.importedElsewhere = target.file->path.empty();
-        }
-        const std::string call = CallKey(outside);
-        auto found =
-            std::lower_bound(links.begin(), links.end(), call,
-                             [](const auto& link, std::string_view k) { return link.first < k; });
-        return found != links.end() && found->first == call ? found->second : std::string();
+        const Link* link = LinkOf(links, target);
+        return link == nullptr ? std::string() : link->href;
+      };
+      page.outsideDoc = [&links](const prolog_page::GoalTarget& target) {
+        const Link* link = LinkOf(links, target);
+        return link == nullptr ? std::string() : link->doc;
       };
       StringSource source(bytes);
       error = WriteSiteFile(fs_, PagePath(i), [&](Sink& sink) {

@@ -64,7 +64,11 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
   for (const auto& [key, predicate] : xref.Predicates()) {
     const std::string name = bytes(key.name);
     if (key.module.empty() && predicate.localLine != 0) {
-      Definition definition{KeyOf(name, key.arity), {}, predicate.localLine, predicate.exported};
+      Definition definition{KeyOf(name, key.arity),
+                            {},
+                            predicate.localLine,
+                            predicate.exported,
+                            meaning::DocumentationOf(xref, key.name, key.arity)};
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
       facts.definitions.push_back(std::move(definition));
     }

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "meaning/docs.hpp"
 #include "meaning/loads.hpp"
 #include "runtime/stream.hpp"
 
@@ -21,6 +22,9 @@ struct Definition {
   std::string anchor;  // its element id in the page
   std::uint64_t line = 0;
   bool exported = false;
+  // From its structured comment (UTF-8): the mode lines and the summary;
+  // and the head of its first clause.
+  meaning::Documentation doc;
 };
 
 // A predicate the file calls without defining it: unqualified or

@@ -24,7 +24,8 @@ constexpr std::string_view kIndexRules =
     "ul.predicates{columns:22em;padding:0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace;font-size:0.875rem}\n"
     "ul.predicates li{overflow-wrap:anywhere}\n"
-    ".where,.called{color:var(--pl-lineno)}\n"
+    ".where,.called,.exported{color:var(--pl-lineno)}\n"
+    ".summary{font-family:system-ui,-apple-system,\"Segoe UI\",sans-serif}\n"
     "</style>\n";
 
 std::string_view NameOf(std::string_view relative) {
@@ -125,6 +126,12 @@ void AppendPredicates(std::string& out, const std::vector<SourceFile>& files,
     out += "</a> <span class=\"where\">";
     AppendName(out, files[entry.file].relative);
     out += ':' + std::to_string(entry.definition->line) + "</span>";
+    if (entry.definition->exported) out += " <span class=\"exported\">exported</span>";
+    if (!entry.definition->doc.summary.empty()) {
+      out += " <span class=\"summary\">";
+      AppendName(out, entry.definition->doc.summary);
+      out += "</span>";
+    }
     const std::size_t called = callers.Of(entry.file, entry.definition->key).size();
     if (called != 0)
       out += " <span class=\"called\">" + std::to_string(called) +

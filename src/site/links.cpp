@@ -35,10 +35,14 @@ class Resolver {
       std::ptrdiff_t target = Target(call);
       if (target < 0) continue;
       auto t = static_cast<std::size_t>(target);
-      links.emplace_back(CallKey(call), PageHref(files_[file].relative, files_[t].relative) + '#' +
-                                            AnchorIn(t, call.key));
+      const Definition* definition = DefinitionIn(t, call.key);
+      links.push_back(
+          {CallKey(call),
+           PageHref(files_[file].relative, files_[t].relative) + '#' + definition->anchor,
+           definition->doc.Text()});
     }
-    std::sort(links.begin(), links.end());
+    std::sort(links.begin(), links.end(),
+              [](const Link& a, const Link& b) { return a.key < b.key; });
     return links;
   }
 
@@ -70,11 +74,12 @@ class Resolver {
     return std::find(definers.begin(), definers.end(), file) != definers.end();
   }
 
-  std::string AnchorIn(std::size_t file, const std::string& key) const {
+  // Target() found it defined there.
+  const Definition* DefinitionIn(std::size_t file, const std::string& key) const {
     for (const Definition& definition : facts_[file].definitions) {
-      if (definition.key == key) return definition.anchor;
+      if (definition.key == key) return &definition;
     }
-    return {};
+    return nullptr;
   }
 
   template <class Map>

@@ -22,8 +22,14 @@
 
 namespace pl2html::site {
 
-// Per file, the outside calls that have a link: (CallKey, href) in key order.
-using LinkMap = std::vector<std::pair<std::string, std::string>>;
+// An outside call's link, and what its card says of the predicate.
+struct Link {
+  std::string key;  // CallKey
+  std::string href;
+  std::string doc;  // the definition's documentation, Documentation::Text()
+};
+// Per file, the outside calls that have a link, in key order.
+using LinkMap = std::vector<Link>;
 
 // What a page asks its LinkMap by: the call's module, key and file.
 std::string CallKey(const OutsideCall& call);

@@ -98,10 +98,13 @@ TEST(CodeWriter, MarksClassTitleAnchorAndLink) {
                       "id=\"p/1\">p</span>"),
             std::string::npos)
       << code;
-  EXPECT_NE(code.find("<span class=\"quoted goal-local\" title=\"defined at line 2\">"
-                      "<a href=\"#q%3Cr/1\">'q&lt;r'</a></span>"),
-            std::string::npos);
-  EXPECT_NE(code.find("<span class=\"atom goal-recursion\" title=\"recursive call\">"
+  // A call's title ends with what the predicate's first head says of it.
+  EXPECT_NE(
+      code.find("<span class=\"quoted goal-local\" title=\"defined at line 2&#10;'q&lt;r'(1)\">"
+                "<a href=\"#q%3Cr/1\">'q&lt;r'</a></span>"),
+      std::string::npos)
+      << code;
+  EXPECT_NE(code.find("<span class=\"atom goal-recursion\" title=\"recursive call&#10;p(X)\">"
                       "<a href=\"#p/1\">p</a></span>"),
             std::string::npos);
   EXPECT_NE(code.find("<span class=\"quoted head head-local\" id=\"q%3Cr/1\">'q&lt;r'</span>"),

@@ -108,7 +108,7 @@ TEST(PrologPage, CharsetHeadIndexAndOptions) {
   std::string lines = Page("p :- 'a\nb'(1).\n'a\nb'(1).\n");
   EXPECT_TRUE(Has(lines,
                   "<a href=\"#a%0Ab/1\">'a</a></span></span>\n<span id=\"L2\"><span "
-                  "class=\"quoted goal-local\" title=\"defined at line 3\">b'"));
+                  "class=\"quoted goal-local\" title=\"defined at line 3&#10;'a\\nb'(1)\">b'"));
   // Its first head links to its "Called by" card.
   EXPECT_TRUE(Has(lines,
                   "id=\"a%0Ab/1\"><a href=\"#callers-a%0Ab/1\">'a</a></span></span>\n<span "
