@@ -33,8 +33,11 @@ struct FirstPass {
   }
 };
 
+// Without a loader (a cross-reference made already), only the charset and
+// the tokens.
 FirstPass ReadFirst(Source& source, prolog::TokenLog& log, meaning::Loader* loader) {
   FirstPass first;
+  const bool crossReference = loader != nullptr;
   Utf8Validator utf8;
   std::uint64_t offset = 0;
   prolog::Encoding reading = prolog::Encoding::kUtf8;
@@ -45,6 +48,7 @@ FirstPass ReadFirst(Source& source, prolog::TokenLog& log, meaning::Loader* load
         log.Clear();
         utf8 = Utf8Validator();
         offset = 0;
+        if (!crossReference) return;
         first.xref = std::make_unique<meaning::Xref>(loader);
         first.xref->Begin(encoding);
       },
@@ -54,14 +58,16 @@ FirstPass ReadFirst(Source& source, prolog::TokenLog& log, meaning::Loader* load
           if (!utf8.Valid()) return false;  // read again as Latin-1
         }
         log.Record(tokens);
-        for (const prolog::Token& token : tokens)
-          first.xref->Push(token.cls, text.substr(token.begin, token.end - token.begin),
-                           offset + token.begin);
+        if (crossReference) {
+          for (const prolog::Token& token : tokens)
+            first.xref->Push(token.cls, text.substr(token.begin, token.end - token.begin),
+                             offset + token.begin);
+        }
         offset += text.size();
         return true;
       },
       [&] {
-        first.xref->Finish();
+        if (crossReference) first.xref->Finish();
         return reading != prolog::Encoding::kUtf8 || utf8.Finish();
       });
   return first;
@@ -284,8 +290,12 @@ SourceXref CrossReference(Source& source, meaning::Loader* loader) {
 LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& options) {
   prolog::TokenLog log(options.tokenLogLimit);
   meaning::LibraryLoader library;
-  FirstPass first = ReadFirst(source, log, options.loader != nullptr ? options.loader : &library);
+  FirstPass first = ReadFirst(source, log,
+                              options.xref != nullptr     ? nullptr
+                              : options.loader != nullptr ? options.loader
+                                                          : &library);
   const Charset charset = first.PageCharset();
+  const meaning::Xref& xref = options.xref != nullptr ? *options.xref : *first.xref;
   // The second pass: the meaning of the goals, heads and variables.
   MarkOptions markOptions{options.manualUrl, options.outsideLinks, options.outsideDoc, {}};
   // Each predicate's callers, asked for as its first head is marked.
@@ -295,12 +305,12 @@ LookCounts WritePrologPage(Source& source, Sink& sink, const PageOptions& option
   if (!options.fragment) {
     markOptions.callerCount = [&](std::size_t i, const IndexEntry& entry) {
       if (cards.size() <= i) cards.resize(i + 1);
-      cards[i] = options.callers ? options.callers(entry)
-                                 : OwnCallers(*first.xref, entry, charset, ownTitle);
+      cards[i] =
+          options.callers ? options.callers(entry) : OwnCallers(xref, entry, charset, ownTitle);
       return cards[i].size();
     };
   }
-  Marks marks(*first.xref, markOptions, charset);
+  Marks marks(xref, markOptions, charset);
   std::uint64_t offset = 0;
   Replay(source, first.encoding, log,
          [&](std::string_view text, std::span<const prolog::Token> tokens) {

@@ -55,6 +55,10 @@ struct PageOptions {
   // Finds the files the source loads; null: only SWI-Prolog's library is
   // known.
   meaning::Loader* loader = nullptr;
+  // This very source's cross-reference, made by CrossReference with the
+  // same loader (a site has made it for its facts): the page takes it
+  // instead of making its own, and reads the source only to lex it.
+  const meaning::Xref* xref = nullptr;
   // The memory that keeps the first pass's tokens for the second, about a
   // byte a token, a fifth of the source's size for the SWI-Prolog library:
   // sources up to some 30 MB. A larger source is lexed again, so that its

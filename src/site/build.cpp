@@ -27,6 +27,10 @@ namespace pl2html::site {
 
 namespace {
 
+// The cross-references the first pass keeps for the second, in bytes of
+// their sources: about 2.5 times that in memory.
+constexpr std::uint64_t kKeptXrefSources = std::uint64_t{64} << 20;
+
 // Runs work(i) for every i below count on `jobs` threads, this one included.
 template <class Work>
 void ParallelFor(unsigned jobs, std::size_t count, Work&& work) {
@@ -194,6 +198,7 @@ class SiteBuilder {
   // The first pass: every file's facts, and a hash of its bytes.
   void GatherFacts() {
     facts_.assign(files_.size(), {});
+    xrefs_.resize(files_.size());
     uses_.assign(files_.size(), {});
     sourceHash_.assign(files_.size(), 0);
     made_.assign(files_.size(), 0);
@@ -213,7 +218,13 @@ class SiteBuilder {
       if (!ReadWholeFile(fs_, SourcePath(i), bytes, error)) return Fail(i, error);
       sourceHash_[i] = Hash().Add(bytes).Value();
       TreeLoader loader(*tree_, i);
-      facts_[i] = ReadFacts(bytes, &loader);
+      StringSource source(bytes);
+      prolog_page::SourceXref xref = prolog_page::CrossReference(source, &loader);
+      facts_[i] = FactsOf(xref);
+      // Kept for the page, which would otherwise make it again, while the
+      // sources kept stay under a bound: a larger tree's memory stays
+      // that of its facts.
+      if ((keptBytes_ += bytes.size()) <= kKeptXrefSources) xrefs_[i] = std::move(xref);
       uses_[i] = {loader.Headers(), loader.Texts()};
       made_[i] = 1;
     } catch (const std::bad_alloc&) {
@@ -276,6 +287,7 @@ class SiteBuilder {
       if (made_[i]) {
         hashes_[i] = InputHash(i);
         Page(i);
+        xrefs_[i] = {};
       }
       counter.Done(i);
     });
@@ -324,6 +336,7 @@ class SiteBuilder {
       page.lineNumbers = options_.lineNumbers;
       page.manualUrl = options_.manualUrl;
       page.navigation = navigation;
+      page.xref = xrefs_[i].xref.get();
       TreeLoader loader(*tree_, i);
       page.loader = &loader;
       page.callers = [this, i](const prolog_page::IndexEntry& entry) {
@@ -451,6 +464,8 @@ class SiteBuilder {
   std::vector<SourceFile> files_;
   bool walkedWhole_ = false;  // every folder of the tree could be listed
   std::vector<FileFacts> facts_;
+  std::vector<prolog_page::SourceXref> xrefs_;  // each file's, until its page is done
+  std::atomic<std::uint64_t> keptBytes_{0};
   std::unique_ptr<TreeFiles> tree_;
   std::unique_ptr<Callers> callers_;
   // Per file, the files of the tree its meaning was read from.

@@ -55,7 +55,10 @@ std::string KeyOf(std::string_view name, int arity) {
 }
 
 FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
-  prolog_page::SourceXref read = prolog_page::CrossReference(source, loader);
+  return FactsOf(prolog_page::CrossReference(source, loader));
+}
+
+FileFacts FactsOf(const prolog_page::SourceXref& read) {
   const meaning::Xref& xref = *read.xref;
   auto bytes = [&](std::string_view name) { return prolog_page::PageBytes(name, read.charset); };
   FileFacts facts;

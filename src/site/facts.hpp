@@ -13,6 +13,7 @@
 
 #include "meaning/docs.hpp"
 #include "meaning/loads.hpp"
+#include "prolog_page/page.hpp"
 #include "runtime/stream.hpp"
 
 namespace pl2html::site {
@@ -64,6 +65,8 @@ struct FileFacts {
 
 // `loader` finds the files the source loads (null: only SWI-Prolog's library).
 FileFacts ReadFacts(Source& source, meaning::Loader* loader);
+// The facts of a cross-reference made already.
+FileFacts FactsOf(const prolog_page::SourceXref& read);
 FileFacts ReadFacts(std::string_view bytes, meaning::Loader* loader = nullptr);
 
 // The key of a predicate: "name/arity".
