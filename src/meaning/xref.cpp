@@ -1346,10 +1346,19 @@ class Xref::Reading {
   void CalledGoal(Goal g, const Origin& origin) {
     PredicateKey key;
     if (!KeyOf(g, key)) return;
-    Called(key, origin);
+    Called(key, origin, g.term);
   }
 
-  void Called(PredicateKey key, const Origin& origin) {
+  // The line of a goal of the clause being read; 0 when its place is not
+  // in the file's own text (positions before the clause's line belong to
+  // terms that an expansion made).
+  std::uint64_t LineOfGoal(const Term* goal, std::uint64_t clauseLine) const {
+    if (goal == nullptr || lines_ == nullptr) return 0;
+    const std::uint64_t line = lines_->LineOf(goal->from);
+    return line >= clauseLine ? line : 0;
+  }
+
+  void Called(PredicateKey key, const Origin& origin, const Term* goal = nullptr) {
     if (!key.module.empty()) {
       if (key.module == xref_.module_) {
         key.module.clear();
@@ -1375,6 +1384,7 @@ class Xref::Reading {
     if (!facts.callers.empty() && SameCaller(facts.callers.back(), c)) return;
     if (!xref_.callerEdges_.insert({&facts, c}).second) return;
     facts.callers.push_back(c);
+    facts.callers.back().callLine = LineOfGoal(goal, c.line);
   }
 
   // Calls of built-in predicates are not recorded (register_called

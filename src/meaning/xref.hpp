@@ -40,6 +40,11 @@ struct Caller {
   Kind kind = Kind::kClause;
   PredicateKey predicate;  // kClause: the calling predicate
   std::uint64_t line = 0;  // of the call's clause or directive
+  // The line of its first call of the predicate there, where the call is
+  // in the file's own text; 0: not known (a call made by an expansion, or
+  // in an included file).
+  std::uint64_t callLine = 0;
+  std::uint64_t CallLine() const { return callLine != 0 ? callLine : line; }
 };
 bool SameCaller(const Caller& a, const Caller& b);
 

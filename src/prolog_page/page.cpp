@@ -201,8 +201,8 @@ std::vector<CallerLink> OwnCallers(const meaning::Xref& xref, const IndexEntry& 
   const meaning::PredicateFacts* facts = xref.Find(entry.sourceName, entry.arity);
   if (facts == nullptr) return callers;
   for (const meaning::Caller& c : facts->callers) {
-    CallerLink link{title, {}, c.line, "#L"};
-    AppendDecimal(link.href, c.line);
+    CallerLink link{title, {}, c.CallLine(), "#L"};
+    AppendDecimal(link.href, link.line);
     if (c.kind == meaning::Caller::Kind::kDirective) {
       link.caller = "directive";
     } else if (c.kind == meaning::Caller::Kind::kClause && c.predicate.module.empty()) {

@@ -33,7 +33,7 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
   }
   const std::string callee = KeyOf(bytes(key.name), key.arity);
   for (const meaning::Caller& caller : predicate.callers) {
-    CallEdge edge{callee, calleeFile, false, {}, caller.line};
+    CallEdge edge{callee, calleeFile, false, {}, caller.CallLine()};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
       edge.directive = true;
     } else if (caller.kind == meaning::Caller::Kind::kClause && caller.predicate.module.empty()) {

@@ -50,7 +50,7 @@ struct CallEdge {
   std::string calleeFile;  // the tree's file it is imported from; empty: this file
   bool directive = false;  // called by a directive, not by a clause
   std::string caller;      // the calling predicate's key; empty for a directive
-  std::uint64_t line = 0;  // of the calling clause or directive
+  std::uint64_t line = 0;  // of the call (of the first, when a clause calls it again)
   auto operator<=>(const CallEdge&) const = default;
 };
 
