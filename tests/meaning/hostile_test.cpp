@@ -37,6 +37,11 @@ std::string Numbered(std::size_t n, std::string_view before, std::string_view af
 }
 
 TEST(MeaningHostile, TimeGrowsWithTheSource) {
+#ifdef _WIN32
+  // The C runtime's clock() counts wall time there, which a busy machine
+  // blurs; the reading is the same code everywhere, timed on the others.
+  GTEST_SKIP() << "clock() is wall time on Windows";
+#endif
   struct Case {
     const char* fault;
     std::string (*make)(std::size_t n);

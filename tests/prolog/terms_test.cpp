@@ -153,6 +153,11 @@ std::string Repeat(std::string_view s, std::size_t n) {
 }
 
 TEST(TermReader, HostileClausesReadInLinearTimeOrAreTooLarge) {
+#ifdef _WIN32
+  // The C runtime's clock() counts wall time there, which a busy machine
+  // blurs; the reading is the same code everywhere, timed on the others.
+  GTEST_SKIP() << "clock() is wall time on Windows";
+#endif
   struct Hostile {
     const char* name;
     std::string (*make)(std::size_t n);
