@@ -178,9 +178,9 @@ constexpr std::string_view kScript =
 })();
 )js";
 
-// Links and side notes as the index and the cards have them; the chosen
-// row in the colours of a followed line, which keep AA contrast in both
-// schemes.
+// Links and side notes as the index and the cards have them (one column,
+// not the columns of the navigation's lists); the chosen row in the colours
+// of a followed line, which keep AA contrast in both schemes.
 constexpr std::string_view kRules =
     "<style>\n"
     ".search{display:inline-block;position:relative;margin:0 0 0.5rem;vertical-align:middle}\n"
@@ -192,9 +192,12 @@ constexpr std::string_view kRules =
     ".search .results{position:absolute;left:0;top:100%;z-index:2;width:min(36rem,90vw);"
     "max-height:70vh;overflow:auto;background:var(--pl-page);border:1px solid var(--pl-lineno);"
     "border-radius:6px;box-shadow:0 4px 16px #0004;font-size:0.875rem}\n"
-    ".search ul{margin:0;padding:0.25rem 0;list-style:none}\n"
+    ".search ul{columns:auto;margin:0;padding:0.25rem 0;list-style:none;"
+    "font-family:ui-monospace,Menlo,Consolas,monospace}\n"
     ".search li{padding:0.1rem 0.75rem;overflow-wrap:anywhere}\n"
-    ".search li a{color:var(--pl-head);font-family:ui-monospace,Menlo,Consolas,monospace}\n"
+    ".search li a{color:var(--pl-head);text-decoration:none}\n"
+    ".search li a:hover{text-decoration:underline}\n"
+    ".search .summary{font-family:system-ui,-apple-system,\"Segoe UI\",sans-serif}\n"
     ".search .where,.search .summary,.search .more{color:var(--pl-lineno)}\n"
     ".search li[aria-selected=true]{background:var(--pl-target-bg)}\n"
     ".search li[aria-selected=true] :is(.where,.summary){color:var(--pl-target)}\n"
