@@ -127,6 +127,16 @@ constexpr std::string_view kScript =
         summary.textContent = ' ' + entry.summary;
         item.append(summary);
       }
+      // The whole row leads where its link does; the pointer chooses it.
+      item.addEventListener('click', (event) => {
+        if (!event.target.closest('a')) location.href = entry.href;
+      });
+      item.addEventListener('mousemove', () => {
+        if (active !== k) {
+          active = k;
+          mark();
+        }
+      });
       list.append(item);
     });
     mark();
@@ -184,6 +194,7 @@ constexpr std::string_view kScript =
 constexpr std::string_view kRules =
     "<style>\n"
     ".search{display:inline-block;position:relative;margin:0 0 0.5rem;vertical-align:middle}\n"
+    ".search[hidden]{display:none}\n"
     "nav a~.search{margin-left:1rem}\n"
     ".search input{font:inherit;font-size:0.875rem;width:20rem;max-width:80vw;"
     "padding:0.2rem 0.4rem;color:var(--pl-text);background:var(--pl-page);"
@@ -194,7 +205,7 @@ constexpr std::string_view kRules =
     "border-radius:6px;box-shadow:0 4px 16px #0004;font-size:0.875rem}\n"
     ".search ul{columns:auto;margin:0;padding:0.25rem 0;list-style:none;"
     "font-family:ui-monospace,Menlo,Consolas,monospace}\n"
-    ".search li{padding:0.1rem 0.75rem;overflow-wrap:anywhere}\n"
+    ".search li{padding:0.1rem 0.75rem;overflow-wrap:anywhere;cursor:pointer}\n"
     ".search li a{color:var(--pl-head);text-decoration:none}\n"
     ".search li a:hover{text-decoration:underline}\n"
     ".search .summary{font-family:system-ui,-apple-system,\"Segoe UI\",sans-serif}\n"

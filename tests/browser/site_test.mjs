@@ -96,4 +96,10 @@ await withBrowser(async (browser) => {
   const chosen = await landing(page);
   check(chosen.file === 'app/main.pl.html' && chosen.target === 'again/0',
     `the arrow and Enter land on again/0 (${chosen.file}#${chosen.target})`);
+
+  // Without scripts the page shows no box that would do nothing.
+  await page.setJavaScriptEnabled(false);
+  await page.reload();
+  check(await page.$eval('div.search', (box) => getComputedStyle(box).display) === 'none',
+    'without scripts the search box is not shown');
 });
