@@ -396,9 +396,9 @@ class SiteBuilder {
 
   // The search box's data and script. Not pages: the counts leave them out.
   void Search() {
-    WriteOwn("/search", kSearchDataName, SearchData(files_, facts_), kSearchDataStart,
+    WriteOwn(kSearchDataKey, kSearchDataName, SearchData(files_, facts_), kSearchDataStart,
              "is not pl2html's: left as it is, and the search box finds nothing");
-    WriteOwn("/search-ui", kSearchScriptName, SearchScript(), kSearchScriptStart,
+    WriteOwn(kSearchScriptKey, kSearchScriptName, SearchScript(), kSearchScriptStart,
              "is not pl2html's: left as it is, and the pages have no search box");
   }
 
