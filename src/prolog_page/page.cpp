@@ -76,8 +76,8 @@ FirstPass ReadFirst(Source& source, prolog::TokenLog& log, meaning::Loader* load
 void AppendHead(std::string& out, Charset charset, const PageOptions& options) {
   std::string title;
   AppendEscapingMarkupAndControls(title, options.title, charset);
-  AppendDocumentHead(out, charset == Charset::kUtf8 ? "utf-8" : "windows-1252", title, {},
-                     options.navigation);
+  AppendDocumentHead(out, charset == Charset::kUtf8 ? "utf-8" : "windows-1252", title,
+                     options.rules, options.navigation);
 }
 
 // A predicate of the index with the first eight bytes of its name as a

@@ -39,6 +39,9 @@ struct PageOptions {
   // Markup put in the page's header under its title: a site's links to its
   // index and the page's folder. Trusted as it is.
   std::string_view navigation = {};
+  // Markup put in the head after the style sheet (a site's <style> for
+  // what its navigation holds). Trusted as it is.
+  std::string_view rules = {};
   // Where a goal whose definition is not on the page leads: the URL of its
   // definition on another page, or nothing.
   std::function<std::string(const GoalTarget&)> outsideLinks = {};

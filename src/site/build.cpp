@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "site/index_page.hpp"
 #include "site/links.hpp"
 #include "site/manifest.hpp"
+#include "site/search.hpp"
 #include "site/tree_loader.hpp"
 
 namespace pl2html::site {
@@ -259,6 +261,9 @@ class SiteBuilder {
     hash.Add(std::string_view("pl2html " PL2HTML_VERSION)).Add(options_.lineNumbers ? 1 : 0);
     hash.Add(options_.manualUrl);
     hash.Add(files_[i].relative).Add(sourceHash_[i]);
+    // Its header: the navigation and the search box's markup and style
+    // (the box's script and data are files of their own).
+    hash.Add(PageNavigation(files_[i].relative)).Add(SearchRules());
     // The meaning of its goals: the headers of the files it loads, the
     // text of those it includes; then where its calls lead.
     for (std::size_t j : uses_[i].headers)
@@ -278,7 +283,7 @@ class SiteBuilder {
   }
 
   // The second pass: the pages whose inputs changed, then the index, which
-  // shows what each page says needs a look.
+  // shows what each page says needs a look, and the search box's files.
   void Pages() {
     hashes_.assign(files_.size(), {});
     look_.assign(files_.size(), {});
@@ -292,6 +297,7 @@ class SiteBuilder {
       counter.Done(i);
     });
     Index();
+    Search();
   }
 
   // Counts the files a pass has done, for the progress line.
@@ -337,6 +343,7 @@ class SiteBuilder {
       page.manualUrl = options_.manualUrl;
       page.navigation = navigation;
       page.xref = xrefs_[i].xref.get();
+      page.rules = SearchRules();
       TreeLoader loader(*tree_, i);
       page.loader = &loader;
       page.callers = [this, i](const prolog_page::IndexEntry& entry) {
@@ -393,33 +400,53 @@ class SiteBuilder {
     std::string title = FolderTitle(sourceReal_.empty() ? options_.source : sourceReal_);
     std::string page = IndexPage(title, files_, facts_, look_, *callers_,
                                  std::vector<bool>(made_.begin(), made_.end()));
-    std::string hash = Hash().Add(page).Text();
-    std::string path = JoinPath(fs_, options_.output, "index.html");
-    auto old = old_.find(std::string(kIndexKey));
+    Written written =
+        WriteOwn(kIndexKey, "index.html", page, "<meta name=\"generator\" content=\"pl2html ",
+                 "is not a page of pl2html's: left as it is, and the site has no index");
+    if (written == Written::kYes) ++written_;
+    if (written == Written::kUnchanged) ++unchanged_;
+  }
+
+  // The search box's data and script. Not pages: the counts leave them out.
+  void Search() {
+    WriteOwn(kSearchDataKey, kSearchDataName, SearchData(files_, facts_), kSearchDataStart,
+             "is not pl2html's: left as it is, and the search box finds nothing");
+    WriteOwn(kSearchScriptKey, kSearchScriptName, SearchScript(), kSearchScriptStart,
+             "is not pl2html's: left as it is, and the pages have no search box");
+  }
+
+  enum class Written { kYes, kUnchanged, kNo };
+
+  // Writes a file of the site's own, `name` in OUT, unless the manifest
+  // says it holds these bytes already; its hash goes to the new manifest
+  // under `key`. OUT may be a folder of the user's own: a file there that no
+  // run made (no manifest names it, and it holds no `mark` of ours) is
+  // never replaced.
+  Written WriteOwn(std::string_view key, std::string_view name, std::string_view bytes,
+                   std::string_view mark, std::string_view notOurs) {
+    std::string hash = Hash().Add(bytes).Text();
+    std::string path = JoinPath(fs_, options_.output, std::string(name));
+    auto old = old_.find(std::string(key));
     if (old != old_.end() && old->second.hash == hash && fs_.Stat(path).kind == PathKind::File) {
-      ++unchanged_;
-      index_ = hash;
-      return;
+      own_[std::string(key)] = hash;
+      return Written::kUnchanged;
     }
-    std::string error = NotOurs(path, old == old_.end())
-                            ? "is not a page of pl2html's: left as it is, and the site has no index"
-                            : WriteBytes(fs_, path, page);
+    std::string error = NotOurs(path, old == old_.end(), mark) ? std::string(notOurs)
+                                                               : WriteBytes(fs_, path, bytes);
     if (!error.empty()) {
       std::lock_guard lock(mutex_);
       result_.problems.push_back({path, error});
-      return;
+      return Written::kNo;
     }
-    ++written_;
-    index_ = hash;
+    own_[std::string(key)] = hash;
+    return Written::kYes;
   }
 
-  // OUT may be a folder of the user's own: an index.html there that no run
-  // made (no manifest names it, no generator tag of ours) is never replaced.
-  bool NotOurs(const std::string& path, bool unlisted) {
+  bool NotOurs(const std::string& path, bool unlisted, std::string_view mark) {
     if (!unlisted || fs_.Stat(path).kind == PathKind::Missing) return false;
     std::string bytes, error;
     if (!ReadWholeFile(fs_, path, bytes, error)) return true;
-    return bytes.find("<meta name=\"generator\" content=\"pl2html ") == std::string::npos;
+    return bytes.find(mark) == std::string::npos;
   }
 
   // The new manifest; pages of sources that left the tree are removed.
@@ -435,11 +462,12 @@ class SiteBuilder {
         manifest[key] = old->second;  // its page stays as it was, and is tried again next time
       }
     }
-    if (!index_.empty()) manifest[std::string(kIndexKey)] = {index_, {}};
+    for (const auto& [key, hash] : own_)
+      manifest[key] = {hash, {}};
     // Only after a walk that saw every folder: a folder that could not be
     // listed this time has not lost its sources.
     for (const auto& [key, hash] : old_) {
-      if (!walkedWhole_ || key == kIndexKey || present.count(key) != 0) continue;
+      if (!walkedWhole_ || own_.count(key) != 0 || present.count(key) != 0) continue;
       if (std::optional<std::string> relative = SourceOfKey(key)) {
         fs_.Delete(JoinPath(fs_, options_.output, *relative + ".html"));
       } else {
@@ -479,7 +507,7 @@ class SiteBuilder {
   std::vector<LinkMap> links_;
   Manifest old_;
   std::vector<std::string> hashes_;  // per file, the inputs of the page it has now; empty: none
-  std::string index_;
+  std::map<std::string, std::string> own_;  // the site's own files: key -> hash of their bytes
   std::atomic<std::size_t> written_{0}, unchanged_{0};
 };
 

@@ -1,7 +1,8 @@
 // A whole tree of Prolog sources to a static site: a page for every source
 // (OUT/<relative path>.html), an index of folders, files and predicates
-// (OUT/index.html), and links from calls to their definitions on other
-// pages. Two passes, each over the files on every core asked for: the first
+// (OUT/index.html), links from calls to their definitions on other pages,
+// and a search box on each page (its data OUT/search.js, its script
+// OUT/search-ui.js). Two passes, each over the files on every core asked for: the first
 // learns each file's facts (definitions, module, loads), the second writes
 // the pages. Whatever the number of threads, the same bytes come out.
 //

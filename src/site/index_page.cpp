@@ -8,6 +8,7 @@
 #include "runtime/files.hpp"
 #include "runtime/text.hpp"
 #include "site/links.hpp"
+#include "site/search.hpp"
 
 namespace pl2html::site {
 
@@ -44,7 +45,9 @@ std::string SizeText(std::int64_t size) {
 void AppendHead(std::string& out, std::string_view title) {
   std::string name;
   AppendName(name, title);
-  prolog_page::AppendDocumentHead(out, "utf-8", name, kIndexRules);
+  const std::string rules = std::string(kIndexRules) + std::string(SearchRules());
+  const std::string navigation = "<nav aria-label=\"Site\">" + SearchBox("index") + "</nav>";
+  prolog_page::AppendDocumentHead(out, "utf-8", name, rules, navigation);
   out += "<main>\n";
 }
 
@@ -198,7 +201,7 @@ std::string PageNavigation(std::string_view relative) {
   std::string nav = "<nav aria-label=\"Site\"><a href=\"" + index +
                     "\">Index</a> &middot; <a href=\"" + index + "#" + FolderAnchor(folder) + "\">";
   AppendName(nav, folder.empty() ? std::string_view(".") : folder);
-  nav += "/</a></nav>";
+  nav += "/</a> " + SearchBox(relative) + "</nav>";
   return nav;
 }
 

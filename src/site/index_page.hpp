@@ -31,7 +31,8 @@ std::string IndexPage(std::string_view title, const std::vector<SourceFile>& fil
 // references, and each byte that is not (or is a control) shown as \xNN.
 void AppendName(std::string& out, std::string_view bytes);
 
-// The navigation a page of the site carries: the index and its folder.
+// The navigation a page of the site carries: the index, its folder and the
+// search box.
 std::string PageNavigation(std::string_view relative);
 
 }  // namespace pl2html::site

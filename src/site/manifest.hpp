@@ -62,8 +62,11 @@ struct ManifestEntry {
 // Key -> entry.
 using Manifest = std::map<std::string, ManifestEntry>;
 
-// The index's entry: no source's key starts with "/".
+// The entries of the site's own files, the index's and the search box's:
+// no source's key starts with "/".
 inline constexpr std::string_view kIndexKey = "/index";
+inline constexpr std::string_view kSearchDataKey = "/search";
+inline constexpr std::string_view kSearchScriptKey = "/search-ui";
 
 std::string KeyOfSource(std::string_view relative);
 // The source path a key names, when it is one this program could have

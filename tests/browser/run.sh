@@ -56,11 +56,22 @@ case $what in
     ;;
   site)
     # The example tree of tests/site as a site: its index and a page with
-    # links to other files validate, and the links work in chromium.
+    # links to other files validate, and the links work in chromium. A tree
+    # made here adds a predicate of 25 callers, whose card starts closed.
     "$pl2html" --prolog -r "$here/../site/tree" -d "$work/site"
+    mkdir -p "$work/long"
+    {
+      echo '%! target is det.'
+      echo '%  Called from everywhere, with </script> and "quotes" in its summary.'
+      echo 'target.'
+      for n in $(seq 1 25); do echo "caller_$n :- target."; done
+    } >"$work/long/many.pl"
+    "$pl2html" --prolog -r "$work/long" -d "$work/long-site"
+    grep -q '<details><summary>many.pl <span class="n">25</span>' "$work/long-site/many.pl.html"
     "$here/node_modules/.bin/html-validate" --config "$here/.htmlvalidate.json" \
-      "$work/site/index.html" "$work/site/app/main.pl.html"
-    echo "html-validate: the site's index and a page, no errors"
+      "$work/site/index.html" "$work/site/app/main.pl.html" "$work/site/shared/common.pl.html" \
+      "$work/long-site/index.html" "$work/long-site/many.pl.html"
+    echo "html-validate: the sites' indexes and pages (one of 25 callers), no errors"
     chromium=${CHROMIUM:-/usr/bin/chromium}
     [ -x "$chromium" ] || { echo "skipped: no $chromium"; exit 77; }
     node "$here/site_test.mjs" "$work/site"

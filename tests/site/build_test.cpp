@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -146,10 +147,11 @@ TEST_F(SiteTest, CallsLinkToTheirDefinitionsAndEveryLinkLands) {
   std::set<std::string> pages;
   for (const auto& [path, bytes] : site)
     pages.insert(path);
-  EXPECT_EQ(pages, (std::set<std::string>{".pl2html-site", "index.html", "a/dup.pl.html",
-                                          "a/plain_again.pl.html", "app/main.pl.html",
-                                          "b/dup.pl.html", "lists_util.pl.html", "plain.pl.html",
-                                          "shared/caf\xE9.pl.html", "shared/common.pl.html"}));
+  EXPECT_EQ(pages,
+            (std::set<std::string>{".pl2html-site", "index.html", "search.js", "search-ui.js",
+                                   "a/dup.pl.html", "a/plain_again.pl.html", "app/main.pl.html",
+                                   "b/dup.pl.html", "lists_util.pl.html", "plain.pl.html",
+                                   "shared/caf\xE9.pl.html", "shared/common.pl.html"}));
 
   const std::string& main = site["app/main.pl.html"];
   EXPECT_EQ(LinksOf(main, "twice"), std::set<std::string>{"../lists_util.pl.html#twice/2"});
@@ -216,6 +218,46 @@ TEST_F(SiteTest, ASecondRunRewritesOnlyWhatChanged) {
   EXPECT_FALSE(stdfs::exists(output / "b" / "dup.pl.html"));
 }
 
+// The search box's data: a line a predicate, in ASCII with no "<" whatever
+// the summaries hold, rewritten when a predicate comes, and then only it:
+// the pages name it by a path that does not change.
+TEST_F(SiteTest, TheSearchDataFollowsThePredicatesAndNoPageFollowsIt) {
+  stdfs::path output = folder_ / "out";
+  Build(output, 2);
+  std::string data = Contents(output / "search.js");
+  EXPECT_NE(data.find("\n[\"twice\",2,\"lists_util.pl.html\",\"twice/2\",\"Y is twice X, once X is "
+                      "known to be a number.\"],\n"),
+            std::string::npos);
+  EXPECT_NE(data.find("\n[\"solo\",0,\"shared/caf%E9.pl.html\",\"solo/0\",\"\"],\n"),
+            std::string::npos);
+  EXPECT_NE(
+      Contents(output / "app" / "main.pl.html").find("<script src=\"../search-ui.js\" defer>"),
+      std::string::npos);
+
+  // Unchanged: not written again (a mark in it stays).
+  std::ofstream(output / "search.js", std::ios::app) << "// kept\n";
+  EXPECT_EQ(Build(output, 2).written, 0u);
+  EXPECT_EQ(Contents(output / "search.js"), data + "// kept\n");
+
+  // A summary of markup, escapes and characters past ASCII; a name in a
+  // source that is not UTF-8.
+  std::ofstream(source_ / "shared" / "common.pl", std::ios::app)
+      << "%! odd is det.\n%  Says \"</script>\" \\ & caf\u00e9 \U0001F642.\nodd.\n";
+  std::ofstream(source_ / "latin.pl") << "caf\xE9.\n";
+  EXPECT_EQ(Build(output, 2).written, 3u);  // their pages and the index
+  data = Contents(output / "search.js");
+  EXPECT_NE(data.find("[\"odd\",0,\"shared/common.pl.html\",\"odd/0\",\"Says "
+                      "\\\"\\u003C/script\\u003E\\\" \\\\ "
+                      "\\u0026 caf\\u00E9 \\uD83D\\uDE42.\"],\n"),
+            std::string::npos)
+      << data;
+  EXPECT_NE(data.find("\n[\"caf\\\\xE9\",0,\"latin.pl.html\",\"caf%E9/0\",\"\"],\n"),
+            std::string::npos);
+  EXPECT_EQ(data.find('<'), std::string::npos);
+  EXPECT_TRUE(std::all_of(data.begin(), data.end(),
+                          [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+}
+
 TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   MemoryFileSystem fs;
   fs.folders = {"src", "src/x"};
@@ -240,6 +282,10 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   result = BuildSite(fs, {"src", "mine", {}, 1, true, {}});
   EXPECT_EQ(fs.files["mine/index.html"], "my own index");
   EXPECT_EQ(result.problems.front().path, "mine/index.html");  // problems come in path order
+  // And a search.js of the user's own.
+  fs.files["mine/search.js"] = "my own script";
+  BuildSite(fs, {"src", "mine", {}, 1, true, {}});
+  EXPECT_EQ(fs.files["mine/search.js"], "my own script");
 
   // A folder that cannot be listed this time has not lost its sources:
   // their pages stay.
