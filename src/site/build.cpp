@@ -21,7 +21,9 @@
 #include "site/index_page.hpp"
 #include "site/links.hpp"
 #include "site/manifest.hpp"
+#include "site/tags.hpp"
 #include "site/tree_loader.hpp"
+#include "site/xref_json.hpp"
 
 namespace pl2html::site {
 
@@ -125,6 +127,7 @@ class SiteBuilder {
     MakeFolders();
     Pages();
     Finish(oldBytes);
+    if (!options_.tags.empty()) Tags();
     std::sort(result_.problems.begin(), result_.problems.end(),
               [](const Problem& a, const Problem& b) { return a.path < b.path; });
     return std::move(result_);
@@ -280,6 +283,7 @@ class SiteBuilder {
       counter.Done(i);
     });
     Index();
+    XrefFile();
   }
 
   // Counts the files a pass has done, for the progress line.
@@ -400,13 +404,56 @@ class SiteBuilder {
     index_ = hash;
   }
 
-  // OUT may be a folder of the user's own: an index.html there that no run
-  // made (no manifest names it, no generator tag of ours) is never replaced.
-  bool NotOurs(const std::string& path, bool unlisted) {
+  // xref.json, written like the index: only when its bytes change.
+  void XrefFile() {
+    std::string text = XrefJson(files_, facts_, *callers_);
+    std::string hash = Hash().Add(text).Text();
+    std::string path = JoinPath(fs_, options_.output, kXrefJsonName);
+    auto old = old_.find(std::string(kXrefKey));
+    if (old != old_.end() && old->second.hash == hash && fs_.Stat(path).kind == PathKind::File) {
+      xref_ = hash;
+      return;
+    }
+    std::string error = NotOurs(path, old == old_.end(), "{\"generator\": \"pl2html ")
+                            ? "is not pl2html's: left as it is"
+                            : WriteBytes(fs_, path, text);
+    if (!error.empty()) {
+      result_.problems.push_back({path, error});
+      return;
+    }
+    xref_ = hash;
+  }
+
+  // The tags file, its paths from its own folder; left as it is when its
+  // bytes would not change.
+  void Tags() {
+    const std::string& path = options_.tags;
+    std::string folder(FolderOf(path, fs_.PathSeparator()));
+    std::string folderReal = fs_.RealPath(folder.empty() ? "." : folder);
+    if (folderReal.empty() || sourceReal_.empty()) {
+      result_.problems.push_back({path, "cannot be written (its folder cannot be found)"});
+      return;
+    }
+    std::string prefix = RelativePath(folderReal, sourceReal_, fs_.PathSeparator());
+    if (!prefix.empty() && prefix.back() != fs_.PathSeparator()) prefix += fs_.PathSeparator();
+    std::string text = TagsText(files_, facts_, prefix, fs_.PathSeparator());
+    std::string old, error;
+    if (fs_.Stat(path).kind == PathKind::File && ReadWholeFile(fs_, path, old, error) &&
+        old == text)
+      return;
+    error = WriteBytes(fs_, path, text);
+    if (!error.empty()) result_.problems.push_back({path, error});
+  }
+
+  // OUT may be a folder of the user's own: an index.html or xref.json
+  // there that no run made (no manifest names it, no generator mark of
+  // ours) is never replaced.
+  bool NotOurs(const std::string& path, bool unlisted,
+               std::string_view mark = "<meta name=\"generator\" content=\"pl2html ") {
     if (!unlisted || fs_.Stat(path).kind == PathKind::Missing) return false;
     std::string bytes, error;
     if (!ReadWholeFile(fs_, path, bytes, error)) return true;
-    return bytes.find("<meta name=\"generator\" content=\"pl2html ") == std::string::npos;
+    return bytes.find(mark) == std::string::npos;
   }
 
   // The new manifest; pages of sources that left the tree are removed.
@@ -423,10 +470,11 @@ class SiteBuilder {
       }
     }
     if (!index_.empty()) manifest[std::string(kIndexKey)] = {index_, {}};
+    if (!xref_.empty()) manifest[std::string(kXrefKey)] = {xref_, {}};
     // Only after a walk that saw every folder: a folder that could not be
     // listed this time has not lost its sources.
     for (const auto& [key, hash] : old_) {
-      if (!walkedWhole_ || key == kIndexKey || present.count(key) != 0) continue;
+      if (!walkedWhole_ || key == kIndexKey || key == kXrefKey || present.count(key) != 0) continue;
       if (std::optional<std::string> relative = SourceOfKey(key)) {
         fs_.Delete(JoinPath(fs_, options_.output, *relative + ".html"));
       } else {
@@ -464,7 +512,7 @@ class SiteBuilder {
   std::vector<LinkMap> links_;
   Manifest old_;
   std::vector<std::string> hashes_;  // per file, the inputs of the page it has now; empty: none
-  std::string index_;
+  std::string index_, xref_;         // the hashes of the index and of xref.json, once written
   std::atomic<std::size_t> written_{0}, unchanged_{0};
 };
 

@@ -59,6 +59,7 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
   const meaning::Xref& xref = *read.xref;
   auto bytes = [&](std::string_view name) { return prolog_page::PageBytes(name, read.charset); };
   FileFacts facts;
+  facts.utf8 = read.charset == prolog_page::Charset::kUtf8;
   facts.isModule = xref.IsModule();
   facts.module = bytes(xref.Module());
   for (const auto& [key, predicate] : xref.Predicates()) {

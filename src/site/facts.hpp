@@ -54,6 +54,9 @@ struct CallEdge {
 };
 
 struct FileFacts {
+  // Names are in the source's own bytes: UTF-8, or Latin-1 when the source
+  // is not valid UTF-8.
+  bool utf8 = true;
   bool isModule = false;
   std::string module;
   std::vector<std::string> exports;       // keys, sorted

@@ -64,6 +64,8 @@ using Manifest = std::map<std::string, ManifestEntry>;
 
 // The index's entry: no source's key starts with "/".
 inline constexpr std::string_view kIndexKey = "/index";
+// xref.json's entry.
+inline constexpr std::string_view kXrefKey = "/xref.json";
 
 std::string KeyOfSource(std::string_view relative);
 // The source path a key names, when it is one this program could have
