@@ -262,7 +262,8 @@ class SiteBuilder {
     // Its "Called by" cards.
     for (const Definition& definition : facts_[i].definitions) {
       for (const TreeCaller& c : callers_->Of(i, definition.key)) {
-        hash.Add(definition.key).Add(files_[c.file].relative).Add(c.edge->caller);
+        hash.Add(definition.key).Add(files_[c.file].relative).Add(c.edge->callerModule);
+        hash.Add(c.edge->caller);
         hash.Add(c.edge->line).Add(c.edge->directive ? 1 : 0);
       }
     }
@@ -370,7 +371,9 @@ class SiteBuilder {
       if (c.edge->directive) {
         link.caller = "directive";
       } else {
-        AppendName(link.caller, c.edge->caller);
+        AppendName(link.caller, c.edge->callerModule.empty()
+                                    ? c.edge->caller
+                                    : c.edge->callerModule + ":" + c.edge->caller);
       }
       link.line = c.edge->line;
       if (c.file != i) link.href = PageHref(files_[i].relative, files_[c.file].relative);

@@ -33,13 +33,15 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
   }
   const std::string callee = KeyOf(bytes(key.name), key.arity);
   for (const meaning::Caller& caller : predicate.callers) {
-    CallEdge edge{callee, calleeFile, false, {}, caller.line};
+    CallEdge edge{callee, calleeFile, false, {}, caller.line, {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
       edge.directive = true;
-    } else if (caller.kind == meaning::Caller::Kind::kClause && caller.predicate.module.empty()) {
+    } else if (caller.kind == meaning::Caller::Kind::kClause) {
+      // A clause for another module, as a hook's: its module goes along.
       edge.caller = KeyOf(bytes(caller.predicate.name), caller.predicate.arity);
+      edge.callerModule = bytes(caller.predicate.module);
     } else {
-      continue;  // the cross-referencer's own origins, clauses of other modules
+      continue;  // the cross-referencer's own origins
     }
     edges.push_back(std::move(edge));
   }

@@ -45,11 +45,12 @@ struct OutsideCall {
 // file defines or imports from a file of the tree (xref_defined/3's local
 // and imported): what the callee's "Called by" list shows.
 struct CallEdge {
-  std::string callee;      // key
-  std::string calleeFile;  // the tree's file it is imported from; empty: this file
-  bool directive = false;  // called by a directive, not by a clause
-  std::string caller;      // the calling predicate's key; empty for a directive
-  std::uint64_t line = 0;  // of the calling clause or directive
+  std::string callee;        // key
+  std::string calleeFile;    // the tree's file it is imported from; empty: this file
+  bool directive = false;    // called by a directive, not by a clause
+  std::string caller;        // the calling predicate's key; empty for a directive
+  std::uint64_t line = 0;    // of the calling clause or directive
+  std::string callerModule;  // the module of a clause for another module ("prolog:message/3")
   auto operator<=>(const CallEdge&) const = default;
 };
 

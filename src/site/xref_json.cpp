@@ -71,6 +71,11 @@ void AppendCaller(std::string& out, const std::vector<SourceFile>& files,
     AppendKey(out, "directive");
     out += "true";
   } else {
+    if (!caller.edge->callerModule.empty()) {
+      AppendKey(out, "module");
+      AppendJsonString(out, caller.edge->callerModule, !facts[caller.file].utf8);
+      out += ", ";
+    }
     AppendPredicate(out, caller.edge->caller, !facts[caller.file].utf8);
   }
   out += ", ";

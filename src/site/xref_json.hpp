@@ -6,11 +6,14 @@
 //   {"file": "lists.pl", "module": "lists", "name": "append", "arity": 3,
 //    "line": 123, "exported": true, "summary": "...", "modes": ["..."],
 //    "callers": [{"file": "x.pl", "name": "p", "arity": 2, "line": 45},
-//                {"file": "y.pl", "directive": true, "line": 3}]},
+//                {"file": "y.pl", "directive": true, "line": 3},
+//                {"file": "z.pl", "module": "prolog", "name": "message",
+//                 "arity": 3, "line": 9}]},
 //   ...
 //   ]}
 //
-// ("module" only for a module file.) Predicates are sorted by file (its
+// ("module" only for a module file, and for a caller that is a clause for
+// another module, such as a hook's.) Predicates are sorted by file (its
 // path under SRC, '/' between folders, in byte order), then line, name and
 // arity; callers as the "Called by" cards list them. Text is UTF-8: names
 // of a Latin-1 source are decoded from Latin-1, and each byte of a path or
