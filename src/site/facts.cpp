@@ -75,7 +75,16 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
       facts.definitions.push_back(std::move(definition));
     }
-    if (key.module.empty() && predicate.exported) facts.exports.push_back(KeyOf(name, key.arity));
+    if (key.module.empty() && predicate.exported) {
+      facts.exports.push_back(KeyOf(name, key.arity));
+      if (predicate.localLine == 0) {
+        facts.bare.push_back({KeyOf(name, key.arity),
+                              {},
+                              0,
+                              true,
+                              meaning::DocumentationOf(xref, key.name, key.arity)});
+      }
+    }
     const bool local = key.module.empty() && predicate.localLine != 0;
     AddEdges(xref, key, predicate, local, bytes, facts.edges);
     if (!predicate.called || local || BuiltIn(key)) continue;
@@ -93,6 +102,8 @@ FileFacts ReadFacts(Source& source, meaning::Loader* loader) {
               return a.line != b.line ? a.line < b.line : a.key < b.key;
             });
   std::sort(facts.exports.begin(), facts.exports.end());
+  std::sort(facts.bare.begin(), facts.bare.end(),
+            [](const Definition& a, const Definition& b) { return a.key < b.key; });
   std::sort(facts.outsideCalls.begin(), facts.outsideCalls.end());
   std::sort(facts.edges.begin(), facts.edges.end());
   return facts;

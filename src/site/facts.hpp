@@ -62,6 +62,7 @@ struct FileFacts {
   std::string module;
   std::vector<std::string> exports;       // keys, sorted
   std::vector<Definition> definitions;    // in order of their first clause
+  std::vector<Definition> bare;           // exported with no clause here (foreign): line 0
   std::vector<OutsideCall> outsideCalls;  // sorted
   std::vector<CallEdge> edges;            // sorted
 };

@@ -135,6 +135,10 @@ std::string XrefJson(const std::vector<SourceFile>& files, const std::vector<Fil
     std::vector<const Definition*> definitions;
     for (const Definition& definition : file.definitions)
       definitions.push_back(&definition);
+    // What the module exports with no clause here (a foreign library's
+    // predicate, or one its conditional compilation leaves out): "line" 0.
+    for (const Definition& definition : file.bare)
+      definitions.push_back(&definition);
     // By line, then name and arity (a name may hold "/": the arity is after the last one).
     auto split = [](const Definition* d) {
       std::size_t slash = d->key.rfind('/');

@@ -293,7 +293,7 @@ int main(int argc, char** argv) {
   // The reference: edges and summaries of the files SWI-Prolog read whole.
   std::set<std::string> files, unread;
   std::set<std::string> theirEdges;
-  std::map<std::string, std::string> theirSummaries;  // file \t pred -> summary
+  std::map<std::string, std::set<std::string>> theirSummaries;  // file \t pred -> summaries
   std::size_t directives = 0;
   for (const std::string& path : references) {
     std::string bytes;
@@ -301,7 +301,7 @@ int main(int argc, char** argv) {
     std::istringstream lines(bytes);
     std::string line, file;
     std::set<std::string> edges;
-    std::map<std::string, std::string> summaries;
+    std::map<std::string, std::set<std::string>> summaries;
     bool ended = false;
     while (std::getline(lines, line)) {
       std::vector<std::string> f = Split(line);
@@ -312,7 +312,9 @@ int main(int argc, char** argv) {
       } else if (f[0] == "D" && f.size() == 5) {
         ++directives;
       } else if (f[0] == "S" && f.size() == 4) {
-        summaries[Joined({f[1], f[2]})] = Collapsed(f[3]);
+        // A comment with no summary gives none; a predicate with two
+        // comments has two.
+        if (!Collapsed(f[3]).empty()) summaries[Joined({f[1], f[2]})].insert(Collapsed(f[3]));
       } else if (f[0] == "X") {
         ended = true;
       }
@@ -393,12 +395,12 @@ int main(int argc, char** argv) {
     auto theirs = theirSummaries.find(key);
     auto ours = ourSummaries.find(key);
     if (theirs != theirSummaries.end() && ours != ourSummaries.end() &&
-        theirs->second == ours->second) {
+        theirs->second.count(ours->second) != 0) {
       ++equal;
     } else {
       differ("summary\t" + key + "\t" +
-             (theirs == theirSummaries.end() ? std::string("(none)") : theirs->second) + "\t" +
-             (ours == ourSummaries.end() ? std::string("(none)") : ours->second));
+             (theirs == theirSummaries.end() ? std::string("(none)") : *theirs->second.begin()) +
+             "\t" + (ours == ourSummaries.end() ? std::string("(none)") : ours->second));
     }
   }
 

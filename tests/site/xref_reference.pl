@@ -9,7 +9,8 @@
 %
 %   F  FILE
 %   E  FILE  CALLER  CALLEE_FILE  CALLEE   a clause of CALLER calls CALLEE
-%   D  FILE  -       CALLEE_FILE  CALLEE   a directive calls CALLEE
+%   D  FILE  -       CALLEE_FILE  CALLEE   a directive (or public/1, or a
+%                                         unit test) calls CALLEE
 %   S  FILE  PRED    SUMMARY               xref_comment/4's summary of PRED
 %   X                                      the end: all went well
 %
@@ -53,11 +54,17 @@ edge_line(Root, File, Rel, Line) :-
     xref_called(File, Callee, By),
     callee_file(Root, File, Rel, Callee, CalleeRel),
     pi_text(Callee, CalleeText),
-    (   By = '<directive>'(_)
+    (   origin(By)
     ->  Kind = "D", ByText = "-"
     ;   Kind = "E", pi_text(By, ByText)
     ),
     fields([Kind, Rel, ByText, CalleeRel, CalleeText], Line).
+
+% The cross-referencer's callers that are no clause: a directive, a
+% public/1 declaration, a unit test's body.
+origin('<directive>'(_)).
+origin('<public>'(_)).
+origin('<test_unit>'(_)).
 
 % The file of the tree a callee is defined in, if any.
 callee_file(_, File, Rel, Callee, Rel) :-
