@@ -8,6 +8,8 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libgtk-3-dev)
 if [ "$what" = test ]; then
   # A real Prolog library to convert, and perl to count its lines.
   packages+=(swi-prolog-nox perl)
+  # readtags, to look predicates up in a site's tags file as editors do.
+  packages+=(universal-ctags)
   # The Windows stage: cross compilers, GoogleTest's sources, Wine (64-bit
   # only) with the X libraries and fonts its dialogs use, a virtual display
   # and a way to type into it.

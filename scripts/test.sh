@@ -38,9 +38,13 @@ stage "prolog reference" ctest --test-dir build-test --verbose -R '^prolog_refer
 # (files, fragments, recall, precision, differences explained and not).
 stage "meaning reference" ctest --test-dir build-test --verbose -R '^meaning_reference$'
 
+# A site's xref.json against SWI-Prolog's cross-referencer (files, edges,
+# recall, precision, summaries equal, differences explained and not).
+stage "xref reference" ctest --test-dir build-test --verbose -R '^xref_reference$'
+
 echo "== stage: native tests"
 native=0
-ctest --test-dir build-test --output-on-failure -j"$jobs" -E '^(prolog|meaning)_reference$' || native=$?
+ctest --test-dir build-test --output-on-failure -j"$jobs" -E '^(prolog|meaning|xref)_reference$' || native=$?
 if [ ${#failed_stages[@]} -ne 0 ]; then
   echo "failed stages: ${failed_stages[*]}"
   exit 1

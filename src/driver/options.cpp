@@ -42,10 +42,14 @@ void ParseJobs(Options& options, const std::string& text) {
 // -r and -d make a site of a tree; they go with --prolog and with nothing
 // that names single files.
 void CheckSite(Options& options, bool haveSource, bool haveOutput) {
-  bool siteOnly = options.jobs != 0 || !options.include.empty();
+  bool siteOnly = options.jobs != 0 || !options.include.empty() || !options.tags.empty();
   if (!haveSource && !haveOutput) {
-    if (siteOnly)
-      Complain(options, std::string(options.jobs != 0 ? "-j" : "--include") + " needs -r");
+    if (siteOnly) {
+      Complain(options, std::string(options.jobs != 0          ? "-j"
+                                    : !options.include.empty() ? "--include"
+                                                               : "--tags") +
+                            " needs -r");
+    }
     return;
   }
   options.site = true;
@@ -103,6 +107,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--include") {
       std::string pattern;
       if (TakeValue(options, args, i, pattern)) options.include.push_back(pattern);
+    } else if (arg == "--tags") {
+      std::string tags;
+      if (TakeValue(options, args, i, tags)) {
+        if (tags.empty()) {
+          Complain(options, "--tags needs a file name");
+        } else {
+          options.tags = tags;
+        }
+      }
     } else if (arg == "-o") {
       if (options.haveOutput) {
         Complain(options, "-o given twice");

@@ -25,12 +25,13 @@ struct Options {
   bool haveOutput = false;  // -o OUT
   std::string output;
   std::vector<std::string> files;  // "-" is standard input
-  // A whole tree as a site: -r SRC -d OUT [-j N] [--include GLOB]...
+  // A whole tree as a site: -r SRC -d OUT [-j N] [--include GLOB]... [--tags FILE]
   bool site = false;
   std::string siteSource;
   std::string siteOutput;
   unsigned jobs = 0;                 // -j N; 0: one per core
   std::vector<std::string> include;  // --include GLOB, which files are sources
+  std::string tags;                  // --tags FILE: a tags file of the site's predicates
   std::string problem;               // what is wrong with the line; empty when nothing
 };
 

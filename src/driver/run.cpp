@@ -28,6 +28,7 @@ constexpr std::string_view kUsage =
     "       pl2html -o OUT FILE      convert FILE into OUT (\"-\": standard output)\n"
     "       pl2html --prolog [--fragment] [--no-line-numbers] [--manual-url URL] [-o OUT] FILE...\n"
     "       pl2html --prolog -r SRC -d OUT [-j N] [--include GLOB]... [--manual-url URL]\n"
+    "                        [--tags FILE]\n"
     "FILE \"-\" reads standard input; its page goes to standard output unless -o says otherwise.\n"
     "  --open             show each page with the desktop's program for HTML files\n"
     "  --prolog           write the Prolog page: HTML5, tokens as the Prolog reader reads\n"
@@ -38,9 +39,11 @@ constexpr std::string_view kUsage =
     "  --manual-url URL   with --prolog: link built-in and library predicates to URL followed\n"
     "                     by NAME/ARITY (default: SWI-Prolog's online manual); none: no links\n"
     "  -r SRC -d OUT      with --prolog: every Prolog file under SRC to OUT/PATH.html, with\n"
-    "                     OUT/index.html and links between files; again, only what changed\n"
+    "                     OUT/index.html, OUT/xref.json and links between files; again,\n"
+    "                     only what changed\n"
     "  -j N               with -r: N threads (default: one per core); no space needed\n"
     "  --include GLOB     with -r: the files to convert (default: *.pl, *.pro, *.plt)\n"
+    "  --tags FILE        with -r: also write a tags file (ctags format) of every predicate\n"
     "  --help             show this text\n"
     "  --version          show the version\n";
 

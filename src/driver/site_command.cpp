@@ -65,6 +65,7 @@ int RunSite(const Options& options, FileSystem& fs) {
   siteOptions.patterns = options.include;
   siteOptions.lineNumbers = options.lineNumbers;
   siteOptions.manualUrl = options.manualUrl;
+  siteOptions.tags = options.tags;
   siteOptions.jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   ProgressLine progress(fs);

@@ -23,7 +23,9 @@
 #include "site/links.hpp"
 #include "site/manifest.hpp"
 #include "site/search.hpp"
+#include "site/tags.hpp"
 #include "site/tree_loader.hpp"
+#include "site/xref_json.hpp"
 
 namespace pl2html::site {
 
@@ -131,6 +133,7 @@ class SiteBuilder {
     MakeFolders();
     Pages();
     Finish(oldBytes);
+    if (!options_.tags.empty()) Tags();
     std::sort(result_.problems.begin(), result_.problems.end(),
               [](const Problem& a, const Problem& b) { return a.path < b.path; });
     return std::move(result_);
@@ -275,7 +278,8 @@ class SiteBuilder {
     // Its "Called by" cards.
     for (const Definition& definition : facts_[i].definitions) {
       for (const TreeCaller& c : callers_->Of(i, definition.key)) {
-        hash.Add(definition.key).Add(files_[c.file].relative).Add(c.edge->caller);
+        hash.Add(definition.key).Add(files_[c.file].relative).Add(c.edge->callerModule);
+        hash.Add(c.edge->caller);
         hash.Add(c.edge->line).Add(c.edge->directive ? 1 : 0);
       }
     }
@@ -298,6 +302,7 @@ class SiteBuilder {
     });
     Index();
     Search();
+    XrefFile();
   }
 
   // Counts the files a pass has done, for the progress line.
@@ -386,7 +391,9 @@ class SiteBuilder {
       if (c.edge->directive) {
         link.caller = "directive";
       } else {
-        AppendName(link.caller, c.edge->caller);
+        AppendName(link.caller, c.edge->callerModule.empty()
+                                    ? c.edge->caller
+                                    : c.edge->callerModule + ":" + c.edge->caller);
       }
       link.line = c.edge->line;
       if (c.file != i) link.href = PageHref(files_[i].relative, files_[c.file].relative);
@@ -440,6 +447,33 @@ class SiteBuilder {
     }
     own_[std::string(key)] = hash;
     return Written::kYes;
+  }
+
+  // xref.json, the cross-reference for other programs.
+  void XrefFile() {
+    WriteOwn(kXrefKey, kXrefJsonName, XrefJson(files_, facts_, *callers_),
+             "{\"generator\": \"pl2html ", "is not pl2html's: left as it is");
+  }
+
+  // The tags file, its paths from its own folder; left as it is when its
+  // bytes would not change.
+  void Tags() {
+    const std::string& path = options_.tags;
+    std::string folder(FolderOf(path, fs_.PathSeparator()));
+    std::string folderReal = fs_.RealPath(folder.empty() ? "." : folder);
+    if (folderReal.empty() || sourceReal_.empty()) {
+      result_.problems.push_back({path, "cannot be written (its folder cannot be found)"});
+      return;
+    }
+    std::string prefix = RelativePath(folderReal, sourceReal_, fs_.PathSeparator());
+    if (!prefix.empty() && prefix.back() != fs_.PathSeparator()) prefix += fs_.PathSeparator();
+    std::string text = TagsText(files_, facts_, prefix, fs_.PathSeparator());
+    std::string old, error;
+    if (fs_.Stat(path).kind == PathKind::File && ReadWholeFile(fs_, path, old, error) &&
+        old == text)
+      return;
+    error = WriteBytes(fs_, path, text);
+    if (!error.empty()) result_.problems.push_back({path, error});
   }
 
   bool NotOurs(const std::string& path, bool unlisted, std::string_view mark) {

@@ -9,7 +9,8 @@
 // A manifest in OUT keeps a hash of each page's inputs (the source's bytes
 // and the links the page holds), so a run over an unchanged tree rewrites
 // nothing and a changed file rewrites its page and the pages whose links
-// it moved.
+// it moved. OUT/xref.json holds the cross-reference for other programs
+// (site/xref_json.hpp).
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,7 @@ struct SiteOptions {
   unsigned jobs = 1;                  // threads for each pass
   bool lineNumbers = true;
   std::string manualUrl;  // the base of links to SWI-Prolog's manual; empty: none
+  std::string tags;       // a tags file of every predicate to write (site/tags.hpp); empty: none
 };
 
 enum class Pass { kReading, kWriting };

@@ -30,8 +30,8 @@ Callers::Callers(const std::vector<SourceFile>& files, const std::vector<FileFac
   for (auto& [key, callers] : byCallee_) {
     std::sort(callers.begin(), callers.end(), [&](const TreeCaller& a, const TreeCaller& b) {
       if (a.file != b.file) return files[a.file].relative < files[b.file].relative;
-      return std::tie(a.edge->line, a.edge->directive, a.edge->caller) <
-             std::tie(b.edge->line, b.edge->directive, b.edge->caller);
+      return std::tie(a.edge->line, a.edge->directive, a.edge->callerModule, a.edge->caller) <
+             std::tie(b.edge->line, b.edge->directive, b.edge->callerModule, b.edge->caller);
     });
   }
 }

@@ -33,13 +33,15 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
   }
   const std::string callee = KeyOf(bytes(key.name), key.arity);
   for (const meaning::Caller& caller : predicate.callers) {
-    CallEdge edge{callee, calleeFile, false, {}, caller.CallLine()};
+    CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
       edge.directive = true;
-    } else if (caller.kind == meaning::Caller::Kind::kClause && caller.predicate.module.empty()) {
+    } else if (caller.kind == meaning::Caller::Kind::kClause) {
+      // A clause for another module, as a hook's: its module goes along.
       edge.caller = KeyOf(bytes(caller.predicate.name), caller.predicate.arity);
+      edge.callerModule = bytes(caller.predicate.module);
     } else {
-      continue;  // the cross-referencer's own origins, clauses of other modules
+      continue;  // the cross-referencer's own origins
     }
     edges.push_back(std::move(edge));
   }
@@ -62,6 +64,7 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
   const meaning::Xref& xref = *read.xref;
   auto bytes = [&](std::string_view name) { return prolog_page::PageBytes(name, read.charset); };
   FileFacts facts;
+  facts.utf8 = read.charset == prolog_page::Charset::kUtf8;
   facts.isModule = xref.IsModule();
   facts.module = bytes(xref.Module());
   for (const auto& [key, predicate] : xref.Predicates()) {
@@ -75,7 +78,16 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
       facts.definitions.push_back(std::move(definition));
     }
-    if (key.module.empty() && predicate.exported) facts.exports.push_back(KeyOf(name, key.arity));
+    if (key.module.empty() && predicate.exported) {
+      facts.exports.push_back(KeyOf(name, key.arity));
+      if (predicate.localLine == 0) {
+        facts.bare.push_back({KeyOf(name, key.arity),
+                              {},
+                              0,
+                              true,
+                              meaning::DocumentationOf(xref, key.name, key.arity)});
+      }
+    }
     const bool local = key.module.empty() && predicate.localLine != 0;
     AddEdges(xref, key, predicate, local, bytes, facts.edges);
     if (!predicate.called || local || BuiltIn(key)) continue;
@@ -93,6 +105,8 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
               return a.line != b.line ? a.line < b.line : a.key < b.key;
             });
   std::sort(facts.exports.begin(), facts.exports.end());
+  std::sort(facts.bare.begin(), facts.bare.end(),
+            [](const Definition& a, const Definition& b) { return a.key < b.key; });
   std::sort(facts.outsideCalls.begin(), facts.outsideCalls.end());
   std::sort(facts.edges.begin(), facts.edges.end());
   return facts;

@@ -46,19 +46,24 @@ struct OutsideCall {
 // file defines or imports from a file of the tree (xref_defined/3's local
 // and imported): what the callee's "Called by" list shows.
 struct CallEdge {
-  std::string callee;      // key
-  std::string calleeFile;  // the tree's file it is imported from; empty: this file
-  bool directive = false;  // called by a directive, not by a clause
-  std::string caller;      // the calling predicate's key; empty for a directive
-  std::uint64_t line = 0;  // of the call (of the first, when a clause calls it again)
+  std::string callee;        // key
+  std::string calleeFile;    // the tree's file it is imported from; empty: this file
+  bool directive = false;    // called by a directive, not by a clause
+  std::string caller;        // the calling predicate's key; empty for a directive
+  std::uint64_t line = 0;    // of the call (of the first, when a clause calls it again)
+  std::string callerModule;  // the module of a clause for another module ("prolog:message/3")
   auto operator<=>(const CallEdge&) const = default;
 };
 
 struct FileFacts {
+  // Names are in the source's own bytes: UTF-8, or Latin-1 when the source
+  // is not valid UTF-8.
+  bool utf8 = true;
   bool isModule = false;
   std::string module;
   std::vector<std::string> exports;       // keys, sorted
   std::vector<Definition> definitions;    // in order of their first clause
+  std::vector<Definition> bare;           // exported with no clause here (foreign): line 0
   std::vector<OutsideCall> outsideCalls;  // sorted
   std::vector<CallEdge> edges;            // sorted
 };

@@ -67,6 +67,8 @@ using Manifest = std::map<std::string, ManifestEntry>;
 inline constexpr std::string_view kIndexKey = "/index";
 inline constexpr std::string_view kSearchDataKey = "/search";
 inline constexpr std::string_view kSearchScriptKey = "/search-ui";
+// xref.json's entry.
+inline constexpr std::string_view kXrefKey = "/xref.json";
 
 std::string KeyOfSource(std::string_view relative);
 // The source path a key names, when it is one this program could have

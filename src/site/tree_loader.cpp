@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "meaning/knowledge.hpp"
 #include "prolog_page/charset.hpp"
 #include "runtime/files.hpp"
 #include "site/manifest.hpp"
@@ -176,8 +177,18 @@ bool TreeLoader::Find(std::string_view alias, std::string_view path, meaning::Lo
     return true;
   }
   const bool known = library_.Find(alias, path, file);
-  if (alias != "library") return known;
-  std::ptrdiff_t found = tree_.FindLibrary(path);
+  // Another alias SWI-Prolog's library defines, as pldoc(doc_html) for
+  // library(pldoc/doc_html): the file of the tree under that folder.
+  std::string libraryPath(path);
+  if (alias != "library") {
+    auto aliases = meaning::swi::Aliases();
+    auto named = std::find_if(aliases.begin(), aliases.end(), [&](const meaning::KnownAlias& a) {
+      return a.alias == alias && !a.folder.empty();
+    });
+    if (named == aliases.end()) return known;
+    libraryPath = std::string(named->folder) + "/" + libraryPath;
+  }
+  std::ptrdiff_t found = tree_.FindLibrary(libraryPath);
   if (found < 0) return known;
   auto i = static_cast<std::size_t>(found);
   file.path = tree_.Relative(i);

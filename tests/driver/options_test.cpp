@@ -15,7 +15,7 @@ TEST(SiteOptions, TheSiteOptionsGoTogether) {
     std::string problem;
   };
   const Case cases[] = {
-      {{"--prolog", "-r", "src", "-d", "out", "-j", "3", "--include", "*.P"}, ""},
+      {{"--prolog", "-r", "src", "-d", "out", "-j3", "--include", "*.P", "--tags", "t"}, ""},
       {{"-r", "src", "-d", "out"}, "-r needs --prolog"},
       {{"--prolog", "-r", "src"}, "-r needs -d OUT"},
       {{"--prolog", "-r", "src", "-d", "out", "a.pl"}, "-r takes no FILE arguments"},
@@ -23,6 +23,7 @@ TEST(SiteOptions, TheSiteOptionsGoTogether) {
       {{"--prolog", "-r", "src", "-d", "out", "-j", "0"},
        "-j needs a number of threads from 1 to 1024"},
       {{"--prolog", "-j", "2", "a.pl"}, "-j needs -r"},
+      {{"--prolog", "--tags", "tags", "a.pl"}, "--tags needs -r"},
   };
   for (const Case& c : cases) {
     Options options = ParseOptions(c.args);
@@ -32,6 +33,7 @@ TEST(SiteOptions, TheSiteOptionsGoTogether) {
   EXPECT_TRUE(options.site);
   EXPECT_EQ(options.jobs, 3u);
   EXPECT_EQ(options.include, std::vector<std::string>{"*.P"});
+  EXPECT_EQ(options.tags, "t");
 }
 
 }  // namespace

@@ -148,10 +148,19 @@ TEST_F(SiteTest, CallsLinkToTheirDefinitionsAndEveryLinkLands) {
   for (const auto& [path, bytes] : site)
     pages.insert(path);
   EXPECT_EQ(pages,
-            (std::set<std::string>{".pl2html-site", "index.html", "search.js", "search-ui.js",
-                                   "a/dup.pl.html", "a/plain_again.pl.html", "app/main.pl.html",
-                                   "b/dup.pl.html", "lists_util.pl.html", "plain.pl.html",
-                                   "shared/caf\xE9.pl.html", "shared/common.pl.html"}));
+            (std::set<std::string>{
+                ".pl2html-site", "index.html", "search.js", "search-ui.js", "a/dup.pl.html",
+                "a/plain_again.pl.html", "app/main.pl.html", "b/dup.pl.html", "lists_util.pl.html",
+                "plain.pl.html", "shared/caf\xE9.pl.html", "shared/common.pl.html", "xref.json"}));
+  // Every predicate, its callers from every file: twice/2 from main's run/0.
+  EXPECT_NE(
+      site["xref.json"].find(
+          "{\"file\": \"lists_util.pl\", \"module\": \"lists_util\", \"name\": \"twice\", "
+          "\"arity\": 2, \"line\": 8, \"exported\": true, \"summary\": \"Y is twice X, once X "
+          "is known to be a number.\", \"modes\": [\"twice(+X:number, -Y:number) is det\"], "
+          "\"callers\": [{\"file\": \"app/main.pl\", \"name\": \"run\", \"arity\": 0, "
+          "\"line\": 9}]},\n"),
+      std::string::npos);
 
   const std::string& main = site["app/main.pl.html"];
   EXPECT_EQ(LinksOf(main, "twice"), std::set<std::string>{"../lists_util.pl.html#twice/2"});
@@ -199,9 +208,11 @@ TEST_F(SiteTest, ASecondRunRewritesOnlyWhatChanged) {
   SiteResult first = Build(output, 2);
   EXPECT_EQ(first.written, first.sources + 1);  // and the index
 
+  auto xrefTime = stdfs::last_write_time(output / "xref.json");
   SiteResult again = Build(output, 2);
   EXPECT_EQ(again.written, 0u);
   EXPECT_EQ(again.unchanged, first.written);
+  EXPECT_EQ(stdfs::last_write_time(output / "xref.json"), xrefTime);
 
   // A new predicate: its page and the index; main's links stay as they were.
   std::ofstream(source_ / "shared" / "common.pl", std::ios::app) << "extra.\n";
@@ -263,7 +274,7 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   fs.folders = {"src", "src/x"};
   fs.files = {{"src/a.pl", "a :- b.\n"}, {"src/x/b.pl", "b.\n"}, {"src/x/c.pl", "c.\n"}};
   fs.unreadable = {"src/x/b.pl"};
-  SiteResult result = BuildSite(fs, {"src", "out", {}, 1, true, {}});
+  SiteResult result = BuildSite(fs, {"src", "out", {}, 1, true, {}, {}});
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].path, "src/x/b.pl");
   EXPECT_EQ(result.problems[0].reason, "cannot be read (Permission denied)");
@@ -274,23 +285,23 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   // OUT, or is no name at all, removes nothing.
   fs.files["escape.html"] = "keep";
   fs.files["out/.pl2html-site"] += "0123456789abcdef ..%2Fescape\n0123456789abcdef %zz\n";
-  BuildSite(fs, {"src", "out", {}, 1, true, {}});
+  BuildSite(fs, {"src", "out", {}, 1, true, {}, {}});
   EXPECT_EQ(fs.files["escape.html"], "keep");
 
   // An index.html of the user's own in OUT stays.
   fs.files["mine/index.html"] = "my own index";
-  result = BuildSite(fs, {"src", "mine", {}, 1, true, {}});
+  result = BuildSite(fs, {"src", "mine", {}, 1, true, {}, {}});
   EXPECT_EQ(fs.files["mine/index.html"], "my own index");
   EXPECT_EQ(result.problems.front().path, "mine/index.html");  // problems come in path order
   // And a search.js of the user's own.
   fs.files["mine/search.js"] = "my own script";
-  BuildSite(fs, {"src", "mine", {}, 1, true, {}});
+  BuildSite(fs, {"src", "mine", {}, 1, true, {}, {}});
   EXPECT_EQ(fs.files["mine/search.js"], "my own script");
 
   // A folder that cannot be listed this time has not lost its sources:
   // their pages stay.
   fs.unlistable = {"src/x"};
-  result = BuildSite(fs, {"src", "out", {}, 1, true, {}});
+  result = BuildSite(fs, {"src", "out", {}, 1, true, {}, {}});
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].reason, "cannot be listed (Permission denied)");
   EXPECT_EQ(fs.files.count("out/x/c.pl.html"), 1u);
@@ -298,14 +309,14 @@ TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   // With every file a source, "index" would have the index's page.
   fs.unlistable.clear();
   fs.files["src/index"] = "p.\n";
-  result = BuildSite(fs, {"src", "out", {"*"}, 1, true, {}});
+  result = BuildSite(fs, {"src", "out", {"*"}, 1, true, {}, {}});
   ASSERT_EQ(result.problems.size(), 2u);  // and b.pl, still unreadable
   EXPECT_EQ(result.problems[0].path, "src/index");
   EXPECT_EQ(result.problems[0].reason, "its page would replace the site's index");
   EXPECT_EQ(fs.files["out/index.html"].find("<!DOCTYPE html>"), 0u);
 
   fs.uncreatableFolders = {"elsewhere"};
-  result = BuildSite(fs, {"src", "elsewhere", {}, 1, true, {}});
+  result = BuildSite(fs, {"src", "elsewhere", {}, 1, true, {}, {}});
   EXPECT_TRUE(result.unusable);
   EXPECT_EQ(result.problems.at(0).reason, "cannot be made (Permission denied)");
 }
