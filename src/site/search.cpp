@@ -186,6 +186,70 @@ constexpr std::string_view kScript =
     input.select();
   });
 })();
+
+// Hover cards: what a goal's title says (its class, then the predicate's
+// mode lines and summary, or its head) shown as a card under it while the
+// pointer rests on it or the keyboard is on its link. The title steps
+// aside meanwhile, so that the browser's own tooltip does not cover it.
+(() => {
+  'use strict';
+  const code = document.querySelector('pre.pl2html');
+  if (!code) return;
+  const card = document.createElement('div');
+  card.className = 'hover-card';
+  card.id = 'hover-card';
+  card.setAttribute('role', 'tooltip');
+  card.hidden = true;
+  document.body.append(card);
+  let owner = null;
+  const close = () => {
+    if (!owner) return;
+    owner.title = owner.dataset.title;
+    delete owner.dataset.title;
+    (owner.querySelector('a') || owner).removeAttribute('aria-describedby');
+    owner = null;
+    card.hidden = true;
+  };
+  const open = (element) => {
+    if (element === owner) return;
+    close();
+    const [kind, ...lines] = element.title.split('\n');
+    if (lines.length === 0) return;  // a class alone: the tooltip says it
+    owner = element;
+    element.dataset.title = element.title;
+    element.removeAttribute('title');
+    const paragraph = (text, className) => {
+      const p = document.createElement('p');
+      p.textContent = text;
+      if (className) p.className = className;
+      return p;
+    };
+    card.replaceChildren(...lines.map((line) => paragraph(line, /\bis\s+\w+\.?$/.test(line) ? 'mode' : '')),
+                         paragraph(kind, 'kind'));
+    card.hidden = false;
+    const box = element.getBoundingClientRect();
+    const width = document.documentElement.clientWidth;
+    card.style.left = `${scrollX + Math.max(4, Math.min(box.left, width - card.offsetWidth - 4))}px`;
+    card.style.top = `${scrollY + box.bottom + 4}px`;
+    (element.querySelector('a') || element).setAttribute('aria-describedby', card.id);
+  };
+  const goal = (target) => target instanceof Element && target.closest('[title],[data-title]');
+  code.addEventListener('mouseover', (event) => {
+    const element = goal(event.target);
+    if (element && code.contains(element)) open(element);
+  });
+  code.addEventListener('mouseout', (event) => {
+    if (owner && !owner.contains(event.relatedTarget)) close();
+  });
+  code.addEventListener('focusin', (event) => {
+    const element = goal(event.target);
+    if (element) open(element);
+  });
+  code.addEventListener('focusout', close);
+  document.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') close();
+  });
+})();
 )js";
 
 // Links and side notes as the index and the cards have them (one column,
@@ -214,7 +278,15 @@ constexpr std::string_view kRules =
     ".search li[aria-selected=true] :is(.where,.summary){color:var(--pl-target)}\n"
     ".search .more{margin:0;padding:0.25rem 0.75rem}\n"
     ".search .more[hidden]{display:none}\n"
-    "@media print{.search{display:none}}\n"
+    ".hover-card{position:absolute;z-index:3;max-width:min(40rem,90vw);margin:0;"
+    "padding:0.4rem 0.75rem;background:var(--pl-page);color:var(--pl-text);"
+    "border:1px solid var(--pl-lineno);border-radius:6px;box-shadow:0 4px 16px #0004;"
+    "font-size:0.875rem;pointer-events:none}\n"
+    ".hover-card[hidden]{display:none}\n"
+    ".hover-card p{margin:0.15rem 0}\n"
+    ".hover-card .mode{font-family:ui-monospace,Menlo,Consolas,monospace;color:var(--pl-head)}\n"
+    ".hover-card .kind{color:var(--pl-lineno)}\n"
+    "@media print{.search,.hover-card{display:none}}\n"
     "</style>\n";
 
 struct Row {

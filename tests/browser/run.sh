@@ -74,7 +74,7 @@ case $what in
     echo "html-validate: the sites' indexes and pages (one of 25 callers), no errors"
     chromium=${CHROMIUM:-/usr/bin/chromium}
     [ -x "$chromium" ] || { echo "skipped: no $chromium"; exit 77; }
-    node "$here/site_test.mjs" "$work/site"
+    node "$here/site_test.mjs" "$work/site" ${SCREENSHOTS:+"$SCREENSHOTS"}
     ;;
   *)
     echo "usage: $0 validate|browser|site PL2HTML EXAMPLES_DIR" >&2

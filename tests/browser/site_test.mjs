@@ -3,13 +3,27 @@
 // predicate list lands on a definition, a "Called by" entry lands on the
 // calling line, a call shows its callee's summary under the pointer, and
 // the search box finds predicates by part of their name.
-// Usage: node site_test.mjs SITE_FOLDER (made from tests/site/tree)
+// Usage: node site_test.mjs SITE_FOLDER [SCREENSHOTS]  (SITE_FOLDER made from
+// tests/site/tree; SCREENSHOTS: a path prefix for pictures of a "Called by"
+// card and a hover card)
 // Exit status: 0 passed, 1 failed.
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { check, withBrowser } from './browser.mjs';
 
 const site = resolve(process.argv[2]);
+const screenshots = process.argv[3];
+// The rectangle around the elements `selectors` match, with a margin: a
+// picture of them in their place on the page.
+const clipAround = (page, ...selectors) => page.evaluate((selectors) => {
+  const boxes = selectors.flatMap((s) => [...document.querySelectorAll(s)])
+    .map((e) => e.getBoundingClientRect());
+  const left = Math.max(0, Math.min(...boxes.map((b) => b.left)) - 24);
+  const top = Math.max(0, Math.min(...boxes.map((b) => b.top)) - 24);
+  return { x: left + scrollX, y: top + scrollY,
+           width: Math.max(...boxes.map((b) => b.right)) + 24 - left,
+           height: Math.max(...boxes.map((b) => b.bottom)) + 24 - top };
+}, selectors);
 // Clicks the first link matching `selector` whose text is `text`, and
 // waits for the page it leads to.
 const follow = async (page, selector, text) => {
@@ -42,17 +56,22 @@ await withBrowser(async (browser) => {
   check(twice.file.endsWith('lists_util.pl.html') && twice.target === 'twice/2',
     `the index's entry lands on twice/2 (${twice.file}#${twice.target})`);
 
-  // greet/1's card, open as its head's link opens it, lists the one-line
-  // clause of hello/0 in app/main.pl: its line holds the call.
+  // greet/1's card, open as its head's link opens it, lists run/0 in
+  // app/main.pl, a clause of several lines: the entry lands on the line of
+  // the call, not of the clause's head.
   await page.goto(pathToFileURL(join(site, 'shared', 'common.pl.html')).href + '#callers-greet/1');
-  check(await follow(page, '.callers .card:target a', 'hello/0'), "greet/1's card lists hello/0");
+  if (screenshots) {
+    await page.screenshot({ path: `${screenshots}-called-by.png`,
+      clip: await clipAround(page, '.callers .card:target', '[id="greet/1"]') });
+  }
+  check(await follow(page, '.callers .card:target a', 'run/0'), "greet/1's card lists run/0");
   const caller = await page.evaluate(() => ({
     file: decodeURIComponent(location.pathname).split('/').slice(-2).join('/'),
     target: document.querySelector(':target')?.id,
     text: document.querySelector(':target')?.textContent,
   }));
   check(caller.file === 'app/main.pl.html' && /^L\d+$/.test(caller.target) &&
-    caller.text.includes('greet(world)'),
+    caller.text.includes('greet(Four)'),
   `the entry lands on the calling line (${caller.file}#${caller.target}: ${caller.text})`);
 
   // Under the pointer, the call of twice/2 says what its comment's summary says.
@@ -62,10 +81,14 @@ await withBrowser(async (browser) => {
     await call.hover();
     break;
   }
-  const hover = await page.evaluate(() =>
-    [...document.querySelectorAll(':hover')].pop()?.closest('[title]')?.title ?? '');
-  check(hover.includes('Y is twice X, once X is known to be a number.'),
-    `hovering the call of twice/2 shows its summary (${JSON.stringify(hover)})`);
+  const hover = await page.evaluate(() => {
+    const card = document.getElementById('hover-card');
+    return card && !card.hidden && card.getBoundingClientRect().height > 0 ? card.textContent : '';
+  });
+  check(hover.includes('Y is twice X, once X is known to be a number.') &&
+    hover.includes('twice(+X:number, -Y:number) is det'),
+  `hovering the call of twice/2 shows a card of its modes and summary (${JSON.stringify(hover)})`);
+  if (screenshots) await page.screenshot({ path: `${screenshots}-hover.png`, clip: await clipAround(page, '#hover-card', '[data-title]') });
 
   // The search box: "/" takes the way to it; part of a name lists the
   // predicates that have it, prefix matches first; Enter follows the first,
