@@ -180,10 +180,12 @@ bool TreeLoader::Find(std::string_view alias, std::string_view path, meaning::Lo
   std::ptrdiff_t found = tree_.FindLibrary(path);
   if (found < 0) return known;
   auto i = static_cast<std::size_t>(found);
+  // Noted even when SWI-Prolog's header stands for it: the page links to
+  // this file's page, so it changes when another file takes the name.
+  Use(headers_, i);
   file.path = tree_.Relative(i);
   if (!known) {
     // A library of the tree's own: its header is the file's.
-    Use(headers_, i);
     file.title = std::string(WithoutExtension(file.path));
     file.library.clear();
     file.header = HeaderOf(i);

@@ -63,7 +63,8 @@ class TreeFiles {
 };
 
 // The loader of one source of the tree. It notes every file of the tree
-// whose header or text it gave: the source's meaning depends on them.
+// whose header or text it gave, or whose page a load links to: the
+// source's page depends on them.
 class TreeLoader final : public meaning::Loader {
  public:
   // `cached`: headers as TreeFiles keeps them (else made anew).
@@ -72,8 +73,8 @@ class TreeLoader final : public meaning::Loader {
   bool Find(std::string_view alias, std::string_view path, meaning::LoadedFile& file) override;
   bool Text(const meaning::LoadedFile& file, std::string& text) override;
 
-  // The files whose header, and those whose text, was used: in the order
-  // first used, once each.
+  // The files whose header (or page) was used, and those whose text: in
+  // the order first used, once each.
   const std::vector<std::size_t>& Headers() const { return headers_; }
   const std::vector<std::size_t>& Texts() const { return texts_; }
 

@@ -522,6 +522,14 @@ std::optional<std::uint64_t> Number(const char* variable) {
 
 constexpr int kEdits = 8;
 
+// Seeds that found faults (with this generator), tried on every run.
+constexpr std::uint64_t kFaults[] = {
+    // library(main) is SWI-Prolog's, and the tree's one main.pl had its
+    // page linked from the load: a second main.pl took the link away
+    // without the loading page's inputs changing.
+    1796746166737305532u,
+};
+
 TEST(IncrementalSite, EveryRunEqualsAFreshBuildAndEveryLinkLands) {
   const std::optional<std::uint64_t> seconds = Number("PL2HTML_INCREMENTAL_SECONDS");
   const std::optional<std::uint64_t> first = Number("PL2HTML_INCREMENTAL_SEED");
@@ -541,6 +549,10 @@ TEST(IncrementalSite, EveryRunEqualsAFreshBuildAndEveryLinkLands) {
     std::string fault = Try(*first, kEdits);
     ASSERT_TRUE(fault.empty()) << fault;
     return;
+  }
+  for (std::uint64_t seed : kFaults) {
+    std::string fault = Try(seed, kEdits);
+    ASSERT_TRUE(fault.empty()) << fault;
   }
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     std::string fault = Try(seed, kEdits);
