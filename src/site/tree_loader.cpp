@@ -163,6 +163,12 @@ void TreeLoader::Use(std::vector<std::size_t>& list, std::size_t i) {
 }
 
 bool TreeLoader::Find(std::string_view alias, std::string_view path, meaning::LoadedFile& file) {
+  const bool found = Look(alias, path, file);
+  answers_.Add(alias).Add(path).Add(found ? 1 : 0).Add(found ? file.path : std::string());
+  return found;
+}
+
+bool TreeLoader::Look(std::string_view alias, std::string_view path, meaning::LoadedFile& file) {
   if (alias.empty()) {
     std::ptrdiff_t found = tree_.FindRelative(folder_, path);
     if (found < 0) return false;
@@ -180,12 +186,10 @@ bool TreeLoader::Find(std::string_view alias, std::string_view path, meaning::Lo
   std::ptrdiff_t found = tree_.FindLibrary(path);
   if (found < 0) return known;
   auto i = static_cast<std::size_t>(found);
-  // Noted even when SWI-Prolog's header stands for it: the page links to
-  // this file's page, so it changes when another file takes the name.
-  Use(headers_, i);
   file.path = tree_.Relative(i);
   if (!known) {
     // A library of the tree's own: its header is the file's.
+    Use(headers_, i);
     file.title = std::string(WithoutExtension(file.path));
     file.library.clear();
     file.header = HeaderOf(i);
