@@ -40,7 +40,7 @@ struct Call {
   std::string file;  // the defining file meant; "" this one
   std::string name;
   int arity = 0;
-  bool qualified = false;  // module:name(...)
+  std::string module;  // module:name(...) when set
 };
 
 struct Predicate {
@@ -48,6 +48,7 @@ struct Predicate {
   int arity = 0;
   bool exported = false;
   std::string summary;  // empty: no structured comment
+  int style = 0;        // of the comment: "%!", "%%" or "/**"
   std::vector<Call> body;
 };
 
@@ -68,6 +69,7 @@ struct Load {
 
 struct SourceModel {
   bool isModule = true;
+  std::string module;
   int padding = 0;  // comment lines at the top: moves every line below
   std::vector<Load> loads;
   std::vector<Predicate> predicates;
@@ -134,7 +136,7 @@ std::string Arguments(int arity, const char* each) {
 }
 
 std::string GoalText(const Call& call) {
-  return (call.qualified ? StemOf(call.file) + ":" : "") + call.name + Arguments(call.arity, "_");
+  return (call.module.empty() ? "" : call.module + ":") + call.name + Arguments(call.arity, "_");
 }
 
 std::string Key(const Predicate& p) {
@@ -146,7 +148,7 @@ std::string SourceText(const std::string& path, const SourceModel& source) {
   for (int i = 0; i < source.padding; ++i)
     text += "% padding\n";
   if (source.isModule) {
-    text += ":- module(" + StemOf(path) + ", [";
+    text += ":- module(" + source.module + ", [";
     bool first = true;
     for (const Predicate& p : source.predicates) {
       if (!p.exported) continue;
@@ -171,8 +173,13 @@ std::string SourceText(const std::string& path, const SourceModel& source) {
   }
   for (const Predicate& p : source.predicates) {
     text += "\n";
-    if (!p.summary.empty())
-      text += "%! " + p.name + Arguments(p.arity, "+X") + " is det.\n%\n%  " + p.summary + "\n";
+    const std::string mode = p.name + Arguments(p.arity, "+X") + " is det.\n";
+    if (p.summary.empty()) {
+    } else if (p.style == 2) {
+      text += "/** " + mode + "\n    " + p.summary + "\n*/\n";
+    } else {
+      text += (p.style == 0 ? "%! " : "%% ") + mode + "%\n%  " + p.summary + "\n";
+    }
     text += p.name + Arguments(p.arity, "_");
     for (std::size_t g = 0; g < p.body.size(); ++g)
       text += (g == 0 ? " :-\n    " : ",\n    ") + GoalText(p.body[g]);
@@ -200,6 +207,7 @@ class Generator {
       tree.emplace(random_.Pick(folders) + random_.Pick(kStems) + ".pl", SourceModel{});
     for (auto& [path, source] : tree) {
       source.isModule = random_.Chance(85);
+      source.module = StemOf(path);
       for (std::size_t n = 1 + random_.Below(4); n > 0; --n)
         AddPredicate(source);
     }
@@ -216,7 +224,7 @@ class Generator {
 
   // One random edit of the tree; its description, or "" when none applied.
   std::string Edit(Tree& tree) {
-    switch (random_.Below(10)) {
+    switch (random_.Below(11)) {
       case 0:
         return RenamePredicate(tree);
       case 1:
@@ -235,6 +243,8 @@ class Generator {
         return ChangeLoad(tree);
       case 8:
         return ToggleModule(tree);
+      case 9:
+        return RenameModule(tree);
       default:
         return MoveLines(tree);
     }
@@ -244,11 +254,12 @@ class Generator {
 
  private:
   void AddPredicate(SourceModel& source) {
-    Predicate p{random_.Pick(kNames), static_cast<int>(random_.Below(3)), false, {}, {}};
+    Predicate p{random_.Pick(kNames), static_cast<int>(random_.Below(3)), false, {}, 0, {}};
     for (const Predicate& q : source.predicates)
       if (Key(q) == Key(p)) return;
     p.exported = source.isModule && random_.Chance(60);
     if (random_.Chance(60)) p.summary = random_.Pick(kSummaries);
+    p.style = static_cast<int>(random_.Below(3));
     source.predicates.push_back(std::move(p));
   }
 
@@ -269,11 +280,18 @@ class Generator {
 
   // A call of a predicate some file defines (or of an undefined one), from `from`.
   Call NewCall(const Tree& tree, const std::string& from) {
-    const auto& [path, source] = random_.Pick(tree);
-    if (source.predicates.empty() || random_.Chance(5)) return {"", "undefined", 0, false};
+    std::string path = random_.Pick(tree).first;
+    const std::vector<Load>& loads = tree.at(from).loads;
+    if (!loads.empty() && random_.Chance(50)) {
+      const std::string& loaded = random_.Pick(loads).target;
+      if (tree.count(loaded) != 0) path = loaded;
+    }
+    const SourceModel& source = tree.at(path);
+    if (source.predicates.empty() || random_.Chance(5)) return {"", "undefined", 0, {}};
     const Predicate& p = random_.Pick(source.predicates);
     bool other = path != from;
-    return {other ? path : "", p.name, p.arity, other && source.isModule && random_.Chance(30)};
+    bool qualified = other && source.isModule && random_.Chance(30);
+    return {other ? path : "", p.name, p.arity, qualified ? source.module : std::string()};
   }
 
   // A file with at least one predicate, if any.
@@ -323,6 +341,7 @@ class Generator {
     if (!path) return "";
     Predicate& p = random_.Pick(tree[*path].predicates);
     p.summary = random_.Chance(25) ? "" : random_.Pick(kSummaries);
+    p.style = static_cast<int>(random_.Below(3));
     return "in " + *path + ", the comment of " + Key(p) + " says '" + p.summary + "'";
   }
 
@@ -348,6 +367,7 @@ class Generator {
     if (tree.count(path) != 0) return "";
     SourceModel& source = tree[path];
     source.isModule = random_.Chance(85);
+    source.module = StemOf(path);
     for (std::size_t n = 1 + random_.Below(3); n > 0; --n)
       AddPredicate(source);
     for (Predicate& p : source.predicates)
@@ -380,6 +400,12 @@ class Generator {
     auto& [path, source] = random_.Pick(tree);
     source.isModule = !source.isModule;
     return path + (source.isModule ? " is a module" : " is no module");
+  }
+
+  std::string RenameModule(Tree& tree) {
+    auto& [path, source] = random_.Pick(tree);
+    source.module = source.module == StemOf(path) ? StemOf(path) + "2" : StemOf(path);
+    return path + " is module " + source.module;
   }
 
   std::string MoveLines(Tree& tree) {
