@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -588,10 +589,12 @@ TEST(IncrementalSite, EveryRunEqualsAFreshBuildAndEveryLinkLands) {
                                      std::chrono::system_clock::now().time_since_epoch().count());
     std::cout << "trying seeds from " << seed << " for " << *seconds << " s\n";
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(*seconds);
-    for (; std::chrono::steady_clock::now() < end; ++seed) {
+    std::uint64_t tried = 0;
+    for (; std::chrono::steady_clock::now() < end; ++seed, ++tried) {
       std::string fault = Try(seed, kEdits);
       ASSERT_TRUE(fault.empty()) << fault;
     }
+    std::cout << tried << " seeds tried\n";
     return;
   }
   if (first) {
@@ -599,7 +602,7 @@ TEST(IncrementalSite, EveryRunEqualsAFreshBuildAndEveryLinkLands) {
     ASSERT_TRUE(fault.empty()) << fault;
     return;
   }
-  for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
     std::string fault = Try(seed, kEdits);
     ASSERT_TRUE(fault.empty()) << fault;
   }
