@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The hardening stages: every test under AddressSanitizer and UBSan, then
-# the fuzz target under libFuzzer for a while (FUZZ_SECONDS, default 60).
-# Anything they find fails the run: fix it and add the input to
-# fuzz/regressions/, which ctest replays.
+# random trees built incrementally for a while (INCREMENTAL_SECONDS,
+# default 60), then the fuzz target under libFuzzer for a while
+# (FUZZ_SECONDS, default 60). Anything they find fails the run: fix it and
+# add the input to fuzz/regressions/ (a tree: tests/site/build_test.cpp),
+# which ctest replays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -15,6 +17,12 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPL2HTML_WERROR="$we
   -DPL2HTML_SANITIZE=address,undefined -DPL2HTML_GTK=OFF -DPL2HTML_BENCH=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== incremental sites of random trees for ${INCREMENTAL_SECONDS:-60} seconds"
+# A failure prints its seed and keeps its folder: replay it with
+# PL2HTML_INCREMENTAL_SEED=S alone.
+PL2HTML_INCREMENTAL_SECONDS="${INCREMENTAL_SECONDS:-60}" build-asan/tests/site_tests \
+  --gtest_filter='IncrementalSite.*'
 
 echo "== fuzzing the conversion for ${FUZZ_SECONDS:-60} seconds"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

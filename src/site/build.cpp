@@ -230,7 +230,7 @@ class SiteBuilder {
       // sources kept stay under a bound: a larger tree's memory stays
       // that of its facts.
       if ((keptBytes_ += bytes.size()) <= kKeptXrefSources) xrefs_[i] = std::move(xref);
-      uses_[i] = {loader.Headers(), loader.Texts()};
+      uses_[i] = {loader.Headers(), loader.Texts(), loader.Answers()};
       made_[i] = 1;
     } catch (const std::bad_alloc&) {
       Fail(i, "is too large for the memory available");
@@ -273,6 +273,7 @@ class SiteBuilder {
       hash.Add(files_[j].relative).Add(tree_->HeaderHash(j));
     for (std::size_t j : uses_[i].texts)
       hash.Add(files_[j].relative).Add(sourceHash_[j]);
+    hash.Add(uses_[i].answers);
     for (const Link& link : links_[i])
       hash.Add(link.key).Add(link.href).Add(link.doc);
     // Its "Called by" cards.
@@ -533,6 +534,7 @@ class SiteBuilder {
   // Per file, the files of the tree its meaning was read from.
   struct Uses {
     std::vector<std::size_t> headers, texts;
+    std::uint64_t answers = 0;  // which file each spec named
   };
   std::vector<Uses> uses_;
   std::vector<prolog_page::LookCounts> look_;  // per page, what it says needs a look

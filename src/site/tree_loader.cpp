@@ -164,6 +164,12 @@ void TreeLoader::Use(std::vector<std::size_t>& list, std::size_t i) {
 }
 
 bool TreeLoader::Find(std::string_view alias, std::string_view path, meaning::LoadedFile& file) {
+  const bool found = Look(alias, path, file);
+  answers_.Add(alias).Add(path).Add(found ? 1 : 0).Add(found ? file.path : std::string());
+  return found;
+}
+
+bool TreeLoader::Look(std::string_view alias, std::string_view path, meaning::LoadedFile& file) {
   if (alias.empty()) {
     std::ptrdiff_t found = tree_.FindRelative(folder_, path);
     if (found < 0) return false;

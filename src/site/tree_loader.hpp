@@ -18,6 +18,7 @@
 
 #include "meaning/loads.hpp"
 #include "runtime/platform.hpp"
+#include "site/manifest.hpp"
 #include "site/walk.hpp"
 
 namespace pl2html::site {
@@ -63,7 +64,8 @@ class TreeFiles {
 };
 
 // The loader of one source of the tree. It notes every file of the tree
-// whose header or text it gave: the source's meaning depends on them.
+// whose header or text it gave, and the file each spec it was asked for
+// named: the source's page depends on them.
 class TreeLoader final : public meaning::Loader {
  public:
   // `cached`: headers as TreeFiles keeps them (else made anew).
@@ -76,10 +78,15 @@ class TreeLoader final : public meaning::Loader {
   // first used, once each.
   const std::vector<std::size_t>& Headers() const { return headers_; }
   const std::vector<std::size_t>& Texts() const { return texts_; }
+  // A hash of every spec asked for and the tree's file it named, if any:
+  // a page links each load to its file's page, and two specs may name the
+  // same file until another file takes one of them.
+  std::uint64_t Answers() const { return answers_.Value(); }
 
  private:
   static void Use(std::vector<std::size_t>& list, std::size_t i);
 
+  bool Look(std::string_view alias, std::string_view path, meaning::LoadedFile& file);
   std::shared_ptr<const meaning::ModuleHeader> HeaderOf(std::size_t i);
 
   TreeFiles& tree_;
@@ -87,6 +94,7 @@ class TreeLoader final : public meaning::Loader {
   bool cached_;
   meaning::LibraryLoader library_;
   std::vector<std::size_t> headers_, texts_;
+  Hash answers_;
 };
 
 // `folder`/`path` with "." and ".." taken out; empty when ".." climbs out

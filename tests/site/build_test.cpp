@@ -269,6 +269,26 @@ TEST_F(SiteTest, TheSearchDataFollowsThePredicatesAndNoPageFollowsIt) {
                           [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
 }
 
+// A page links each load to the page of the file its spec names. Faults
+// found by incremental_test.cpp: with library(main) one of SWI-Prolog's,
+// the tree's main.pl it named was not among the page's inputs; and with
+// two specs naming one file, the set of files used stayed the same when a
+// second main.pl made library(main) name none. Either way the page kept a
+// link that a fresh build no longer makes.
+TEST(SiteIncremental, ALoadWhoseFileChangesRewritesItsPage) {
+  for (std::string loads : {":- use_module(library(main)).\n",
+                            ":- use_module(library(main)).\n:- use_module(library(app/main)).\n"}) {
+    MemoryFileSystem fs;
+    fs.folders = {"src", "src/app", "src/lib"};
+    fs.files = {{"src/gamma.pl", loads}, {"src/app/main.pl", ":- module(main, []).\n"}};
+    BuildSite(fs, {"src", "out", {}, 1, true, {}, {}});
+    fs.files["src/lib/main.pl"] = ":- module(main, []).\n";
+    BuildSite(fs, {"src", "out", {}, 1, true, {}, {}});
+    BuildSite(fs, {"src", "fresh", {}, 1, true, {}, {}});
+    EXPECT_TRUE(fs.files["out/gamma.pl.html"] == fs.files["fresh/gamma.pl.html"]) << loads;
+  }
+}
+
 TEST(SiteFailures, AFileThatCannotBeReadIsReportedAndTheRestMade) {
   MemoryFileSystem fs;
   fs.folders = {"src", "src/x"};
