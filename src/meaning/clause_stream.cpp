@@ -78,14 +78,16 @@ void ClauseStream::Deliver() {
 }
 
 void ReadClauses(std::string_view text, prolog::Encoding encoding, const prolog::Operators* ops,
-                 const ClauseStream::Visit& visit) {
+                 const ClauseStream::Visit& visit, const ClauseStream** lines) {
   ClauseStream stream(ops, encoding, visit);
+  if (lines != nullptr) *lines = &stream;
   prolog::Lexer lexer(encoding);
   std::vector<prolog::Token> tokens;
   lexer.Lex(text, true, tokens);
   for (const prolog::Token& token : tokens)
     stream.Push(token.cls, text.substr(token.begin, token.end - token.begin), token.begin);
   stream.Finish();
+  if (lines != nullptr) *lines = nullptr;
 }
 
 }  // namespace pl2html::meaning

@@ -51,8 +51,9 @@ class ClauseStream {
   std::uint64_t firstLine_ = 1, firstLineStart_ = 0;
 };
 
-// A whole source held in memory, lexed and read.
+// A whole source held in memory, lexed and read. `lines`, when given,
+// points to the stream while it reads, for the lines of its offsets.
 void ReadClauses(std::string_view text, prolog::Encoding encoding, const prolog::Operators* ops,
-                 const ClauseStream::Visit& visit);
+                 const ClauseStream::Visit& visit, const ClauseStream** lines = nullptr);
 
 }  // namespace pl2html::meaning

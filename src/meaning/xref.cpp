@@ -46,8 +46,9 @@ class Xref::Reading {
  public:
   Reading(Xref& xref, prolog::Operators& ops) : xref_(xref), ops_(ops) {}
 
+  // An included file's text, read whole: its lines are its own.
   void Run(std::string_view text, prolog::Encoding encoding) {
-    ReadClauses(text, encoding, &ops_, Visitor());
+    ReadClauses(text, encoding, &ops_, Visitor(), &lines_);
   }
 
   // What the clause stream calls with each clause read.
@@ -91,6 +92,7 @@ class Xref::Reading {
       // declaration (its HTML arguments no goals) and facts of its own.
       if (xref_.HtmlWriteLoaded() && T.Is(d, "html_meta", 1)) {
         PredicateFacts& facts = xref_.Facts({"html_write", "html_meta_head", 3});
+        if (facts.ownLine == 0 && includeDepth_ == 0) facts.ownLine = line_;
         if (facts.localLine == 0) facts.localLine = line_;
         return;
       }
@@ -207,6 +209,7 @@ class Xref::Reading {
       Called(key, Origin::Of(Caller::Kind::kTestUnit, testUnitLine_));
     }
     PredicateFacts& facts = xref_.Facts(key);
+    if (facts.ownLine == 0 && includeDepth_ == 0) facts.ownLine = line_;
     if (facts.localLine == 0) {
       facts.localLine = line_;
       AppendTermText(*terms_, Deref(*g.term), facts.head);
@@ -755,13 +758,14 @@ class Xref::Reading {
           seen.library == file.library)
         return;  // included or loaded before
     }
-    xref_.Load(file);
+    const int loaded = xref_.Load(file);
     std::string text;
     if (xref_.loader_ == nullptr || !xref_.loader_->Text(file, text) || includeDepth_ >= 8) return;
     ++includeDepth_;
     Reading nested(xref_, ops_);
     nested.chr_ = chr_;
     nested.includeDepth_ = includeDepth_;
+    nested.includedFile_ = loaded;
     nested.Run(text, prolog::Encoding::kUtf8);
     --includeDepth_;
   }
@@ -1385,6 +1389,7 @@ class Xref::Reading {
     if (!xref_.callerEdges_.insert({&facts, c}).second) return;
     facts.callers.push_back(c);
     facts.callers.back().callLine = LineOfGoal(goal, c.line);
+    facts.callers.back().includedFrom = includedFile_;
   }
 
   // Calls of built-in predicates are not recorded (register_called
@@ -1565,6 +1570,7 @@ class Xref::Reading {
     Called({std::string(), "record", 1}, Origin::Of(Caller::Kind::kDirective, line_));
     auto define = [&](std::string name, int arity) {
       PredicateFacts& facts = xref_.Facts({std::string(), std::move(name), arity});
+      if (facts.ownLine == 0 && includeDepth_ == 0) facts.ownLine = line_;
       if (facts.localLine == 0) facts.localLine = line_;
     };
     define("default_" + c, 1);
@@ -1665,6 +1671,7 @@ class Xref::Reading {
   bool testUnit_ = false;
   std::uint64_t testUnitLine_ = 0;
   int includeDepth_ = 0;
+  int includedFile_ = -1;  // the file this reading reads, when included: in Xref::Loaded()
 };
 
 Xref::Xref(Loader* loader) : loader_(loader) {

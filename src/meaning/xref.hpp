@@ -45,6 +45,9 @@ struct Caller {
   // in an included file).
   std::uint64_t callLine = 0;
   std::uint64_t CallLine() const { return callLine != 0 ? callLine : line; }
+  // The file its clause or directive is in, when this one includes it: an
+  // index into Xref::Loaded(); -1: this file. Its lines are that file's.
+  int includedFrom = -1;
 };
 bool SameCaller(const Caller& a, const Caller& b);
 
@@ -56,6 +59,7 @@ struct PredicateFacts {
   std::uint64_t multifileLine = 0;
   std::uint64_t publicLine = 0;
   std::uint64_t localLine = 0;  // its first clause
+  std::uint64_t ownLine = 0;    // its first clause in this file's own text (not an included one's)
   std::string head;             // that clause's head, as written back (cut short when long)
   std::uint64_t foreignLine = 0;
   std::uint64_t constraintLine = 0;

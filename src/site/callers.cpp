@@ -24,15 +24,30 @@ Callers::Callers(const std::vector<SourceFile>& files, const std::vector<FileFac
         if (found == byPath.end()) continue;
         callee = found->second;
       }
-      byCallee_[KeyIn(callee, edge.callee)].push_back({i, &edge});
+      std::size_t caller = i;
+      if (!edge.callerFile.empty()) {
+        auto found = byPath.find(edge.callerFile);
+        if (found == byPath.end()) continue;
+        caller = found->second;
+      }
+      byCallee_[KeyIn(callee, edge.callee)].push_back({caller, &edge});
     }
   }
+  auto place = [](const TreeCaller& c) {
+    return std::tie(c.edge->line, c.edge->directive, c.edge->callerModule, c.edge->caller);
+  };
   for (auto& [key, callers] : byCallee_) {
     std::sort(callers.begin(), callers.end(), [&](const TreeCaller& a, const TreeCaller& b) {
       if (a.file != b.file) return files[a.file].relative < files[b.file].relative;
-      return std::tie(a.edge->line, a.edge->directive, a.edge->callerModule, a.edge->caller) <
-             std::tie(b.edge->line, b.edge->directive, b.edge->callerModule, b.edge->caller);
+      return place(a) < place(b);
     });
+    // A clause of an included file is read with it and with each file
+    // that includes it: one call, once.
+    callers.erase(std::unique(callers.begin(), callers.end(),
+                              [&](const TreeCaller& a, const TreeCaller& b) {
+                                return a.file == b.file && place(a) == place(b);
+                              }),
+                  callers.end());
   }
 }
 

@@ -33,7 +33,7 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
   }
   const std::string callee = KeyOf(bytes(key.name), key.arity);
   for (const meaning::Caller& caller : predicate.callers) {
-    CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}};
+    CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}, {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
       edge.directive = true;
     } else if (caller.kind == meaning::Caller::Kind::kClause) {
@@ -42,6 +42,11 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
       edge.callerModule = bytes(caller.predicate.module);
     } else {
       continue;  // the cross-referencer's own origins
+    }
+    if (caller.includedFrom >= 0) {
+      // Its line is on the page of the file included.
+      edge.callerFile = xref.Loaded()[static_cast<std::size_t>(caller.includedFrom)].path;
+      if (edge.callerFile.empty()) continue;  // not in the tree
     }
     edges.push_back(std::move(edge));
   }
@@ -76,7 +81,14 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
                             predicate.exported,
                             meaning::DocumentationOf(xref, key.name, key.arity)};
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
-      facts.definitions.push_back(std::move(definition));
+      // The clauses of an included file are on that file's page, not on
+      // this one: no link or index entry may lead here for them.
+      if (predicate.ownLine == 0) {
+        facts.bare.push_back(std::move(definition));
+      } else {
+        definition.line = predicate.ownLine;
+        facts.definitions.push_back(std::move(definition));
+      }
     }
     if (key.module.empty() && predicate.exported) {
       facts.exports.push_back(KeyOf(name, key.arity));

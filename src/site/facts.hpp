@@ -52,6 +52,7 @@ struct CallEdge {
   std::string caller;        // the calling predicate's key; empty for a directive
   std::uint64_t line = 0;    // of the call (of the first, when a clause calls it again)
   std::string callerModule;  // the module of a clause for another module ("prolog:message/3")
+  std::string callerFile;    // the tree's file the call is in, when this file includes it
   auto operator<=>(const CallEdge&) const = default;
 };
 
@@ -61,9 +62,11 @@ struct FileFacts {
   bool utf8 = true;
   bool isModule = false;
   std::string module;
-  std::vector<std::string> exports;       // keys, sorted
-  std::vector<Definition> definitions;    // in order of their first clause
-  std::vector<Definition> bare;           // exported with no clause here (foreign): line 0
+  std::vector<std::string> exports;     // keys, sorted
+  std::vector<Definition> definitions;  // in order of their first clause
+  // Listed in xref.json only: exported with no clause here (foreign, line
+  // 0), or defined only by the clauses of a file this one includes.
+  std::vector<Definition> bare;
   std::vector<OutsideCall> outsideCalls;  // sorted
   std::vector<CallEdge> edges;            // sorted
 };

@@ -55,11 +55,8 @@ struct Predicate {
 
 enum class SpecForm { kRelative, kLibraryStem, kLibraryPath };
 
-// include/1 is left out: the predicates an included file defines are
-// listed as the including file's, at lines of the included one, and its
-// page has no element for them.
-enum class LoadKind { kUseModule, kEnsureLoaded, kReexport };
-constexpr const char* kDirectives[] = {"use_module", "ensure_loaded", "reexport"};
+enum class LoadKind { kUseModule, kEnsureLoaded, kReexport, kInclude };
+constexpr const char* kDirectives[] = {"use_module", "ensure_loaded", "reexport", "include"};
 
 struct Load {
   std::string target;  // a path in the tree, perhaps one that left it
@@ -268,7 +265,7 @@ class Generator {
     const SourceModel& source = tree.at(target);
     Load load{target, static_cast<SpecForm>(random_.Below(3)), LoadKind::kUseModule, {}};
     if (!source.isModule) {
-      load.kind = LoadKind::kEnsureLoaded;
+      load.kind = random_.Chance(30) ? LoadKind::kInclude : LoadKind::kEnsureLoaded;
     } else if (random_.Chance(30)) {
       load.kind = random_.Chance(50) ? LoadKind::kReexport : LoadKind::kEnsureLoaded;
     } else if (random_.Chance(30)) {
