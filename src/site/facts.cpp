@@ -1,6 +1,7 @@
 #include "site/facts.hpp"
 
 #include <algorithm>
+#include <tuple>
 
 #include "meaning/knowledge.hpp"
 #include "meaning/xref.hpp"
@@ -24,14 +25,17 @@ template <class Bytes>
 void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
               const meaning::PredicateFacts& predicate, bool local, const Bytes& bytes,
               std::vector<CallEdge>& edges) {
-  if (predicate.callers.empty() || !key.module.empty()) return;
+  if (predicate.callers.empty()) return;
   std::string calleeFile;
   if (!local) {
-    if (predicate.importedFrom < 0) return;
+    // A qualified call of what the file does not define is no edge of the
+    // tree (the cross-referencer finds no definition of it).
+    if (!key.module.empty() || predicate.importedFrom < 0) return;
     calleeFile = xref.Loaded()[static_cast<std::size_t>(predicate.importedFrom)].path;
     if (calleeFile.empty()) return;  // SWI-Prolog's library, not in the tree
   }
-  const std::string callee = KeyOf(bytes(key.name), key.arity);
+  std::string callee = KeyOf(bytes(key.name), key.arity);
+  if (!key.module.empty()) callee = bytes(key.module) + ":" + callee;
   for (const meaning::Caller& caller : predicate.callers) {
     CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
@@ -48,6 +52,10 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
 }
 
 }  // namespace
+
+std::string CalleeKey(const Definition& definition) {
+  return definition.module.empty() ? definition.key : definition.module + ":" + definition.key;
+}
 
 std::string KeyOf(std::string_view name, int arity) {
   std::string key(name);
@@ -74,7 +82,8 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
                             {},
                             predicate.localLine,
                             predicate.exported,
-                            meaning::DocumentationOf(xref, key.name, key.arity)};
+                            meaning::DocumentationOf(xref, key.name, key.arity),
+                            {}};
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
       facts.definitions.push_back(std::move(definition));
     }
@@ -85,11 +94,22 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
                               {},
                               0,
                               true,
-                              meaning::DocumentationOf(xref, key.name, key.arity)});
+                              meaning::DocumentationOf(xref, key.name, key.arity),
+                              {}});
       }
     }
+    if (!key.module.empty() && predicate.localLine != 0) {
+      // Clauses for another module (a hook's): their callers are edges of
+      // the file, as the cross-referencer's local definition.
+      facts.otherModules.push_back({KeyOf(name, key.arity),
+                                    {},
+                                    predicate.localLine,
+                                    false,
+                                    meaning::DocumentationOf(xref, key),
+                                    bytes(key.module)});
+    }
+    AddEdges(xref, key, predicate, predicate.localLine != 0, bytes, facts.edges);
     const bool local = key.module.empty() && predicate.localLine != 0;
-    AddEdges(xref, key, predicate, local, bytes, facts.edges);
     if (!predicate.called || local || BuiltIn(key)) continue;
     OutsideCall call{bytes(key.module), KeyOf(name, key.arity), {}, false};
     if (predicate.importedFrom >= 0) {
@@ -103,6 +123,10 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
   std::sort(facts.definitions.begin(), facts.definitions.end(),
             [](const Definition& a, const Definition& b) {
               return a.line != b.line ? a.line < b.line : a.key < b.key;
+            });
+  std::sort(facts.otherModules.begin(), facts.otherModules.end(),
+            [](const Definition& a, const Definition& b) {
+              return std::tie(a.line, a.module, a.key) < std::tie(b.line, b.module, b.key);
             });
   std::sort(facts.exports.begin(), facts.exports.end());
   std::sort(facts.bare.begin(), facts.bare.end(),
