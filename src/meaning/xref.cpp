@@ -1542,7 +1542,8 @@ class Xref::Reading {
   }
 
   // ---- record/1 (library(record)): the predicates a record declaration
-  // defines.
+  // defines, and what the clauses its expansion makes call (all at the
+  // directive's line, where SWI-Prolog reads them).
   void Record(const Term& spec0) {
     const Terms& T = *terms_;
     const Term& spec = Deref(spec0);
@@ -1554,12 +1555,18 @@ class Xref::Reading {
     if (!T.IsCallable(spec)) return;
     std::string c(T.Name(spec));
     std::vector<std::string> fields;
+    std::vector<char> typed;  // a field of a type other than `any`: its setters check it
     for (std::uint32_t i = 0; i < spec.arity && spec.kind == TermKind::kCompound; ++i) {
       const Term* f = &Deref(T.Arg(spec, i));
       if (T.Is(*f, "=", 2)) f = &Deref(T.Arg(*f, 0));
-      if (T.Is(*f, ":", 2)) f = &Deref(T.Arg(*f, 0));
+      bool hasType = false;
+      if (T.Is(*f, ":", 2)) {
+        hasType = !T.IsAtom(Deref(T.Arg(*f, 1)), "any");
+        f = &Deref(T.Arg(*f, 0));
+      }
       if (!T.IsAtom(*f)) return;
       fields.emplace_back(f->name);
+      typed.push_back(hasType ? 1 : 0);
     }
     // The expansion starts with the directive ":- record('<compiled>')".
     Called({std::string(), "record", 1}, Origin::Of(Caller::Kind::kDirective, line_));
@@ -1582,6 +1589,29 @@ class Xref::Reading {
     define("make_" + c, 2);
     define("make_" + c, 3);
     define("is_" + c, 1);
+    // The made clauses' calls: a typed field's setters check the value
+    // with must_be/2; make_C/2,3 and set_C_fields/3,4 build on each other.
+    auto call = [&](const std::string& callerName, int callerArity, std::string name, int arity) {
+      Origin origin = Origin::Of(Caller::Kind::kClause, line_);
+      origin.caller.predicate = {std::string(), callerName, callerArity};
+      Called({std::string(), std::move(name), arity}, origin);
+    };
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (typed[i] == 0) continue;
+      const std::string set = "set_" + fields[i] + "_of_" + c;
+      call(set, 3, "must_be", 2);
+      call(set, 2, "must_be", 2);
+      call("nb_" + set, 2, "must_be", 2);
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (typed[i] != 0) call("set_" + c + "_field", 3, "must_be", 2);
+    }
+    call("make_" + c, 2, "make_" + c, 3);
+    call("make_" + c, 3, "default_" + c, 1);
+    call("make_" + c, 3, "set_" + c + "_fields", 4);
+    call("set_" + c + "_fields", 3, "set_" + c + "_fields", 4);
+    call("set_" + c + "_fields", 4, "set_" + c + "_field", 3);
+    call("set_" + c + "_fields", 4, "set_" + c + "_fields", 4);
     PredicateFacts& current = xref_.Facts({"record", "current_record", 5});
     if (current.localLine == 0) current.localLine = line_;
   }
