@@ -560,6 +560,15 @@ class Xref::Reading {
       SgmlCalls(T.Arg(goal, 1), origin, partial);
       return true;
     }
+    // library(http/http_parameters): attribute_declarations(G) calls G+2.
+    if (g.extra == 0 && name == "http_parameters" && arity == 3 &&
+        xref_.LibraryLoaded("http/http_parameters")) {
+      if (const Term* declarations = OptionValue(T.Arg(goal, 2), "attribute_declarations")) {
+        CalledGoal(g, origin);
+        Meta(Goal{declarations, 2}, origin, partial);
+        return true;
+      }
+    }
     if ((name == "main" || name == "argv_options") && xref_.LibraryLoaded("main")) {
       if (name == "main" && arity == 0) {
         CalledGoal(g, origin);
@@ -586,6 +595,27 @@ class Xref::Reading {
       }
     }
     return false;
+  }
+
+  // option/3's answer for Name in a proper list of options, Name(Value) or
+  // Name = Value, if the value is callable; null otherwise.
+  const Term* OptionValue(const Term& options0, std::string_view name) const {
+    const Terms& T = *terms_;
+    const Term& options = Deref(options0);
+    if (options.kind != TermKind::kList || options.hasTail) return nullptr;
+    for (std::uint32_t i = 0; i < ListLength(options); ++i) {
+      const Term& o = ListElement(options, i);
+      const Term* value = nullptr;
+      if (T.Is(o, name, 1)) {
+        value = &T.Arg(o, 0);
+      } else if (T.Is(o, "=", 2) && T.IsAtom(Deref(T.Arg(o, 0)), name)) {
+        value = &T.Arg(o, 1);
+      } else {
+        continue;
+      }
+      return T.IsCallable(Deref(*value)) ? value : nullptr;
+    }
+    return nullptr;
   }
 
   // The options call(Event, Goal) of sgml_parse/2, each Goal called with
@@ -1068,10 +1098,9 @@ class Xref::Reading {
       CalledGoal(g, origin);
       return;
     }
-    if (key.module.empty() && (name == "load_foreign_library" || name == "use_foreign_library") &&
-        (arity == 1 || arity == 2)) {
-      return;
-    }
+    // load_foreign_library/1,2 and use_foreign_library/1,2: process_foreign/2
+    // learns nothing of a spec it does not know, and the cross-referencer
+    // goes on to record the call as that of any goal.
     if (MetaGoal(g, *goal, key, origin, partial)) return;
     if ((name == "assert" || name == "asserta" || name == "assertz") &&
         (arity == 1 || arity == 2) && g.extra == 0 && key.module.empty()) {
