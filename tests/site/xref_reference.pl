@@ -66,6 +66,13 @@ origin('<directive>'(_)).
 origin('<public>'(_)).
 origin('<test_unit>'(_)).
 
+% xref_comment/4 qualifies the heads of a file that is no module with
+% user, the file's own module, which xref_called/3 and xref_defined/3 leave
+% unqualified: so are they here.
+own_head(File, user:Head, Head) :-
+    \+ xref_module(File, _), !.
+own_head(_, Head, Head).
+
 % The file of the tree a callee is defined in, if any.
 callee_file(_, File, Rel, Callee, Rel) :-
     xref_defined(File, Callee, local(_)), !.
@@ -74,7 +81,8 @@ callee_file(Root, File, _, Callee, FromRel) :-
     relative(Root, From, FromRel), !.
 
 summary_line(File, Rel, Line) :-
-    xref_comment(File, Head, Summary, _Comment),
+    xref_comment(File, Head0, Summary, _Comment),
+    own_head(File, Head0, Head),
     pi_text(Head, HeadText),
     fields(["S", Rel, HeadText, Summary], Line).
 
