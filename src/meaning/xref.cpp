@@ -96,7 +96,26 @@ class Xref::Reading {
       }
     }
     if (T.Is(t, "-->", 2)) return GrammarRule(t);
+    if (DictFunction(t)) return;
     Process(t);
+  }
+
+  // A dict's function, Dict.Name(Args) := Value [:- Body], which
+  // SWI-Prolog expands into Name(Args, Dict, Value) [:- Body]: that is the
+  // predicate defined.
+  bool DictFunction(const Term& t) {
+    const Terms& T = *terms_;
+    const bool rule = T.Is(t, ":-", 2);
+    const Term& head = rule ? Deref(T.Arg(t, 0)) : t;
+    if (!T.Is(head, ":=", 2)) return false;
+    const Term& dot = Deref(T.Arg(head, 0));
+    if (!T.Is(dot, ".", 2)) return false;
+    const Term& function = Deref(T.Arg(dot, 1));
+    if (!T.IsCallable(function)) return false;
+    Goal defined{&function, 2};
+    if (!AssertDefined(defined)) return true;
+    if (rule) Body(T.Arg(t, 1), Origin::Head(defined, *this));
+    return true;
   }
 
   // ---- process/2
