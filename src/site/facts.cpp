@@ -28,14 +28,14 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
   if (predicate.callers.empty()) return;
   std::string calleeFile;
   if (!local) {
-    // A qualified call of what the file does not define is no edge of the
-    // tree (the cross-referencer finds no definition of it).
-    if (!key.module.empty() || predicate.importedFrom < 0) return;
+    // Qualified or not: a qualified call b:q of a module the file loads
+    // whole is of b's q, which the cross-referencer counts as imported.
+    if (predicate.importedFrom < 0) return;
     calleeFile = xref.Loaded()[static_cast<std::size_t>(predicate.importedFrom)].path;
     if (calleeFile.empty()) return;  // SWI-Prolog's library, not in the tree
   }
   std::string callee = KeyOf(bytes(key.name), key.arity);
-  if (!key.module.empty()) callee = bytes(key.module) + ":" + callee;
+  if (local && !key.module.empty()) callee = bytes(key.module) + ":" + callee;
   for (const meaning::Caller& caller : predicate.callers) {
     CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {

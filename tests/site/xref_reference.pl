@@ -53,7 +53,8 @@ main :-
 edge_line(Root, File, Rel, Line) :-
     xref_called(File, Callee, By),
     callee_file(Root, File, Rel, Callee, CalleeRel),
-    pi_text(Callee, CalleeText),
+    callee_head(File, Callee, CalleeHead),
+    pi_text(CalleeHead, CalleeText),
     (   origin(By)
     ->  Kind = "D", ByText = "-"
     ;   Kind = "E", pi_text(By, ByText)
@@ -72,6 +73,13 @@ origin('<test_unit>'(_)).
 own_head(File, user:Head, Head) :-
     \+ xref_module(File, _), !.
 own_head(_, Head, Head).
+
+% A call M:G imported: the file loads M's file whole, which makes M's
+% exports and public predicates callable as M:G (assert_xmodule_callable/4);
+% it is a call of that file's own G.
+callee_head(File, M:Head, Head) :-
+    \+ xref_defined(File, M:Head, local(_)), !.
+callee_head(_, Head, Head).
 
 % The file of the tree a callee is defined in, if any.
 callee_file(_, File, Rel, Callee, Rel) :-
