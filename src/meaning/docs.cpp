@@ -870,23 +870,26 @@ std::string Documentation::Text() const {
   return text;
 }
 
-Documentation DocumentationOf(const Xref& xref, std::string_view name, int arity) {
+Documentation DocumentationOf(const Xref& xref, const PredicateKey& key) {
   Documentation doc;
   const DocComment* comment = nullptr;
   if (const DocReader* docs = xref.Docs()) {
+    comment = docs->Find(key);
     // A file that is no module documents its predicates as user's.
-    comment = docs->Find({std::string(), std::string(name), arity});
-    if (comment == nullptr && !xref.IsModule())
-      comment = docs->Find({"user", std::string(name), arity});
+    if (comment == nullptr && key.module.empty() && !xref.IsModule())
+      comment = docs->Find({"user", key.name, key.arity});
   }
   if (comment != nullptr) {
     for (const DocMode& mode : comment->modes)
       doc.modes.push_back(mode.text);
     doc.summary = comment->summary;
   }
-  if (const PredicateFacts* facts = xref.Find(name, arity); facts != nullptr)
-    doc.head = facts->head;
+  if (const PredicateFacts* facts = xref.Find(key); facts != nullptr) doc.head = facts->head;
   return doc;
+}
+
+Documentation DocumentationOf(const Xref& xref, std::string_view name, int arity) {
+  return DocumentationOf(xref, PredicateKey{std::string(), std::string(name), arity});
 }
 
 void ReadDocs(std::string_view text, prolog::Encoding encoding, prolog::Operators* ops,

@@ -175,6 +175,8 @@ struct Documentation {
   std::string Text() const;
 };
 Documentation DocumentationOf(const Xref& xref, std::string_view name, int arity);
+// The same of a predicate qualified by another module ("prolog:message/3").
+Documentation DocumentationOf(const Xref& xref, const PredicateKey& key);
 
 // A whole source held in memory, for tools and tests: lexed, its clauses
 // read with *ops and its comments documented. `clauseRead`, if given, sees

@@ -47,7 +47,15 @@ const KnownFile* FindLibraryFile(std::string_view path) {
   return found == byPath.end() ? nullptr : found->second;
 }
 
+std::string_view SwiHomeLibraryPath(std::string_view alias, std::string_view path) {
+  constexpr std::string_view kLibrary = "library/";
+  if (alias != "swi" || !path.starts_with(kLibrary)) return {};
+  return path.substr(kLibrary.size());
+}
+
 const KnownFile* ResolveAlias(std::string_view alias, std::string_view path) {
+  if (std::string_view inLibrary = SwiHomeLibraryPath(alias, path); !inLibrary.empty())
+    return FindLibraryFile(inLibrary);
   for (const KnownAlias& entry : swi::Aliases()) {
     if (entry.alias != alias) continue;
     std::string full(entry.folder);

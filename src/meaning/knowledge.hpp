@@ -104,6 +104,10 @@ const KnownFile* FindLibraryFile(std::string_view path);
 // library(Spec) and the like: the library file an alias and a path name,
 // looked for in the alias's folders in their order.
 const KnownFile* ResolveAlias(std::string_view alias, std::string_view path);
+// swi(library/lists): SWI-Prolog's home holds its library, so the path
+// under it is "lists". Empty: the alias is not swi, or the path is not in
+// the library folder.
+std::string_view SwiHomeLibraryPath(std::string_view alias, std::string_view path);
 bool IsKnownHook(std::string_view module, std::string_view name, int arity);
 // module:name/arity is a built-in predicate of that system module (of any,
 // with an empty module).

@@ -98,7 +98,26 @@ class Xref::Reading {
       }
     }
     if (T.Is(t, "-->", 2)) return GrammarRule(t);
+    if (DictFunction(t)) return;
     Process(t);
+  }
+
+  // A dict's function, Dict.Name(Args) := Value [:- Body], which
+  // SWI-Prolog expands into Name(Args, Dict, Value) [:- Body]: that is the
+  // predicate defined.
+  bool DictFunction(const Term& t) {
+    const Terms& T = *terms_;
+    const bool rule = T.Is(t, ":-", 2);
+    const Term& head = rule ? Deref(T.Arg(t, 0)) : t;
+    if (!T.Is(head, ":=", 2)) return false;
+    const Term& dot = Deref(T.Arg(head, 0));
+    if (!T.Is(dot, ".", 2)) return false;
+    const Term& function = Deref(T.Arg(dot, 1));
+    if (!T.IsCallable(function)) return false;
+    Goal defined{&function, 2};
+    if (!AssertDefined(defined)) return true;
+    if (rule) Body(T.Arg(t, 1), Origin::Head(defined, *this));
+    return true;
   }
 
   // ---- process/2
@@ -563,6 +582,15 @@ class Xref::Reading {
       SgmlCalls(T.Arg(goal, 1), origin, partial);
       return true;
     }
+    // library(http/http_parameters): attribute_declarations(G) calls G+2.
+    if (g.extra == 0 && name == "http_parameters" && arity == 3 &&
+        xref_.LibraryLoaded("http/http_parameters")) {
+      if (const Term* declarations = OptionValue(T.Arg(goal, 2), "attribute_declarations")) {
+        CalledGoal(g, origin);
+        Meta(Goal{declarations, 2}, origin, partial);
+        return true;
+      }
+    }
     if ((name == "main" || name == "argv_options") && xref_.LibraryLoaded("main")) {
       if (name == "main" && arity == 0) {
         CalledGoal(g, origin);
@@ -589,6 +617,27 @@ class Xref::Reading {
       }
     }
     return false;
+  }
+
+  // option/3's answer for Name in a proper list of options, Name(Value) or
+  // Name = Value, if the value is callable; null otherwise.
+  const Term* OptionValue(const Term& options0, std::string_view name) const {
+    const Terms& T = *terms_;
+    const Term& options = Deref(options0);
+    if (options.kind != TermKind::kList || options.hasTail) return nullptr;
+    for (std::uint32_t i = 0; i < ListLength(options); ++i) {
+      const Term& o = ListElement(options, i);
+      const Term* value = nullptr;
+      if (T.Is(o, name, 1)) {
+        value = &T.Arg(o, 0);
+      } else if (T.Is(o, "=", 2) && T.IsAtom(Deref(T.Arg(o, 0)), name)) {
+        value = &T.Arg(o, 1);
+      } else {
+        continue;
+      }
+      return T.IsCallable(Deref(*value)) ? value : nullptr;
+    }
+    return nullptr;
   }
 
   // The options call(Event, Goal) of sgml_parse/2, each Goal called with
@@ -1072,10 +1121,9 @@ class Xref::Reading {
       CalledGoal(g, origin);
       return;
     }
-    if (key.module.empty() && (name == "load_foreign_library" || name == "use_foreign_library") &&
-        (arity == 1 || arity == 2)) {
-      return;
-    }
+    // load_foreign_library/1,2 and use_foreign_library/1,2: process_foreign/2
+    // learns nothing of a spec it does not know, and the cross-referencer
+    // goes on to record the call as that of any goal.
     if (MetaGoal(g, *goal, key, origin, partial)) return;
     if ((name == "assert" || name == "asserta" || name == "assertz") &&
         (arity == 1 || arity == 2) && g.extra == 0 && key.module.empty()) {
@@ -1547,7 +1595,8 @@ class Xref::Reading {
   }
 
   // ---- record/1 (library(record)): the predicates a record declaration
-  // defines.
+  // defines, and what the clauses its expansion makes call (all at the
+  // directive's line, where SWI-Prolog reads them).
   void Record(const Term& spec0) {
     const Terms& T = *terms_;
     const Term& spec = Deref(spec0);
@@ -1559,12 +1608,18 @@ class Xref::Reading {
     if (!T.IsCallable(spec)) return;
     std::string c(T.Name(spec));
     std::vector<std::string> fields;
+    std::vector<char> typed;  // a field of a type other than `any`: its setters check it
     for (std::uint32_t i = 0; i < spec.arity && spec.kind == TermKind::kCompound; ++i) {
       const Term* f = &Deref(T.Arg(spec, i));
       if (T.Is(*f, "=", 2)) f = &Deref(T.Arg(*f, 0));
-      if (T.Is(*f, ":", 2)) f = &Deref(T.Arg(*f, 0));
+      bool hasType = false;
+      if (T.Is(*f, ":", 2)) {
+        hasType = !T.IsAtom(Deref(T.Arg(*f, 1)), "any");
+        f = &Deref(T.Arg(*f, 0));
+      }
       if (!T.IsAtom(*f)) return;
       fields.emplace_back(f->name);
+      typed.push_back(hasType ? 1 : 0);
     }
     // The expansion starts with the directive ":- record('<compiled>')".
     Called({std::string(), "record", 1}, Origin::Of(Caller::Kind::kDirective, line_));
@@ -1588,6 +1643,29 @@ class Xref::Reading {
     define("make_" + c, 2);
     define("make_" + c, 3);
     define("is_" + c, 1);
+    // The made clauses' calls: a typed field's setters check the value
+    // with must_be/2; make_C/2,3 and set_C_fields/3,4 build on each other.
+    auto call = [&](const std::string& callerName, int callerArity, std::string name, int arity) {
+      Origin origin = Origin::Of(Caller::Kind::kClause, line_);
+      origin.caller.predicate = {std::string(), callerName, callerArity};
+      Called({std::string(), std::move(name), arity}, origin);
+    };
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (typed[i] == 0) continue;
+      const std::string set = "set_" + fields[i] + "_of_" + c;
+      call(set, 3, "must_be", 2);
+      call(set, 2, "must_be", 2);
+      call("nb_" + set, 2, "must_be", 2);
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (typed[i] != 0) call("set_" + c + "_field", 3, "must_be", 2);
+    }
+    call("make_" + c, 2, "make_" + c, 3);
+    call("make_" + c, 3, "default_" + c, 1);
+    call("make_" + c, 3, "set_" + c + "_fields", 4);
+    call("set_" + c + "_fields", 3, "set_" + c + "_fields", 4);
+    call("set_" + c + "_fields", 4, "set_" + c + "_field", 3);
+    call("set_" + c + "_fields", 4, "set_" + c + "_fields", 4);
     PredicateFacts& current = xref_.Facts({"record", "current_record", 5});
     if (current.localLine == 0) current.localLine = line_;
   }

@@ -1,6 +1,7 @@
 #include "site/facts.hpp"
 
 #include <algorithm>
+#include <tuple>
 
 #include "meaning/knowledge.hpp"
 #include "meaning/xref.hpp"
@@ -24,14 +25,17 @@ template <class Bytes>
 void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
               const meaning::PredicateFacts& predicate, bool local, const Bytes& bytes,
               std::vector<CallEdge>& edges) {
-  if (predicate.callers.empty() || !key.module.empty()) return;
+  if (predicate.callers.empty()) return;
   std::string calleeFile;
   if (!local) {
+    // Qualified or not: a qualified call b:q of a module the file loads
+    // whole is of b's q, which the cross-referencer counts as imported.
     if (predicate.importedFrom < 0) return;
     calleeFile = xref.Loaded()[static_cast<std::size_t>(predicate.importedFrom)].path;
     if (calleeFile.empty()) return;  // SWI-Prolog's library, not in the tree
   }
-  const std::string callee = KeyOf(bytes(key.name), key.arity);
+  std::string callee = KeyOf(bytes(key.name), key.arity);
+  if (local && !key.module.empty()) callee = bytes(key.module) + ":" + callee;
   for (const meaning::Caller& caller : predicate.callers) {
     CallEdge edge{callee, calleeFile, false, {}, caller.CallLine(), {}, {}};
     if (caller.kind == meaning::Caller::Kind::kDirective) {
@@ -53,6 +57,10 @@ void AddEdges(const meaning::Xref& xref, const meaning::PredicateKey& key,
 }
 
 }  // namespace
+
+std::string CalleeKey(const Definition& definition) {
+  return definition.module.empty() ? definition.key : definition.module + ":" + definition.key;
+}
 
 std::string KeyOf(std::string_view name, int arity) {
   std::string key(name);
@@ -79,11 +87,13 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
                             {},
                             predicate.localLine,
                             predicate.exported,
-                            meaning::DocumentationOf(xref, key.name, key.arity)};
+                            meaning::DocumentationOf(xref, key.name, key.arity),
+                            {}};
       prolog_page::AppendAnchor(definition.anchor, name, key.arity);
       // The clauses of an included file are on that file's page, not on
-      // this one: no link or index entry may lead here for them.
-      if (predicate.ownLine == 0) {
+      // this one, and a directive's made predicates (record/1's) have no
+      // head on it: no link or index entry may lead here for them.
+      if (predicate.ownLine == 0 || predicate.head.empty()) {
         facts.bare.push_back(std::move(definition));
       } else {
         definition.line = predicate.ownLine;
@@ -97,11 +107,22 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
                               {},
                               0,
                               true,
-                              meaning::DocumentationOf(xref, key.name, key.arity)});
+                              meaning::DocumentationOf(xref, key.name, key.arity),
+                              {}});
       }
     }
+    if (!key.module.empty() && predicate.localLine != 0) {
+      // Clauses for another module (a hook's): their callers are edges of
+      // the file, as the cross-referencer's local definition.
+      facts.otherModules.push_back({KeyOf(name, key.arity),
+                                    {},
+                                    predicate.localLine,
+                                    false,
+                                    meaning::DocumentationOf(xref, key),
+                                    bytes(key.module)});
+    }
+    AddEdges(xref, key, predicate, predicate.localLine != 0, bytes, facts.edges);
     const bool local = key.module.empty() && predicate.localLine != 0;
-    AddEdges(xref, key, predicate, local, bytes, facts.edges);
     if (!predicate.called || local || BuiltIn(key)) continue;
     OutsideCall call{bytes(key.module), KeyOf(name, key.arity), {}, false};
     if (predicate.importedFrom >= 0) {
@@ -115,6 +136,10 @@ FileFacts FactsOf(const prolog_page::SourceXref& read) {
   std::sort(facts.definitions.begin(), facts.definitions.end(),
             [](const Definition& a, const Definition& b) {
               return a.line != b.line ? a.line < b.line : a.key < b.key;
+            });
+  std::sort(facts.otherModules.begin(), facts.otherModules.end(),
+            [](const Definition& a, const Definition& b) {
+              return std::tie(a.line, a.module, a.key) < std::tie(b.line, b.module, b.key);
             });
   std::sort(facts.exports.begin(), facts.exports.end());
   std::sort(facts.bare.begin(), facts.bare.end(),

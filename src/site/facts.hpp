@@ -26,6 +26,9 @@ struct Definition {
   // From its structured comment (UTF-8): the mode lines and the summary;
   // and the head of its first clause.
   meaning::Documentation doc;
+  // The module of clauses for another module ("prolog:message/3", a
+  // hook's); empty: the file's own predicate.
+  std::string module;
 };
 
 // A predicate the file calls without defining it: unqualified or
@@ -46,7 +49,7 @@ struct OutsideCall {
 // file defines or imports from a file of the tree (xref_defined/3's local
 // and imported): what the callee's "Called by" list shows.
 struct CallEdge {
-  std::string callee;        // key
+  std::string callee;        // key; "module:name/arity" for clauses for another module
   std::string calleeFile;    // the tree's file it is imported from; empty: this file
   bool directive = false;    // called by a directive, not by a clause
   std::string caller;        // the calling predicate's key; empty for a directive
@@ -67,6 +70,10 @@ struct FileFacts {
   // Listed in xref.json only: exported with no clause here (foreign, line
   // 0), or defined only by the clauses of a file this one includes.
   std::vector<Definition> bare;
+  // Predicates of other modules the file has clauses for (hooks, as
+  // "prolog:message/3"): in order of their first clause. The page gives
+  // them no anchor, so they are in xref.json only.
+  std::vector<Definition> otherModules;
   std::vector<OutsideCall> outsideCalls;  // sorted
   std::vector<CallEdge> edges;            // sorted
 };
@@ -79,5 +86,8 @@ FileFacts ReadFacts(std::string_view bytes, meaning::Loader* loader = nullptr);
 
 // The key of a predicate: "name/arity".
 std::string KeyOf(std::string_view name, int arity);
+// The key its callers are found by: "module:name/arity" for a predicate
+// of another module, else its key.
+std::string CalleeKey(const Definition& definition);
 
 }  // namespace pl2html::site

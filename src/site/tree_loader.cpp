@@ -186,7 +186,9 @@ bool TreeLoader::Look(std::string_view alias, std::string_view path, meaning::Lo
   // Another alias SWI-Prolog's library defines, as pldoc(doc_html) for
   // library(pldoc/doc_html): the file of the tree under that folder.
   std::string libraryPath(path);
-  if (alias != "library") {
+  if (std::string_view inLibrary = meaning::SwiHomeLibraryPath(alias, path); !inLibrary.empty()) {
+    libraryPath = inLibrary;  // swi(library/lists)
+  } else if (alias != "library") {
     auto aliases = meaning::swi::Aliases();
     auto named = std::find_if(aliases.begin(), aliases.end(), [&](const meaning::KnownAlias& a) {
       return a.alias == alias && !a.folder.empty();

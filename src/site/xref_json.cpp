@@ -139,11 +139,14 @@ std::string XrefJson(const std::vector<SourceFile>& files, const std::vector<Fil
     // predicate, or one its conditional compilation leaves out): "line" 0.
     for (const Definition& definition : file.bare)
       definitions.push_back(&definition);
-    // By line, then name and arity (a name may hold "/": the arity is after the last one).
+    // Clauses for other modules (hooks): "module" is theirs, "qualified" true.
+    for (const Definition& definition : file.otherModules)
+      definitions.push_back(&definition);
+    // By line, then name, arity and module (a name may hold "/": the arity is after the last one).
     auto split = [](const Definition* d) {
       std::size_t slash = d->key.rfind('/');
       return std::make_tuple(d->line, std::string_view(d->key).substr(0, slash),
-                             std::stoi(d->key.substr(slash + 1)));
+                             std::stoi(d->key.substr(slash + 1)), std::string_view(d->module));
     };
     std::sort(definitions.begin(), definitions.end(),
               [&](const Definition* a, const Definition* b) { return split(a) < split(b); });
@@ -152,7 +155,14 @@ std::string XrefJson(const std::vector<SourceFile>& files, const std::vector<Fil
       first = false;
       AppendKey(out, "file");
       AppendJsonString(out, files[i].relative);
-      if (file.isModule) {
+      if (!definition->module.empty()) {
+        out += ", ";
+        AppendKey(out, "module");
+        AppendJsonString(out, definition->module, !file.utf8);
+        out += ", ";
+        AppendKey(out, "qualified");
+        out += "true";
+      } else if (file.isModule) {
         out += ", ";
         AppendKey(out, "module");
         AppendJsonString(out, file.module, !file.utf8);
@@ -179,7 +189,7 @@ std::string XrefJson(const std::vector<SourceFile>& files, const std::vector<Fil
       AppendKey(out, "callers");
       out += '[';
       bool firstCaller = true;
-      for (const TreeCaller& caller : callers.Of(i, definition->key)) {
+      for (const TreeCaller& caller : callers.Of(i, CalleeKey(*definition))) {
         if (!firstCaller) out += ", ";
         firstCaller = false;
         AppendCaller(out, files, facts, caller);

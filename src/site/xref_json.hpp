@@ -14,7 +14,9 @@
 //
 // A predicate the module exports but defines by no clause (a foreign
 // library's) comes first, at "line": 0. ("module" only for a module file, and for a caller that is
-// a clause for another module, such as a hook's.) Predicates are sorted by file (its path under
+// a clause for another module, such as a hook's.) Clauses for another module make an entry of their
+// own, with that "module" and "qualified": true ("prolog:message/3"); the page has no "Called by"
+// card for it. Predicates are sorted by file (its path under
 // SRC, '/' between folders, in byte order), then line, name and arity; callers as the "Called by"
 // cards list them. Text is UTF-8: names of a Latin-1 source are decoded from Latin-1, and each byte
 // of a path or summary that is not part of valid UTF-8 becomes U+FFFD.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,46 @@ TEST(Facts, ReadAgainAsLatin1AndPastAByteOrderMark) {
   FileFacts marked = ReadFacts("\xEF\xBB\xBF:- module(m, [p/0]).\np.\n");
   EXPECT_TRUE(marked.isModule);
   EXPECT_EQ(KeysOf(marked.definitions), std::vector<std::string>{"p/0"});
+}
+
+// Clauses for another module are the file's definitions of that module's
+// predicate: their callers are edges (the callee keyed with its module),
+// listed apart from the page's own predicates. A record declaration's made
+// clauses call what library(record) makes them call, at its line.
+TEST(Facts, EdgesOfHooksAndOfARecordsMadeClauses) {
+  MemoryFileSystem fs;
+  fs.files = {
+      {"src/m.pl",
+       ":- module(m, [title/1]).\n"
+       ":- use_module([library(error), library(record)]).\n"
+       ":- multifile prolog:doc_category/2.\n"
+       "title(T) :- prolog:doc_category(a, T).\n"
+       "prolog:doc_category(a, 'A').\n"
+       ":- record point(x:integer=0, y=0).\n"},
+      {"src/error.pl", ":- module(error, [must_be/2]).\nmust_be(_, _).\n"},
+  };
+  std::vector<SourceFile> files = {{"m.pl", 0}, {"error.pl", 0}};
+  TreeFiles tree(fs, "src", files);
+  TreeLoader loader(tree, 0);
+  FileFacts facts = ReadFacts(fs.files["src/m.pl"], &loader);
+  // The record declaration's clause for library(record)'s module too.
+  ASSERT_EQ(facts.otherModules.size(), 2u);
+  EXPECT_EQ(CalleeKey(facts.otherModules[0]), "prolog:doc_category/2");
+  EXPECT_EQ(CalleeKey(facts.otherModules[1]), "record:current_record/5");
+  EXPECT_EQ(facts.otherModules[0].line, 5u);
+  EXPECT_EQ(KeysOf(facts.definitions)[0], "title/1");
+  auto has = [&](std::string_view callee, std::string_view caller, std::uint64_t line) {
+    return std::any_of(facts.edges.begin(), facts.edges.end(), [&](const CallEdge& e) {
+      return e.callee == callee && e.caller == caller && e.line == line;
+    });
+  };
+  EXPECT_TRUE(has("prolog:doc_category/2", "title/1", 4));
+  EXPECT_TRUE(has("make_point/3", "make_point/2", 6));
+  EXPECT_TRUE(has("set_point_fields/4", "set_point_fields/4", 6));
+  // Only the typed field's setters check their value.
+  EXPECT_TRUE(has("must_be/2", "set_x_of_point/3", 6));
+  EXPECT_TRUE(has("must_be/2", "set_point_field/3", 6));
+  EXPECT_FALSE(has("must_be/2", "set_y_of_point/3", 6));
 }
 
 }  // namespace

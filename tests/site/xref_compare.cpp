@@ -337,6 +337,7 @@ int main(int argc, char** argv) {
     const std::string& file = p["file"].text;
     if (files.count(file) == 0) continue;
     std::string pred = p["name"].text + "/" + p["arity"].text;
+    if (p["qualified"].truth) pred = p["module"].text + ":" + pred;
     defined.insert(Joined({file, pred}));
     if (!p["summary"].text.empty())
       ourSummaries[Joined({file, pred})] = Collapsed(p["summary"].text);

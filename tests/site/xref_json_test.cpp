@@ -44,13 +44,13 @@ TEST(Tags, PathsLeadFromTheTagsFolder) {
 TEST(Tags, SortedLinesOfTheNamesALineCanHold) {
   std::vector<SourceFile> files = {{"b.pl", 0}, {"a/x.pl", 0}};
   std::vector<FileFacts> facts(2);
-  facts[0].definitions = {{"zeta/1", {}, 3, false, {}},
-                          {"tab\there/0", {}, 4, false, {}},
-                          {"!_TAG_x/0", {}, 5, false, {}},
-                          {"/0", {}, 6, false, {}},
-                          {"a/b/2", {}, 7, false, {}}};
+  facts[0].definitions = {{"zeta/1", {}, 3, false, {}, {}},
+                          {"tab\there/0", {}, 4, false, {}, {}},
+                          {"!_TAG_x/0", {}, 5, false, {}, {}},
+                          {"/0", {}, 6, false, {}, {}},
+                          {"a/b/2", {}, 7, false, {}, {}}};
   facts[1].isModule = true;
-  facts[1].definitions = {{"alpha/2", {}, 9, true, {}}, {"beta/0", {}, 10, false, {}}};
+  facts[1].definitions = {{"alpha/2", {}, 9, true, {}, {}}, {"beta/0", {}, 10, false, {}, {}}};
   std::string text = TagsText(files, facts, "../src/", '/');
   EXPECT_TRUE(text.starts_with("!_TAG_FILE_FORMAT\t2\t"));
   std::size_t body = text.find("a/b\t");

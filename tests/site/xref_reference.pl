@@ -53,7 +53,8 @@ main :-
 edge_line(Root, File, Rel, Line) :-
     xref_called(File, Callee, By),
     callee_file(Root, File, Rel, Callee, CalleeRel),
-    pi_text(Callee, CalleeText),
+    callee_head(File, Callee, CalleeHead),
+    pi_text(CalleeHead, CalleeText),
     (   origin(By)
     ->  Kind = "D", ByText = "-"
     ;   Kind = "E", pi_text(By, ByText)
@@ -66,6 +67,20 @@ origin('<directive>'(_)).
 origin('<public>'(_)).
 origin('<test_unit>'(_)).
 
+% xref_comment/4 qualifies the heads of a file that is no module with
+% user, the file's own module, which xref_called/3 and xref_defined/3 leave
+% unqualified: so are they here.
+own_head(File, user:Head, Head) :-
+    \+ xref_module(File, _), !.
+own_head(_, Head, Head).
+
+% A call M:G imported: the file loads M's file whole, which makes M's
+% exports and public predicates callable as M:G (assert_xmodule_callable/4);
+% it is a call of that file's own G.
+callee_head(File, M:Head, Head) :-
+    \+ xref_defined(File, M:Head, local(_)), !.
+callee_head(_, Head, Head).
+
 % The file of the tree a callee is defined in, if any.
 callee_file(_, File, Rel, Callee, Rel) :-
     xref_defined(File, Callee, local(_)), !.
@@ -74,7 +89,8 @@ callee_file(Root, File, _, Callee, FromRel) :-
     relative(Root, From, FromRel), !.
 
 summary_line(File, Rel, Line) :-
-    xref_comment(File, Head, Summary, _Comment),
+    xref_comment(File, Head0, Summary, _Comment),
+    own_head(File, Head0, Head),
     pi_text(Head, HeadText),
     fields(["S", Rel, HeadText, Summary], Line).
 
