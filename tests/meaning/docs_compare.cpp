@@ -26,20 +26,15 @@
 #include "meaning/xref.hpp"
 #include "prolog/lexer.hpp"
 #include "prolog_page/charset.hpp"
+#include "support/reference_text.hpp"
 
 namespace {
 
+using pl2html::reference::Collapsed;
+using pl2html::reference::ReadFile;
+
 using namespace pl2html;
 using prolog::Term;
-
-bool ReadFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  bytes = s.str();
-  return true;
-}
 
 // The reference's escapes: a tab, a line feed, a backslash.
 std::string Escaped(std::string_view s) {
@@ -54,22 +49,6 @@ std::string Escaped(std::string_view s) {
     } else {
       out += c;
     }
-  }
-  return out;
-}
-
-std::string Collapsed(std::string_view s) {
-  std::string out;
-  bool blank = false;
-  for (char c : s) {
-    const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-    if (space) {
-      blank = true;
-      continue;
-    }
-    if (blank && !out.empty()) out += ' ';
-    blank = false;
-    out += c;
   }
   return out;
 }

@@ -27,19 +27,13 @@
 #include "convert/convert.hpp"
 #include "prolog_page/charset.hpp"
 #include "runtime/platform.hpp"
+#include "support/reference_text.hpp"
 
 namespace {
 
-using namespace pl2html;
+using pl2html::reference::ReadFile;
 
-bool ReadFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  bytes = s.str();
-  return true;
-}
+using namespace pl2html;
 
 struct Fragment {
   std::uint64_t from, to;

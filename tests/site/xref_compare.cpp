@@ -19,7 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "support/reference_text.hpp"
+
 namespace {
+
+using pl2html::reference::Collapsed;
+using pl2html::reference::ReadFile;
 
 // Just enough JSON for xref.json: objects, arrays, strings, numbers,
 // true, false and null, read strictly.
@@ -204,15 +209,6 @@ class JsonReader {
   std::size_t at_ = 0;
 };
 
-bool ReadFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  bytes = s.str();
-  return true;
-}
-
 std::vector<std::string> Split(const std::string& line) {
   std::vector<std::string> fields;
   std::string field;
@@ -230,21 +226,6 @@ std::vector<std::string> Split(const std::string& line) {
   }
   fields.push_back(std::move(field));
   return fields;
-}
-
-std::string Collapsed(const std::string& s) {
-  std::string out;
-  bool blank = false;
-  for (char c : s) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-      blank = true;
-      continue;
-    }
-    if (blank && !out.empty()) out += ' ';
-    blank = false;
-    out += c;
-  }
-  return out;
 }
 
 // An edge or a predicate as the known file and the report write it:
