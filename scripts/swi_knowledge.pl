@@ -206,12 +206,12 @@ header_loads_html_write(Rel, Depth) :-
     atomic_list_concat([Root, /, Rel, '.pl'], Path),
     file_directory_name(Path, Dir),
     header_directive(Path, D),
-    (   D = use_module(Spec), Imports = all
-    ;   D = use_module(Spec, Imports)
-    ;   D = reexport(Spec), Imports = reexport
-    ;   D = reexport(Spec, _), Imports = reexport
+    (   D = use_module(Request), Imports = all
+    ;   D = use_module(Request, Imports)
+    ;   D = reexport(Request), Imports = reexport
+    ;   D = reexport(Request, _), Imports = reexport
     ),
-    spec_path(Spec, Dir, Used),
+    request_path(Request, Dir, Used),
     (   Imports == reexport
     ->  library_path(Root, Used, UsedRel),
         Depth1 is Depth + 1,
@@ -235,8 +235,8 @@ header_directives(In, Ds) :-
     ;   Ds = []
     ).
 
-spec_path(Spec, Dir, Path) :-
-    catch(absolute_file_name(Spec, Path, [file_type(prolog), access(read), file_errors(fail),
+request_path(Request, Dir, Path) :-
+    catch(absolute_file_name(Request, Path, [file_type(prolog), access(read), file_errors(fail),
                                           relative_to(Dir)]), _, fail).
 
 %   The modules of the boot files: current_module/1 does not list them.
@@ -384,8 +384,8 @@ known_hook(M, N, A) :-
 aliases(Root, Aliases) :-
     findall(alias(Alias, Folder),
             ( member(Alias, [library, chr, pldoc, swi]),
-              Spec =.. [Alias, '.'],
-              absolute_file_name(Spec, Dir, [file_type(directory), solutions(all),
+              Request =.. [Alias, '.'],
+              absolute_file_name(Request, Dir, [file_type(directory), solutions(all),
                                               file_errors(fail)]),
               folder_in(Root, Dir, Folder) ),
             Aliases0),

@@ -73,7 +73,7 @@ struct Class {
 
 // What a specified item (def_goal_colours/2 and the like) does with an
 // argument: the parts that can lead to goals, heads or singletons.
-enum class Spec : std::uint8_t {
+enum class ArgShape : std::uint8_t {
   kItem,  // coloured as a whole, nothing inside: identifier, atom, module...
   kClassify,
   kBody,
@@ -101,60 +101,64 @@ struct GoalColours {
   std::string_view name;
   int arity;
   bool classify;  // the class is the goal's own; else built_in
-  std::array<Spec, 3> args;
+  std::array<ArgShape, 3> args;
   int count;                    // how many of args; -1: args[0] for every argument
   std::string_view which = {};  // declarations(Which)
 };
 
 // def_goal_colours/2.
 constexpr GoalColours kGoalColours[] = {
-    {"module", 2, false, {Spec::kItem, Spec::kExports}, 2},
-    {"module", 3, false, {Spec::kItem, Spec::kExports, Spec::kLangOptions}, 3},
-    {"use_module", 1, false, {Spec::kImportedFile}, 1},
-    {"use_module", 2, false, {Spec::kFile, Spec::kImports}, 2},
-    {"autoload", 1, false, {Spec::kImportedFile}, 1},
-    {"autoload", 2, false, {Spec::kFile, Spec::kImports}, 2},
-    {"reexport", 1, false, {Spec::kFile}, 1},
-    {"reexport", 2, false, {Spec::kFile, Spec::kImports}, 2},
-    {"dynamic", 1, false, {Spec::kDeclarations}, 1, "dynamic"},
-    {"thread_local", 1, false, {Spec::kDeclarations}, 1, "thread_local"},
-    {"module_transparent", 1, false, {Spec::kDeclarations}, 1, "module_transparent"},
-    {"discontiguous", 1, false, {Spec::kDeclarations}, 1, "discontiguous"},
-    {"multifile", 1, false, {Spec::kDeclarations}, 1, "multifile"},
-    {"volatile", 1, false, {Spec::kDeclarations}, 1, "volatile"},
-    {"public", 1, false, {Spec::kDeclarations}, 1, "public"},
-    {"det", 1, false, {Spec::kDeclarations}, 1, "det"},
-    {"table", 1, false, {Spec::kDeclarations}, 1, "table"},
-    {"meta_predicate", 1, false, {Spec::kMetaDeclarations}, 1},
-    {"consult", 1, false, {Spec::kFile}, 1},
-    {"include", 1, false, {Spec::kFile}, 1},
-    {"ensure_loaded", 1, false, {Spec::kFile}, 1},
-    {"load_files", 1, false, {Spec::kFile}, 1},
-    {"load_files", 2, false, {Spec::kFile, Spec::kOptions}, 2},
-    {"setof", 3, false, {Spec::kClassify, Spec::kSetof, Spec::kClassify}, 3},
-    {"bagof", 3, false, {Spec::kClassify, Spec::kSetof, Spec::kClassify}, 3},
-    {"predicate_options", 3, false, {Spec::kPredicate, Spec::kClassify, Spec::kClassify}, 3},
-    {"assert", 1, false, {Spec::kDb}, 1},
-    {"asserta", 1, false, {Spec::kDb}, 1},
-    {"assertz", 1, false, {Spec::kDb}, 1},
-    {"assert", 2, false, {Spec::kDb, Spec::kClassify}, 2},
-    {"asserta", 2, false, {Spec::kDb, Spec::kClassify}, 2},
-    {"assertz", 2, false, {Spec::kDb, Spec::kClassify}, 2},
-    {"retract", 1, false, {Spec::kDb}, 1},
-    {"retractall", 1, false, {Spec::kDb}, 1},
-    {"clause", 2, false, {Spec::kDb, Spec::kClassify}, 2},
-    {"clause", 3, false, {Spec::kDb, Spec::kClassify, Spec::kClassify}, 3},
-    {"set_prolog_flag", 2, false, {Spec::kPrologFlagName, Spec::kClassify}, 2},
-    {"current_prolog_flag", 2, false, {Spec::kPrologFlagName, Spec::kClassify}, 2},
-    {"pce_autoload", 2, true, {Spec::kClassify, Spec::kFile}, 2},
-    {"pce_image_directory", 1, true, {Spec::kDirectory}, 1},
-    {"new", 2, false, {Spec::kClassify, Spec::kPceNew}, 2},
-    {"send_list", 3, false, {Spec::kPceArgList}, -1},
-    {"send", 2, false, {Spec::kPceArg, Spec::kPceSelector}, 2},
-    {"get", 3, false, {Spec::kPceArg, Spec::kPceSelector, Spec::kPceArg}, 3},
-    {"send_super", 2, false, {Spec::kPceArg, Spec::kPceSelector}, 2},
-    {"get_super", 3, false, {Spec::kPceArg, Spec::kPceSelector, Spec::kPceArg}, 3},
-    {"get_chain", 3, false, {Spec::kPceArg, Spec::kPceSelector, Spec::kPceArg}, 3},
+    {"module", 2, false, {ArgShape::kItem, ArgShape::kExports}, 2},
+    {"module", 3, false, {ArgShape::kItem, ArgShape::kExports, ArgShape::kLangOptions}, 3},
+    {"use_module", 1, false, {ArgShape::kImportedFile}, 1},
+    {"use_module", 2, false, {ArgShape::kFile, ArgShape::kImports}, 2},
+    {"autoload", 1, false, {ArgShape::kImportedFile}, 1},
+    {"autoload", 2, false, {ArgShape::kFile, ArgShape::kImports}, 2},
+    {"reexport", 1, false, {ArgShape::kFile}, 1},
+    {"reexport", 2, false, {ArgShape::kFile, ArgShape::kImports}, 2},
+    {"dynamic", 1, false, {ArgShape::kDeclarations}, 1, "dynamic"},
+    {"thread_local", 1, false, {ArgShape::kDeclarations}, 1, "thread_local"},
+    {"module_transparent", 1, false, {ArgShape::kDeclarations}, 1, "module_transparent"},
+    {"discontiguous", 1, false, {ArgShape::kDeclarations}, 1, "discontiguous"},
+    {"multifile", 1, false, {ArgShape::kDeclarations}, 1, "multifile"},
+    {"volatile", 1, false, {ArgShape::kDeclarations}, 1, "volatile"},
+    {"public", 1, false, {ArgShape::kDeclarations}, 1, "public"},
+    {"det", 1, false, {ArgShape::kDeclarations}, 1, "det"},
+    {"table", 1, false, {ArgShape::kDeclarations}, 1, "table"},
+    {"meta_predicate", 1, false, {ArgShape::kMetaDeclarations}, 1},
+    {"consult", 1, false, {ArgShape::kFile}, 1},
+    {"include", 1, false, {ArgShape::kFile}, 1},
+    {"ensure_loaded", 1, false, {ArgShape::kFile}, 1},
+    {"load_files", 1, false, {ArgShape::kFile}, 1},
+    {"load_files", 2, false, {ArgShape::kFile, ArgShape::kOptions}, 2},
+    {"setof", 3, false, {ArgShape::kClassify, ArgShape::kSetof, ArgShape::kClassify}, 3},
+    {"bagof", 3, false, {ArgShape::kClassify, ArgShape::kSetof, ArgShape::kClassify}, 3},
+    {"predicate_options",
+     3,
+     false,
+     {ArgShape::kPredicate, ArgShape::kClassify, ArgShape::kClassify},
+     3},
+    {"assert", 1, false, {ArgShape::kDb}, 1},
+    {"asserta", 1, false, {ArgShape::kDb}, 1},
+    {"assertz", 1, false, {ArgShape::kDb}, 1},
+    {"assert", 2, false, {ArgShape::kDb, ArgShape::kClassify}, 2},
+    {"asserta", 2, false, {ArgShape::kDb, ArgShape::kClassify}, 2},
+    {"assertz", 2, false, {ArgShape::kDb, ArgShape::kClassify}, 2},
+    {"retract", 1, false, {ArgShape::kDb}, 1},
+    {"retractall", 1, false, {ArgShape::kDb}, 1},
+    {"clause", 2, false, {ArgShape::kDb, ArgShape::kClassify}, 2},
+    {"clause", 3, false, {ArgShape::kDb, ArgShape::kClassify, ArgShape::kClassify}, 3},
+    {"set_prolog_flag", 2, false, {ArgShape::kPrologFlagName, ArgShape::kClassify}, 2},
+    {"current_prolog_flag", 2, false, {ArgShape::kPrologFlagName, ArgShape::kClassify}, 2},
+    {"pce_autoload", 2, true, {ArgShape::kClassify, ArgShape::kFile}, 2},
+    {"pce_image_directory", 1, true, {ArgShape::kDirectory}, 1},
+    {"new", 2, false, {ArgShape::kClassify, ArgShape::kPceNew}, 2},
+    {"send_list", 3, false, {ArgShape::kPceArgList}, -1},
+    {"send", 2, false, {ArgShape::kPceArg, ArgShape::kPceSelector}, 2},
+    {"get", 3, false, {ArgShape::kPceArg, ArgShape::kPceSelector, ArgShape::kPceArg}, 3},
+    {"send_super", 2, false, {ArgShape::kPceArg, ArgShape::kPceSelector}, 2},
+    {"get_super", 3, false, {ArgShape::kPceArg, ArgShape::kPceSelector, ArgShape::kPceArg}, 3},
+    {"get_chain", 3, false, {ArgShape::kPceArg, ArgShape::kPceSelector, ArgShape::kPceArg}, 3},
 };
 
 const GoalColours* FindGoalColours(std::string_view name, int arity) {
@@ -343,7 +347,7 @@ class Colourer::Walk {
           T_.Is(d, "emacs_extend_mode", 2) || T_.Is(d, "pce_group", 1) ||
           T_.IsAtom(d, "emacs_end_mode") ||
           (T_.Is(d, "pce_global", 2) && T_.Is(T_.Arg(d, 1), "new", 1))) {
-        SpecifiedTermColours(d);
+        ShapedTermColours(d);
         return true;
       }
       return false;
@@ -371,28 +375,29 @@ class Colourer::Walk {
         bool classify = true;
         if (n == "variable") classify = i == 1 || (a == 4 && i == 2);
         if (n == "class_variable") classify = false;
-        if (classify) SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(t, i)));
+        if (classify) ShapedItem(ArgShape::kClassify, PosOf(T_.Arg(t, i)));
       }
       return true;
     }
     return false;
   }
 
-  // The expanded directives of term_colours/2: what their specifications
+  // The expanded directives of term_colours/2: what their shapes
   // colour of the arguments.
-  void SpecifiedTermColours(const Term& d) {
-    if (T_.Is(d, "encoding", 1)) return SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, 0)));
+  void ShapedTermColours(const Term& d) {
+    if (T_.Is(d, "encoding", 1)) return ShapedItem(ArgShape::kClassify, PosOf(T_.Arg(d, 0)));
     if (T_.Is(d, "emacs_begin_mode", 5)) {
       for (std::uint32_t i = 1; i < 5; ++i)
-        SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, i)));
+        ShapedItem(ArgShape::kClassify, PosOf(T_.Arg(d, i)));
       return;
     }
     if (T_.Is(d, "emacs_extend_mode", 2))
-      return SpecifiedItem(Spec::kClassify, PosOf(T_.Arg(d, 1)));
+      return ShapedItem(ArgShape::kClassify, PosOf(T_.Arg(d, 1)));
     if (T_.Is(d, "pce_begin_class", 3) || T_.Is(d, "pce_begin_class", 2))
-      return SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(d, 1)));
-    if (T_.Is(d, "use_class_template", 1)) return SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(d, 0)));
-    if (T_.Is(d, "pce_global", 2)) return SpecifiedItem(Spec::kPceArg, PosOf(T_.Arg(d, 1)));
+      return ShapedItem(ArgShape::kPceNew, PosOf(T_.Arg(d, 1)));
+    if (T_.Is(d, "use_class_template", 1))
+      return ShapedItem(ArgShape::kPceNew, PosOf(T_.Arg(d, 0)));
+    if (T_.Is(d, "pce_global", 2)) return ShapedItem(ArgShape::kPceArg, PosOf(T_.Arg(d, 1)));
   }
 
   // ---- heads
@@ -450,12 +455,12 @@ class Colourer::Walk {
     if (t.kind != TermKind::kCompound) return;
     std::string_view n = t.name;
     for (std::uint32_t i = 0; i < t.arity; ++i) {
-      Spec s = Spec::kItem;
-      if (n == "file_search_path" && i == 1) s = Spec::kClassify;
-      if (n == "library_directory") s = Spec::kFile;
-      if (n == "resource" && i == 1) s = Spec::kFile;
-      if (n == "resource" && i == 2) s = Spec::kClassify;
-      SpecifiedItem(s, PosOf(T_.Arg(t, i)));
+      ArgShape s = ArgShape::kItem;
+      if (n == "file_search_path" && i == 1) s = ArgShape::kClassify;
+      if (n == "library_directory") s = ArgShape::kFile;
+      if (n == "resource" && i == 1) s = ArgShape::kFile;
+      if (n == "resource" && i == 2) s = ArgShape::kClassify;
+      ShapedItem(s, PosOf(T_.Arg(t, i)));
     }
   }
 
@@ -756,7 +761,7 @@ class Colourer::Walk {
           Class c = specified != nullptr && specified->classify ? ClassifyGoal(g, origin)
                                                                 : Class{Meaning::kGoalBuiltIn};
           GoalItem(FunctorRange(p), c, g);
-          SpecifiedArgs(p, specified);
+          ShapedArgs(p, specified);
           return;
         }
       }
@@ -808,8 +813,8 @@ class Colourer::Walk {
     const std::uint32_t count = t.kind == TermKind::kCurly ? 1 : t.arity;
     for (std::uint32_t i = 0; i < count; ++i) {
       Pos ap = PosOf(T_.Arg(t, i));
-      char spec = i < meta.size() ? meta[i] : '-';
-      MetaArg(spec, ap);
+      char shape = i < meta.size() ? meta[i] : '-';
+      MetaArg(shape, ap);
     }
   }
 
@@ -830,17 +835,17 @@ class Colourer::Walk {
   }
 
   // colourise_meta_arg/4
-  void MetaArg(char spec, Pos p) {
+  void MetaArg(char shape, Pos p) {
     const Term& a = *p.term;
-    if (spec >= '0' && spec <= '9' && !T_.IsVar(a)) {
-      int n = spec - '0';
+    if (shape >= '0' && shape <= '9' && !T_.IsVar(a)) {
+      int n = shape - '0';
       const Term& inner = Unqualified(a);
       if (n == 0 || T_.IsAtom(inner) || T_.IsCompound(inner)) {
         ColouriseGoal(p, Goal{&a, n}, Goal{});
         return;
       }
     }
-    if (spec == '/' && !T_.IsVar(a)) {
+    if (shape == '/' && !T_.IsVar(a)) {
       DcgGoals(p, Goal{nullptr, 0});
       return;
     }
@@ -851,22 +856,22 @@ class Colourer::Walk {
   // its html_meta/1 declarations and the goals they declare, whose HTML
   // arguments it colours itself (html_colours/2), "\\Goal" as a grammar
   // body.
-  struct SpecTree {
+  struct ShapeTree {
     enum Kind : std::uint8_t { kItem, kClassify, kDcg, kMeta, kNested };
     Kind kind = kItem;
     int meta = 0;
-    bool single = false;  // kNested: one specification for every argument
-    std::vector<SpecTree> args;
+    bool single = false;  // kNested: one shape for every argument
+    std::vector<ShapeTree> args;
   };
 
-  static SpecTree Leaf(SpecTree::Kind k) {
-    SpecTree s;
+  static ShapeTree Leaf(ShapeTree::Kind k) {
+    ShapeTree s;
     s.kind = k;
     return s;
   }
-  static SpecTree Nested(std::vector<SpecTree> args, bool single = false) {
-    SpecTree s;
-    s.kind = SpecTree::kNested;
+  static ShapeTree Nested(std::vector<ShapeTree> args, bool single = false) {
+    ShapeTree s;
+    s.kind = ShapeTree::kNested;
     s.args = std::move(args);
     s.single = single;
     return s;
@@ -885,10 +890,10 @@ class Colourer::Walk {
     if (t.kind != TermKind::kCompound || p.Parenthesized()) return true;
     for (std::uint32_t i = 0; i < t.arity && i < head.size(); ++i) {
       const Term& a = T_.Arg(t, i);
-      SpecTree spec = head[i] == 'h'   ? HtmlColours(a)
-                      : head[i] == '0' ? SpecTree{SpecTree::kMeta, 0, false, {}}
-                                       : Leaf(SpecTree::kClassify);
-      SpecifiedTree(spec, PosOf(a));
+      ShapeTree shape = head[i] == 'h'   ? HtmlColours(a)
+                        : head[i] == '0' ? ShapeTree{ShapeTree::kMeta, 0, false, {}}
+                                         : Leaf(ShapeTree::kClassify);
+      ShapedTree(shape, PosOf(a));
     }
     return true;
   }
@@ -942,21 +947,21 @@ class Colourer::Walk {
   }
 
   // html_colours/2
-  SpecTree HtmlColours(const Term& t) {
-    if (T_.IsVar(t)) return Leaf(SpecTree::kClassify);
+  ShapeTree HtmlColours(const Term& t) {
+    if (T_.IsVar(t)) return Leaf(ShapeTree::kClassify);
     if (T_.Is(t, "\\", 1)) {
       const Term& g = T_.Arg(t, 0);
       if (g.kind == TermKind::kList && !g.hasTail) return Nested({ListColours(g)});
       if (T_.IsNil(g)) return Nested({Nested({})});
-      return Nested({Leaf(SpecTree::kDcg)});
+      return Nested({Leaf(ShapeTree::kDcg)});
     }
-    if (T_.Is(t, ":", 2)) return Nested({Leaf(SpecTree::kClassify), HtmlColours(T_.Arg(t, 1))});
-    if (T_.Is(t, "&", 1)) return Nested({Leaf(SpecTree::kItem)});
+    if (T_.Is(t, ":", 2)) return Nested({Leaf(ShapeTree::kClassify), HtmlColours(T_.Arg(t, 1))});
+    if (T_.Is(t, "&", 1)) return Nested({Leaf(ShapeTree::kItem)});
     if (t.kind == TermKind::kList) return ListColours(t);
     if (T_.Is(t, "-", 2)) {
       const Term& args = T_.Arg(t, 1);
       bool list = (args.kind == TermKind::kList && !args.hasTail) || T_.IsNil(args);
-      return Nested({Leaf(SpecTree::kItem), Leaf(list ? SpecTree::kClassify : SpecTree::kItem)});
+      return Nested({Leaf(ShapeTree::kItem), Leaf(list ? ShapeTree::kClassify : ShapeTree::kItem)});
     }
     if (T_.IsCompound(t) && T_.Name(t) != ".") {
       const int n = T_.Arity(t);
@@ -965,13 +970,13 @@ class Colourer::Walk {
         return Nested({EmptyElement(T_.Name(t)) ? AttrColours(one) : HtmlColours(one)});
       }
       if (n == 2) return Nested({AttrColours(T_.Arg(t, 0)), HtmlColours(T_.Arg(t, 1))});
-      return Leaf(SpecTree::kItem);
+      return Leaf(ShapeTree::kItem);
     }
-    return Leaf(SpecTree::kClassify);
+    return Leaf(ShapeTree::kClassify);
   }
 
-  SpecTree ListColours(const Term& list) {
-    std::vector<SpecTree> elements;
+  ShapeTree ListColours(const Term& list) {
+    std::vector<ShapeTree> elements;
     const std::uint32_t n = list.arity - (list.hasTail ? 1 : 0);
     for (std::uint32_t i = 0; i < n; ++i)
       elements.push_back(HtmlColours(T_.Child(list, i)));
@@ -980,76 +985,77 @@ class Colourer::Walk {
   }
 
   // attr_colours/2
-  SpecTree AttrColours(const Term& t) {
-    if (T_.IsVar(t) || T_.IsNil(t)) return Leaf(SpecTree::kClassify);
+  ShapeTree AttrColours(const Term& t) {
+    if (T_.IsVar(t) || T_.IsNil(t)) return Leaf(ShapeTree::kClassify);
     if (t.kind == TermKind::kList) {
-      std::vector<SpecTree> elements;
+      std::vector<ShapeTree> elements;
       for (std::uint32_t i = 0; i < t.arity; ++i)
         elements.push_back(AttrColours(T_.Child(t, i)));
       return Nested(std::move(elements));
     }
-    if (T_.Is(t, "=", 2)) return Nested({Leaf(SpecTree::kItem), AttrValueColour(T_.Arg(t, 1))});
+    if (T_.Is(t, "=", 2)) return Nested({Leaf(ShapeTree::kItem), AttrValueColour(T_.Arg(t, 1))});
     if (T_.Is(t, ":", 2) && T_.IsCompound(T_.Arg(t, 1)) && T_.Arity(T_.Arg(t, 1)) == 1)
-      return Nested({Leaf(SpecTree::kItem), Nested({Leaf(SpecTree::kClassify)})});
+      return Nested({Leaf(ShapeTree::kItem), Nested({Leaf(ShapeTree::kClassify)})});
     if (T_.IsCompound(t) && T_.Arity(t) == 1) return Nested({AttrValueColour(T_.Arg(t, 0))});
-    if (T_.IsAtom(t)) return Leaf(SpecTree::kItem);
-    if (T_.IsCompound(t) && T_.Name(t) == "." && T_.Arity(t) == 2) return Leaf(SpecTree::kClassify);
-    return Leaf(SpecTree::kItem);
+    if (T_.IsAtom(t)) return Leaf(ShapeTree::kItem);
+    if (T_.IsCompound(t) && T_.Name(t) == "." && T_.Arity(t) == 2)
+      return Leaf(ShapeTree::kClassify);
+    return Leaf(ShapeTree::kItem);
   }
 
   // attr_value_colour/2
-  SpecTree AttrValueColour(const Term& t) {
-    if (T_.IsVar(t)) return Leaf(SpecTree::kClassify);
+  ShapeTree AttrValueColour(const Term& t) {
+    if (T_.IsVar(t)) return Leaf(ShapeTree::kClassify);
     if (T_.Is(t, "location_by_id", 1) || T_.Is(t, "#", 1)) {
-      return Nested({Leaf(SpecTree::kClassify)});
+      return Nested({Leaf(ShapeTree::kClassify)});
     }
     if (T_.Is(t, "+", 2))
       return Nested({AttrValueColour(T_.Arg(t, 0)), AttrValueColour(T_.Arg(t, 1))});
-    if (T_.Is(t, "encode", 1)) return Nested({Leaf(SpecTree::kClassify)});
+    if (T_.Is(t, "encode", 1)) return Nested({Leaf(ShapeTree::kClassify)});
     if (!T_.IsCompound(t) || t.kind == TermKind::kList || T_.Is(t, "-", 2) ||
         (T_.Name(t) == "." && T_.Arity(t) == 2))
-      return Leaf(SpecTree::kClassify);
-    return Leaf(SpecTree::kItem);
+      return Leaf(ShapeTree::kClassify);
+    return Leaf(ShapeTree::kItem);
   }
 
-  // specified_item/4 for a specification tree.
-  void SpecifiedTree(const SpecTree& spec, Pos p) {
+  // specified_item/4 for a shape tree.
+  void ShapedTree(const ShapeTree& shape, Pos p) {
     Deeper deeper(*this);
     if (!p.Valid() || failed_) return;
-    if (p.Parenthesized()) return SpecifiedTree(spec, p.Inner());
+    if (p.Parenthesized()) return ShapedTree(shape, p.Inner());
     const Term& t = *p.term;
     if (T_.IsVar(t) || t.kind == TermKind::kQuasiQuotation) return TermArg(p);
-    switch (spec.kind) {
-      case SpecTree::kItem:
+    switch (shape.kind) {
+      case ShapeTree::kItem:
         return;
-      case SpecTree::kClassify:
+      case ShapeTree::kClassify:
         return TermArg(p);
-      case SpecTree::kDcg:
+      case ShapeTree::kDcg:
         return Dcg(p, nullptr);
-      case SpecTree::kMeta:
-        return MetaArg(static_cast<char>('0' + spec.meta), p);
-      case SpecTree::kNested:
+      case ShapeTree::kMeta:
+        return MetaArg(static_cast<char>('0' + shape.meta), p);
+      case ShapeTree::kNested:
         break;
     }
     if (t.kind == TermKind::kCompound) {
       for (std::uint32_t i = 0; i < t.arity; ++i) {
-        if (!spec.single && i >= spec.args.size()) break;
-        SpecifiedTree(spec.single ? spec.args[0] : spec.args[i], PosOf(T_.Arg(t, i)));
+        if (!shape.single && i >= shape.args.size()) break;
+        ShapedTree(shape.single ? shape.args[0] : shape.args[i], PosOf(T_.Arg(t, i)));
       }
-    } else if (t.kind == TermKind::kCurly && spec.args.size() == 1) {
-      SpecifiedTree(spec.args[0], PosOf(T_.Arg(t, 0)));
+    } else if (t.kind == TermKind::kCurly && shape.args.size() == 1) {
+      ShapedTree(shape.args[0], PosOf(T_.Arg(t, 0)));
     } else if (t.kind == TermKind::kList) {
       const std::uint32_t n = t.arity - (t.hasTail ? 1 : 0);
       std::uint32_t i = 0;
-      for (; i < n && (spec.single || i < spec.args.size()); ++i)
-        SpecifiedTree(spec.single ? spec.args[0] : spec.args[i], PosOf(T_.Child(t, i)));
-      if (t.hasTail && i == n && (spec.single || i < spec.args.size()))
-        SpecifiedTree(spec.single ? spec.args[0] : spec.args[i], PosOf(T_.Child(t, n)));
+      for (; i < n && (shape.single || i < shape.args.size()); ++i)
+        ShapedTree(shape.single ? shape.args[0] : shape.args[i], PosOf(T_.Child(t, i)));
+      if (t.hasTail && i == n && (shape.single || i < shape.args.size()))
+        ShapedTree(shape.single ? shape.args[0] : shape.args[i], PosOf(T_.Child(t, n)));
     }
   }
 
   // ---- specified arguments: specified_items/4
-  void SpecifiedArgs(Pos p, const GoalColours* spec) {
+  void ShapedArgs(Pos p, const GoalColours* shape) {
     const Term& t = *p.term;
     if (t.kind == TermKind::kDict) return;
     std::uint32_t count = t.kind == TermKind::kCompound ? t.arity
@@ -1059,80 +1065,80 @@ class Colourer::Walk {
       return;
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-      Spec s = Spec::kPceArg;  // the rule for other send/get goals
-      if (spec != nullptr) {
-        if (spec->count < 0) {
-          s = spec->args[0];
-        } else if (static_cast<int>(i) < spec->count) {
-          s = spec->args[i];
+      ArgShape s = ArgShape::kPceArg;  // the rule for other send/get goals
+      if (shape != nullptr) {
+        if (shape->count < 0) {
+          s = shape->args[0];
+        } else if (static_cast<int>(i) < shape->count) {
+          s = shape->args[i];
         } else {
           break;
         }
       }
       Pos ap = PosOf(T_.Arg(t, i));
-      if (s == Spec::kImports) {
+      if (s == ArgShape::kImports) {
         Imports(ap, T_.Arg(t, 0));
-      } else if (s == Spec::kDeclarations) {
-        SpecifiedDeclarations(ap, spec->which);
+      } else if (s == ArgShape::kDeclarations) {
+        ShapedDeclarations(ap, shape->which);
       } else {
-        SpecifiedItem(s, ap);
+        ShapedItem(s, ap);
       }
     }
   }
 
   // specified_item/4
-  void SpecifiedItem(Spec s, Pos p) {
+  void ShapedItem(ArgShape s, Pos p) {
     Deeper deeper(*this);
     if (!p.Valid() || failed_) return;
-    if (p.Parenthesized()) return SpecifiedItem(s, p.Inner());
+    if (p.Parenthesized()) return ShapedItem(s, p.Inner());
     const Term& t = *p.term;
     if (T_.IsVar(t) || t.kind == TermKind::kQuasiQuotation) return TermArg(p);
     switch (s) {
-      case Spec::kClassify:
+      case ArgShape::kClassify:
         return TermArg(p);
-      case Spec::kBody:
+      case ArgShape::kBody:
         return Body(p, Goal{});
-      case Spec::kSetof:
+      case ArgShape::kSetof:
         return Setof(p);
-      case Spec::kDb:
+      case ArgShape::kDb:
         return Db(p);
-      case Spec::kExports:
+      case ArgShape::kExports:
         return Exports(p);
-      case Spec::kMetaDeclarations:
+      case ArgShape::kMetaDeclarations:
         return MetaDeclarations(p);
-      case Spec::kPredicate:
+      case ArgShape::kPredicate:
         return Declaration(p, "predicate_indicator");
-      case Spec::kPrologFlagName:
+      case ArgShape::kPrologFlagName:
         if (!T_.IsAtom(t)) ColouriseTerm(p);
         return;
-      case Spec::kPceNew:
+      case ArgShape::kPceNew:
         return PceNew(p);
-      case Spec::kPceArg:
+      case ArgShape::kPceArg:
         return PceArg(p);
-      case Spec::kPceSelector:
+      case ArgShape::kPceSelector:
         if (t.kind == TermKind::kCompound) {
           for (std::uint32_t i = 0; i < t.arity; ++i)
-            SpecifiedItem(Spec::kPceArg, PosOf(T_.Arg(t, i)));
+            ShapedItem(ArgShape::kPceArg, PosOf(T_.Arg(t, i)));
           return;
         }
         return TermArg(p);
-      case Spec::kPceArgList:
+      case ArgShape::kPceArgList:
         if (t.kind == TermKind::kList) {
           for (std::uint32_t i = 0; i < t.arity; ++i)
-            SpecifiedItem(Spec::kPceArg, PosOf(T_.Child(t, i)));
+            ShapedItem(ArgShape::kPceArg, PosOf(T_.Child(t, i)));
           return;
         }
-        return SpecifiedItem(Spec::kPceArg, p);
-      case Spec::kFile:
-      case Spec::kImportedFile:
+        return ShapedItem(ArgShape::kPceArg, p);
+      case ArgShape::kFile:
+      case ArgShape::kImportedFile:
         return FileSpecs(p);
-      case Spec::kLangOptions:
-      case Spec::kDirectory:
-      case Spec::kOptions:
-      case Spec::kItem:
-      case Spec::kImports:
-      case Spec::kDeclarations:
-      case Spec::kHead:
+      case ArgShape::kLangOptions:
+      case ArgShape::kDirectory:
+      case ArgShape::kOptions:
+      case ArgShape::kItem:
+      case ArgShape::kImports:
+      case ArgShape::kDeclarations:
+      case ArgShape::kHead:
         return;
     }
   }
@@ -1151,10 +1157,10 @@ class Colourer::Walk {
 
   void PceArg(Pos p) {
     const Term& t = *p.term;
-    if (T_.Is(t, "new", 1)) return SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(t, 0)));
+    if (T_.Is(t, "new", 1)) return ShapedItem(ArgShape::kPceNew, PosOf(T_.Arg(t, 0)));
     if (T_.Is(t, "new", 2)) {
       TermArg(PosOf(T_.Arg(t, 0)));
-      SpecifiedItem(Spec::kPceNew, PosOf(T_.Arg(t, 1)));
+      ShapedItem(ArgShape::kPceNew, PosOf(T_.Arg(t, 1)));
       return;
     }
     if (T_.Is(t, "@", 1)) return TermArg(p);
@@ -1251,26 +1257,26 @@ class Colourer::Walk {
 
   // The index in the cross-reference's loaded files of the file a load
   // directive names, or -1.
-  int LoadedIndexOf(const Term& spec) const {
+  int LoadedIndexOf(const Term& shape) const {
     std::string title;
-    if (!SpecTitle(spec, title)) return -1;
+    if (!FileTitle(shape, title)) return -1;
     return xref_.LoadedIndex(title);
   }
 
-  bool SpecTitle(const Term& t, std::string& out) const {
+  bool FileTitle(const Term& t, std::string& out) const {
     if (T_.IsAtom(t) || t.kind == TermKind::kString) {
       out += t.name;
       return true;
     }
     if (T_.Is(t, "/", 2)) {
-      if (!SpecTitle(T_.Arg(t, 0), out)) return false;
+      if (!FileTitle(T_.Arg(t, 0), out)) return false;
       out += '/';
-      return SpecTitle(T_.Arg(t, 1), out);
+      return FileTitle(T_.Arg(t, 1), out);
     }
     if (t.kind == TermKind::kCompound && t.arity == 1) {
       out += t.name;
       out += '(';
-      if (!SpecTitle(T_.Arg(t, 0), out)) return false;
+      if (!FileTitle(T_.Arg(t, 0), out)) return false;
       out += ')';
       return true;
     }
@@ -1360,9 +1366,9 @@ class Colourer::Walk {
   }
 
   // colourise_declarations/4
-  void SpecifiedDeclarations(Pos p, std::string_view which) {
+  void ShapedDeclarations(Pos p, std::string_view which) {
     if (!p.Valid()) return;
-    if (p.Parenthesized()) return SpecifiedDeclarations(p.Inner(), which);
+    if (p.Parenthesized()) return ShapedDeclarations(p.Inner(), which);
     const Term& t = *p.term;
     if (T_.IsVar(t)) return TermArg(p);
     if (t.kind == TermKind::kList && !t.hasTail) {
@@ -1371,12 +1377,12 @@ class Colourer::Walk {
       return;
     }
     if (T_.Is(t, ",", 2)) {
-      SpecifiedDeclarations(PosOf(T_.Arg(t, 0)), which);
-      SpecifiedDeclarations(PosOf(T_.Arg(t, 1)), which);
+      ShapedDeclarations(PosOf(T_.Arg(t, 0)), which);
+      ShapedDeclarations(PosOf(T_.Arg(t, 1)), which);
       return;
     }
     if (T_.Is(t, "as", 2)) {
-      SpecifiedDeclarations(PosOf(T_.Arg(t, 0)), which);
+      ShapedDeclarations(PosOf(T_.Arg(t, 0)), which);
       DeclOptions(PosOf(T_.Arg(t, 1)));
       return;
     }
@@ -1467,20 +1473,20 @@ class Colourer::Walk {
       const Term& m = T_.Arg(goal, i);
       if ((T_.Is(m, "lattice", 1) || T_.Is(m, "po", 1)) && m.parentheses == 0) {
         int arity = T_.Is(m, "lattice", 1) ? 3 : 2;
-        const Term& spec = T_.Arg(m, 0);
+        const Term& shape = T_.Arg(m, 0);
         std::string_view name;
         int a = 0;
-        if (T_.IsAtom(spec)) {
-          Class c = ClassifyKey(spec.name, arity);
-          Item(Range(PosOf(spec)), c, spec.name, arity);
-        } else if (IndicatorOf(spec, name, a) && a == arity && !T_.Is(spec, "//", 2)) {
+        if (T_.IsAtom(shape)) {
+          Class c = ClassifyKey(shape.name, arity);
+          Item(Range(PosOf(shape)), c, shape.name, arity);
+        } else if (IndicatorOf(shape, name, a) && a == arity && !T_.Is(shape, "//", 2)) {
           Class c = ClassifyKey(name, arity);
-          Item(Range(PosOf(T_.Arg(spec, 0))), c, name, arity);
-        } else if (spec.kind == TermKind::kCompound && spec.parentheses == 0 &&
-                   static_cast<int>(spec.arity) == arity) {
-          Class c = ClassifyKey(spec.name, arity);
-          Item({spec.functorFrom, spec.functorTo}, c, spec.name, arity);
-          TermArgs(PosOf(spec));
+          Item(Range(PosOf(T_.Arg(shape, 0))), c, name, arity);
+        } else if (shape.kind == TermKind::kCompound && shape.parentheses == 0 &&
+                   static_cast<int>(shape.arity) == arity) {
+          Class c = ClassifyKey(shape.name, arity);
+          Item({shape.functorFrom, shape.functorTo}, c, shape.name, arity);
+          TermArgs(PosOf(shape));
         }
       } else if (T_.IsVar(m)) {
         // table_mode(Var, index): a mode, not an argument.
@@ -1648,14 +1654,14 @@ void Colourer::FixOperators(const prolog::TermReader& reader, const Term& clause
   }
 }
 
-void Colourer::UseModuleOps(const Terms& T, const Term& spec, const Term* imports) {
-  if (spec.kind == TermKind::kList && imports == nullptr) {
-    for (std::uint32_t i = 0; i < spec.arity; ++i)
-      UseModuleOps(T, T.Child(spec, i), nullptr);
+void Colourer::UseModuleOps(const Terms& T, const Term& shape, const Term* imports) {
+  if (shape.kind == TermKind::kList && imports == nullptr) {
+    for (std::uint32_t i = 0; i < shape.arity; ++i)
+      UseModuleOps(T, T.Child(shape, i), nullptr);
     return;
   }
   std::string title;
-  if (!SpecText(T, spec, title)) return;
+  if (!FileText(T, shape, title)) return;
   const LoadedFile* file = xref_.LoadedBySpec(title);
   if (file == nullptr || file->header == nullptr) return;
   for (const ExportEntry& e : file->header->exports) {
@@ -1680,20 +1686,20 @@ bool Colourer::ImportsOp(const Terms& T, const Term& imports, const ExportEntry&
   return false;
 }
 
-bool Colourer::SpecText(const Terms& T, const Term& t, std::string& out) {
+bool Colourer::FileText(const Terms& T, const Term& t, std::string& out) {
   if (T.IsAtom(t) || t.kind == TermKind::kString) {
     out += t.name;
     return true;
   }
   if (T.Is(t, "/", 2)) {
-    if (!SpecText(T, T.Arg(t, 0), out)) return false;
+    if (!FileText(T, T.Arg(t, 0), out)) return false;
     out += '/';
-    return SpecText(T, T.Arg(t, 1), out);
+    return FileText(T, T.Arg(t, 1), out);
   }
   if (t.kind == TermKind::kCompound && t.arity == 1) {
     out += t.name;
     out += '(';
-    if (!SpecText(T, T.Arg(t, 0), out)) return false;
+    if (!FileText(T, T.Arg(t, 0), out)) return false;
     out += ')';
     return true;
   }

@@ -99,9 +99,9 @@ class Colourer {
  private:
   class Walk;
   void FixOperators(const prolog::TermReader& reader, const prolog::Term& clause);
-  void UseModuleOps(const Terms& T, const prolog::Term& spec, const prolog::Term* imports);
+  void UseModuleOps(const Terms& T, const prolog::Term& shape, const prolog::Term* imports);
   static bool ImportsOp(const Terms& T, const prolog::Term& imports, const ExportEntry& e);
-  static bool SpecText(const Terms& T, const prolog::Term& t, std::string& out);
+  static bool FileText(const Terms& T, const prolog::Term& t, std::string& out);
   void PushOp(const Terms& T, const prolog::Term& priority, const prolog::Term& type,
               const prolog::Term& names, std::string_view module);
 

@@ -101,7 +101,7 @@ std::span<const KnownAlias> Aliases();
 // Lookups in the tables.
 const KnownPredicate* FindKnown(std::string_view name, int arity);
 const KnownFile* FindLibraryFile(std::string_view path);
-// library(Spec) and the like: the library file an alias and a path name,
+// library(Request) and the like: the library file an alias and a path name,
 // looked for in the alias's folders in their order.
 const KnownFile* ResolveAlias(std::string_view alias, std::string_view path);
 // swi(library/lists): SWI-Prolog's home holds its library, so the path

@@ -142,7 +142,7 @@ class HeaderReader {
   // headers, and files may use each other.
   void UseModule(const Terms& T, const Term& d) {
     std::string alias, path;
-    if (!SpecOf(T, T.Arg(d, 0), alias, path)) return;
+    if (!FileOf(T, T.Arg(d, 0), alias, path)) return;
     std::string_view base = path;
     if (std::size_t slash = base.rfind('/'); slash != std::string_view::npos)
       base = base.substr(slash + 1);
@@ -160,10 +160,10 @@ class HeaderReader {
   }
 
   void Reexport(const Terms& T, const Term& d) {
-    const Term& spec = T.Arg(d, 0);
+    const Term& request = T.Arg(d, 0);
     auto one = [&](const Term& s) {
       std::string alias, path;
-      if (!SpecOf(T, s, alias, path) || loader_ == nullptr || ++depth_ > 16) return;
+      if (!FileOf(T, s, alias, path) || loader_ == nullptr || ++depth_ > 16) return;
       LoadedFile file;
       if (!loader_->Find(alias, path, file) || file.header == nullptr) return;
       const ModuleHeader& h = *file.header;
@@ -206,15 +206,15 @@ class HeaderReader {
         }
       }
     };
-    if (spec.kind == TermKind::kList) {
-      for (std::uint32_t i = 0; i < spec.arity; ++i)
-        one(T.Child(spec, i));
+    if (request.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < request.arity; ++i)
+        one(T.Child(request, i));
     } else {
-      one(spec);
+      one(request);
     }
   }
 
-  static bool SpecOf(const Terms& T, const Term& s, std::string& alias, std::string& path) {
+  static bool FileOf(const Terms& T, const Term& s, std::string& alias, std::string& path) {
     auto pathOf = [&](auto&& self, const Term& t, std::string& out) -> bool {
       if (T.IsAtom(t)) {
         out += t.name;
@@ -241,21 +241,21 @@ class HeaderReader {
       return;
     }
     if (t.kind != TermKind::kCompound) return;
-    std::string spec;
+    std::string request;
     for (std::uint32_t i = 0; i < t.arity; ++i) {
       const Term& a = T.Arg(t, i);
       int n = 0;
       if (Arity(a, n) && n <= 9) {
-        spec += static_cast<char>('0' + n);
+        request += static_cast<char>('0' + n);
       } else if (T.IsAtom(a, "//")) {
-        spec += '/';
+        request += '/';
       } else if (T.IsAtom(a, "^")) {
-        spec += '^';
+        request += '^';
       } else {
-        spec += '-';
+        request += '-';
       }
     }
-    header_.metas.push_back({std::string(t.name), static_cast<int>(t.arity), spec});
+    header_.metas.push_back({std::string(t.name), static_cast<int>(t.arity), request});
   }
 
   void Publics(const Terms& T, const Term& t) {

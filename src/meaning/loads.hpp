@@ -28,7 +28,7 @@ struct ModuleHeader {
   struct Meta {
     std::string name;
     int arity = 0;
-    std::string spec;  // as KnownPredicate::meta
+    std::string request;  // as KnownPredicate::meta
   };
   std::vector<Meta> metas;
   // Reading this header makes SWI-Prolog load library(http/html_write)
@@ -38,7 +38,7 @@ struct ModuleHeader {
 
 // A file some directive names.
 struct LoadedFile {
-  std::string spec;     // as the directive names it: "library(lists)", "util"
+  std::string request;  // as the directive names it: "library(lists)", "util"
   std::string title;    // how a tooltip names it: "lists", "http/json", "util.pl"
   std::string path;     // where a site finds its page: relative to the tree; empty if not in it
   std::string library;  // a file of SWI-Prolog's library: its path there ("lists"); else empty

@@ -424,22 +424,22 @@ class Xref::Reading {
   }
 
   // ---- loading files
-  // The file a spec names: library(x/y), alias(x), or a plain path.
-  bool FindFile(const Term& spec0, LoadedFile& file) {
+  // The file a request names: library(x/y), alias(x), or a plain path.
+  bool FindFile(const Term& request0, LoadedFile& file) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
+    const Term& request = Deref(request0);
     std::string alias, path;
-    if (T.IsCompound(spec) && spec.kind == TermKind::kCompound && T.Arity(spec) == 1 &&
-        !T.Is(spec, "/", 1)) {
-      alias = std::string(T.Name(spec));
-      if (!PathOf(Deref(T.Arg(spec, 0)), path)) return false;
-    } else if (!PathOf(spec, path)) {
+    if (T.IsCompound(request) && request.kind == TermKind::kCompound && T.Arity(request) == 1 &&
+        !T.Is(request, "/", 1)) {
+      alias = std::string(T.Name(request));
+      if (!PathOf(Deref(T.Arg(request, 0)), path)) return false;
+    } else if (!PathOf(request, path)) {
       return false;
     }
     // The alias chr(...) is library(chr)'s own, there only once it is loaded.
     if (alias == "chr" && !xref_.LibraryLoaded("chr")) return false;
     if (xref_.loader_ == nullptr || !xref_.loader_->Find(alias, path, file)) return false;
-    file.spec = alias.empty() ? path : alias + "(" + path + ")";
+    file.request = alias.empty() ? path : alias + "(" + path + ")";
     return true;
   }
 
@@ -462,18 +462,18 @@ class Xref::Reading {
     return false;
   }
 
-  // process_use_module/3: every file of `spec` (a file or a list).
-  void UseModules(const Term& spec0, bool reexport) {
+  // process_use_module/3: every file of `request` (a file or a list).
+  void UseModules(const Term& request0, bool reexport) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
-    if (T.Is(spec, ":", 2)) return;  // loaded into another module
-    if (spec.kind == TermKind::kList) {
-      for (std::uint32_t i = 0; i < ListLength(spec); ++i)
-        UseModules(ListElement(spec, i), reexport);
+    const Term& request = Deref(request0);
+    if (T.Is(request, ":", 2)) return;  // loaded into another module
+    if (request.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(request); ++i)
+        UseModules(ListElement(request, i), reexport);
       return;
     }
     LoadedFile file;
-    if (!FindFile(spec, file)) return;
+    if (!FindFile(request, file)) return;
     if (file.header == nullptr || file.header->module.empty()) {
       // Nothing to import: the file is only named, for the link to it.
       xref_.Mention(file);
@@ -484,8 +484,8 @@ class Xref::Reading {
     // The header read, and its use_module/1 of html_write's html/4 syntax.
     if (header.loadsHtmlWrite || (!reexport && header.module == "html_write"))
       xref_.LoadLibrary("http/html_write");
-    LoadIfNeeded(spec);
-    if (T.Is(spec, "library", 1) && T.IsAtom(Deref(T.Arg(spec, 0)), "chr")) chr_ = true;
+    LoadIfNeeded(request);
+    if (T.Is(request, "library", 1) && T.IsAtom(Deref(T.Arg(request, 0)), "chr")) chr_ = true;
     for (const ExportEntry& e : header.exports) {
       if (!e.op.empty()) {
         PushOp(e.arity, e.op, e.name);
@@ -500,7 +500,7 @@ class Xref::Reading {
       if (e.op.empty()) Import({header.module, e.name, e.arity}, from, false);
     }
     for (const ModuleHeader::Meta& m : header.metas)
-      DeclareMeta(m.name, m.arity, m.spec);
+      DeclareMeta(m.name, m.arity, m.request);
   }
 
   void Import(const PredicateKey& key, int from, bool reexport) {
@@ -513,21 +513,21 @@ class Xref::Reading {
 
   // process_use_module2/4: use_module(File, Imports) and the like. False
   // where the cross-referencer's own clause fails.
-  bool UseModule2(const Term& spec, const Term& imports, bool reexport) {
+  bool UseModule2(const Term& request, const Term& imports, bool reexport) {
     LoadedFile file;
-    if (!FindFile(spec, file)) return true;
+    if (!FindFile(request, file)) return true;
     int from = xref_.Load(file);
     if (file.header == nullptr || file.header->module.empty()) return true;
     const ModuleHeader& header = *file.header;
     if (header.loadsHtmlWrite ||
         (!reexport && header.module == "html_write" && ImportsIndicator(imports, "html", 4)))
       xref_.LoadLibrary("http/html_write");
-    LoadIfNeeded(spec);
+    LoadIfNeeded(request);
     if (!reexport) ImportedOps(imports, header);
     if (!AssertImports(imports, header, from, reexport)) return false;
     for (const ModuleHeader::Meta& m : header.metas) {
       const PredicateFacts* facts = xref_.Find(PredicateKey{std::string(), m.name, m.arity});
-      if (facts != nullptr && facts->importedFrom == from) DeclareMeta(m.name, m.arity, m.spec);
+      if (facts != nullptr && facts->importedFrom == from) DeclareMeta(m.name, m.arity, m.request);
     }
     return true;
   }
@@ -558,11 +558,11 @@ class Xref::Reading {
 
   // load_module_if_needed/1: the cross-referencer loads these libraries
   // when a source loads them, rather than reading their headers only.
-  void LoadIfNeeded(const Term& spec0) {
+  void LoadIfNeeded(const Term& request0) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
-    if (!T.Is(spec, "library", 1)) return;
-    const Term& name = Deref(T.Arg(spec, 0));
+    const Term& request = Deref(request0);
+    if (!T.Is(request, "library", 1)) return;
+    const Term& name = Deref(T.Arg(request, 0));
     if (!T.IsAtom(name)) return;
     for (std::string_view lib : {"apply_macros", "arithmetic", "record", "persistency", "pldoc",
                                  "settings", "debug", "plunit"}) {
@@ -791,17 +791,17 @@ class Xref::Reading {
   }
 
   // include/1: the file's clauses are this file's, each at its own line.
-  void Include(const Term& spec0) {
+  void Include(const Term& request0) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
-    if (spec.kind == TermKind::kList) {
-      for (std::uint32_t i = 0; i < ListLength(spec); ++i)
-        Include(ListElement(spec, i));
+    const Term& request = Deref(request0);
+    if (request.kind == TermKind::kList) {
+      for (std::uint32_t i = 0; i < ListLength(request); ++i)
+        Include(ListElement(request, i));
       return;
     }
-    if (!T.IsCallable(spec)) return;
+    if (!T.IsCallable(request)) return;
     LoadedFile file;
-    if (!FindFile(spec, file)) return;
+    if (!FindFile(request, file)) return;
     for (const LoadedFile& seen : xref_.loaded_) {
       if (!seen.mentionedOnly && seen.title == file.title && seen.path == file.path &&
           seen.library == file.library)
@@ -819,14 +819,14 @@ class Xref::Reading {
     --includeDepth_;
   }
 
-  void Import(const Term& spec) {
+  void Import(const Term& request) {
     PredicateKey key;
     const Terms& T = *terms_;
-    if (!T.Is(spec, ":", 2)) return;
+    if (!T.Is(request, ":", 2)) return;
     std::string name;
     int arity = 0;
-    const Term& module = Deref(T.Arg(spec, 0));
-    if (!IndicatorOf(Deref(T.Arg(spec, 1)), name, arity)) return;
+    const Term& module = Deref(T.Arg(request, 0));
+    if (!IndicatorOf(Deref(T.Arg(request, 1)), name, arity)) return;
     (void)module;
     PredicateFacts& facts = xref_.Facts({std::string(), name, arity});
     if (facts.importedFrom < 0) {
@@ -1018,42 +1018,42 @@ class Xref::Reading {
       return;
     }
     if (t.kind != TermKind::kCompound) return;
-    std::string spec;
+    std::string request;
     for (std::uint32_t i = 0; i < t.arity; ++i) {
       const Term& a = Deref(T.Arg(t, i));
       int n = 0;
       if (SmallInteger(a, n) && n <= 9) {
-        spec += static_cast<char>('0' + n);
+        request += static_cast<char>('0' + n);
       } else if (T.IsAtom(a, "//")) {
-        spec += '/';
+        request += '/';
       } else if (T.IsAtom(a, "^")) {
-        spec += '0';
+        request += '0';
       } else {
-        spec += '-';
+        request += '-';
       }
     }
-    DeclareMeta(t.name, static_cast<int>(t.arity), spec);
+    DeclareMeta(t.name, static_cast<int>(t.arity), request);
   }
 
   // A meta_predicate declaration, unless the cross-referencer knows the
   // predicate from a hook of its own or an earlier declaration.
-  void DeclareMeta(std::string_view name, int arity, std::string_view spec) {
+  void DeclareMeta(std::string_view name, int arity, std::string_view request) {
     if (name == "on_signal" && arity == 3) return;  // prolog:called_by/2
     PredicateKey key{std::string(), std::string(name), arity};
     if (xref_.metas_.count(key) != 0) return;
-    std::string s(spec);
+    std::string s(request);
     std::replace(s.begin(), s.end(), '^', '0');
     xref_.metas_.emplace(std::move(key), std::move(s));
   }
 
-  bool ArithmeticFunction(const Term& spec0) {
+  bool ArithmeticFunction(const Term& request0) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
-    const Term* pi = &spec;
+    const Term& request = Deref(request0);
+    const Term* pi = &request;
     const Term* module = nullptr;
-    if (T.Is(spec, ":", 2)) {
-      module = &Deref(T.Arg(spec, 0));
-      pi = &Deref(T.Arg(spec, 1));
+    if (T.Is(request, ":", 2)) {
+      module = &Deref(T.Arg(request, 0));
+      pi = &Deref(T.Arg(request, 1));
     }
     if (!T.Is(*pi, "/", 2)) return false;
     const Term& n = Deref(T.Arg(*pi, 0));
@@ -1122,7 +1122,7 @@ class Xref::Reading {
       return;
     }
     // load_foreign_library/1,2 and use_foreign_library/1,2: process_foreign/2
-    // learns nothing of a spec it does not know, and the cross-referencer
+    // learns nothing of a request it does not know, and the cross-referencer
     // goes on to record the call as that of any goal.
     if (MetaGoal(g, *goal, key, origin, partial)) return;
     if ((name == "assert" || name == "asserta" || name == "assertz") &&
@@ -1274,10 +1274,10 @@ class Xref::Reading {
     auto argOf = [&](int i) -> const Term* {
       return i < T.Arity(goal) ? &T.Arg(goal, static_cast<std::uint32_t>(i)) : nullptr;
     };
-    std::string_view spec;
+    std::string_view request;
     auto declared = xref_.metas_.find(PredicateKey{std::string(), key.name, key.arity});
     if (key.module.empty() && declared != xref_.metas_.end()) {
-      spec = declared->second;
+      request = declared->second;
     } else if (ConditionalMeta(name, arity)) {
       if (g.extra != 0) return false;
       CalledGoal(g, origin);
@@ -1313,22 +1313,22 @@ class Xref::Reading {
       if (const Term* a = argOf(0)) Meta(Goal{a, arity - 1}, origin, partial);
       return true;
     } else if (std::string_view hooked = xref_.HookMetaOf(name, arity); !hooked.empty()) {
-      spec = hooked;
+      request = hooked;
     } else if (const KnownPredicate* known = FindKnown(name, arity)) {
       // Asking for its meta-arguments autoloads the predicate's library.
       if (key.module.empty() && (known->flags & KnownPredicate::kXrefTable) == 0 &&
           (known->flags & KnownPredicate::kBuiltIn) == 0 && known->library >= 0)
         xref_.LoadLibrary(known->library);
-      spec = known->meta;
-      if (spec.empty()) return false;
+      request = known->meta;
+      if (request.empty()) return false;
     } else {
       return false;
     }
     CalledGoal(g, origin);
-    for (std::size_t i = 0; i < spec.size(); ++i) {
+    for (std::size_t i = 0; i < request.size(); ++i) {
       const Term* a = argOf(static_cast<int>(i));
       if (a == nullptr) continue;  // an argument the grammar body adds
-      char c = spec[i];
+      char c = request[i];
       if (c >= '0' && c <= '9') {
         Meta(Goal{a, c - '0'}, origin, partial);
       } else if (c == '/') {
@@ -1597,20 +1597,20 @@ class Xref::Reading {
   // ---- record/1 (library(record)): the predicates a record declaration
   // defines, and what the clauses its expansion makes call (all at the
   // directive's line, where SWI-Prolog reads them).
-  void Record(const Term& spec0) {
+  void Record(const Term& request0) {
     const Terms& T = *terms_;
-    const Term& spec = Deref(spec0);
-    if (T.Is(spec, ",", 2)) {
-      Record(T.Arg(spec, 0));
-      Record(T.Arg(spec, 1));
+    const Term& request = Deref(request0);
+    if (T.Is(request, ",", 2)) {
+      Record(T.Arg(request, 0));
+      Record(T.Arg(request, 1));
       return;
     }
-    if (!T.IsCallable(spec)) return;
-    std::string c(T.Name(spec));
+    if (!T.IsCallable(request)) return;
+    std::string c(T.Name(request));
     std::vector<std::string> fields;
     std::vector<char> typed;  // a field of a type other than `any`: its setters check it
-    for (std::uint32_t i = 0; i < spec.arity && spec.kind == TermKind::kCompound; ++i) {
-      const Term* f = &Deref(T.Arg(spec, i));
+    for (std::uint32_t i = 0; i < request.arity && request.kind == TermKind::kCompound; ++i) {
+      const Term* f = &Deref(T.Arg(request, i));
       if (T.Is(*f, "=", 2)) f = &Deref(T.Arg(*f, 0));
       bool hasType = false;
       if (T.Is(*f, ":", 2)) {
@@ -1858,7 +1858,7 @@ int Xref::Load(const LoadedFile& file, bool mentionedOnly) {
   } else if (!mentionedOnly) {
     loaded_[static_cast<std::size_t>(index)].mentionedOnly = false;
   }
-  if (!file.spec.empty()) specs_.emplace(file.spec, index);
+  if (!file.request.empty()) requests_.emplace(file.request, index);
   return index;
 }
 
@@ -1866,13 +1866,13 @@ void Xref::Mention(const LoadedFile& file) {
   Load(file, true);
 }
 
-int Xref::LoadedIndex(std::string_view spec) const {
-  auto found = specs_.find(std::string(spec));
-  return found == specs_.end() ? -1 : found->second;
+int Xref::LoadedIndex(std::string_view request) const {
+  auto found = requests_.find(std::string(request));
+  return found == requests_.end() ? -1 : found->second;
 }
 
-const LoadedFile* Xref::LoadedBySpec(std::string_view spec) const {
-  int i = LoadedIndex(spec);
+const LoadedFile* Xref::LoadedBySpec(std::string_view request) const {
+  int i = LoadedIndex(request);
   return i < 0 ? nullptr : &loaded_[static_cast<std::size_t>(i)];
 }
 

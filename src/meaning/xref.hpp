@@ -109,9 +109,9 @@ class Xref {
   std::string_view HtmlMetaOf(std::string_view name, int arity) const;
   // The meta-arguments a loaded library's prolog:meta_goal/2 gives a goal.
   std::string_view HookMetaOf(std::string_view name, int arity) const;
-  // The file a load directive's spec names ("library(lists)"), if loaded.
-  const LoadedFile* LoadedBySpec(std::string_view spec) const;
-  int LoadedIndex(std::string_view spec) const;
+  // The file a load directive's request names ("library(lists)"), if loaded.
+  const LoadedFile* LoadedBySpec(std::string_view request) const;
+  int LoadedIndex(std::string_view request) const;
   const std::unordered_map<PredicateKey, PredicateFacts, PredicateKeyHash>& Predicates() const {
     return facts_;
   }
@@ -148,7 +148,7 @@ class Xref {
   std::unordered_set<CallerEdge, CallerEdgeHash> callerEdges_;
   std::unordered_map<PredicateKey, MetaSpec, PredicateKeyHash> metas_;
   std::vector<LoadedFile> loaded_;
-  std::unordered_map<std::string, int> specs_;  // a load directive's spec: its file
+  std::unordered_map<std::string, int> requests_;  // a load directive's request: its file
   void LoadLibrary(int index);
   void LoadLibrary(std::string_view libraryPath);
   std::vector<char> libraries_;  // by index into swi::Library(): loaded

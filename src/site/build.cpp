@@ -534,7 +534,7 @@ class SiteBuilder {
   // Per file, the files of the tree its meaning was read from.
   struct Uses {
     std::vector<std::size_t> headers, texts;
-    std::uint64_t answers = 0;  // which file each spec named
+    std::uint64_t answers = 0;  // which file each request named
   };
   std::vector<Uses> uses_;
   std::vector<prolog_page::LookCounts> look_;  // per page, what it says needs a look

@@ -34,7 +34,7 @@ std::uint64_t HashOf(const meaning::ModuleHeader& header) {
       hash.Add(e.name).Add(static_cast<std::uint64_t>(e.arity)).Add(e.op);
   }
   for (const meaning::ModuleHeader::Meta& m : header.metas)
-    hash.Add(m.name).Add(static_cast<std::uint64_t>(m.arity)).Add(m.spec);
+    hash.Add(m.name).Add(static_cast<std::uint64_t>(m.arity)).Add(m.request);
   return hash.Value();
 }
 

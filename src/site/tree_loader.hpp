@@ -64,7 +64,7 @@ class TreeFiles {
 };
 
 // The loader of one source of the tree. It notes every file of the tree
-// whose header or text it gave, and the file each spec it was asked for
+// whose header or text it gave, and the file each request it was asked for
 // named: the source's page depends on them.
 class TreeLoader final : public meaning::Loader {
  public:
@@ -78,8 +78,8 @@ class TreeLoader final : public meaning::Loader {
   // first used, once each.
   const std::vector<std::size_t>& Headers() const { return headers_; }
   const std::vector<std::size_t>& Texts() const { return texts_; }
-  // A hash of every spec asked for and the tree's file it named, if any:
-  // a page links each load to its file's page, and two specs may name the
+  // A hash of every request asked for and the tree's file it named, if any:
+  // a page links each load to its file's page, and two requests may name the
   // same file until another file takes one of them.
   std::uint64_t Answers() const { return answers_.Value(); }
 

@@ -269,10 +269,10 @@ TEST_F(SiteTest, TheSearchDataFollowsThePredicatesAndNoPageFollowsIt) {
                           [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
 }
 
-// A page links each load to the page of the file its spec names. Faults
+// A page links each load to the page of the file its request names. Faults
 // found by incremental_test.cpp: with library(main) one of SWI-Prolog's,
 // the tree's main.pl it named was not among the page's inputs; and with
-// two specs naming one file, the set of files used stayed the same when a
+// two requests naming one file, the set of files used stayed the same when a
 // second main.pl made library(main) name none. Either way the page kept a
 // link that a fresh build no longer makes.
 TEST(SiteIncremental, ALoadWhoseFileChangesRewritesItsPage) {

@@ -53,14 +53,14 @@ struct Predicate {
   std::vector<Call> body;
 };
 
-enum class SpecForm { kRelative, kLibraryStem, kLibraryPath };
+enum class NameForm { kRelative, kLibraryStem, kLibraryPath };
 
 enum class LoadKind { kUseModule, kEnsureLoaded, kReexport, kInclude };
 constexpr const char* kDirectives[] = {"use_module", "ensure_loaded", "reexport", "include"};
 
 struct Load {
   std::string target;  // a path in the tree, perhaps one that left it
-  SpecForm form = SpecForm::kRelative;
+  NameForm form = NameForm::kRelative;
   LoadKind kind = LoadKind::kUseModule;
   std::optional<std::vector<std::string>> imports;  // use_module/2's list
 };
@@ -120,10 +120,10 @@ std::string RelativeSpec(const std::string& from, const std::string& to) {
   std::size_t common = 0;
   for (std::size_t i = 0; i < folder.size() && i < target.size() && folder[i] == target[i]; ++i)
     if (folder[i] == '/') common = i + 1;
-  std::string spec;
+  std::string request;
   for (std::size_t i = common; i < folder.size(); ++i)
-    if (folder[i] == '/') spec += "../";
-  return "'" + spec + target.substr(common) + "'";
+    if (folder[i] == '/') request += "../";
+  return "'" + request + target.substr(common) + "'";
 }
 
 std::string Arguments(int arity, const char* each) {
@@ -156,11 +156,11 @@ std::string SourceText(const std::string& path, const SourceModel& source) {
     text += "]).\n";
   }
   for (const Load& load : source.loads) {
-    std::string spec = load.form == SpecForm::kRelative ? RelativeSpec(path, load.target)
-                       : load.form == SpecForm::kLibraryStem
-                           ? "library(" + StemOf(load.target) + ")"
-                           : "library(" + load.target.substr(0, load.target.size() - 3) + ")";
-    text += std::string(":- ") + kDirectives[static_cast<int>(load.kind)] + "(" + spec;
+    std::string request = load.form == NameForm::kRelative ? RelativeSpec(path, load.target)
+                          : load.form == NameForm::kLibraryStem
+                              ? "library(" + StemOf(load.target) + ")"
+                              : "library(" + load.target.substr(0, load.target.size() - 3) + ")";
+    text += std::string(":- ") + kDirectives[static_cast<int>(load.kind)] + "(" + request;
     if (load.imports) {
       text += ", [";
       for (const std::string& key : *load.imports)
@@ -263,7 +263,7 @@ class Generator {
 
   Load NewLoad(const Tree& tree, const std::string& target) {
     const SourceModel& source = tree.at(target);
-    Load load{target, static_cast<SpecForm>(random_.Below(3)), LoadKind::kUseModule, {}};
+    Load load{target, static_cast<NameForm>(random_.Below(3)), LoadKind::kUseModule, {}};
     if (!source.isModule) {
       load.kind = random_.Chance(30) ? LoadKind::kInclude : LoadKind::kEnsureLoaded;
     } else if (random_.Chance(30)) {
@@ -385,7 +385,7 @@ class Generator {
         source.loads.erase(at);
         return path + " no longer loads " + target;
       }
-      at->form = static_cast<SpecForm>((static_cast<int>(at->form) + 1) % 3);
+      at->form = static_cast<NameForm>((static_cast<int>(at->form) + 1) % 3);
       return path + " names " + at->target + " another way";
     }
     const std::string& target = random_.Pick(tree).first;
